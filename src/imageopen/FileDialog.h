@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// Modal "Select input file" chooser. Returns the chosen file's full path, or an
+// empty string when the user cancels. The current directory and the current
+// GLUT window are the same afterwards as before. The previous choice is offered
+// as the initial file the next time.
+std::string openFileDialog();
