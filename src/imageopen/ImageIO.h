@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "algebra/vec3.h"
+#include "imageopen/ImageRect.h"
+
+// Directories tried before a bare file name, relative to the current directory.
+extern std::vector<std::string> searchDirectories;
+
+// Starts the image decoder and fills searchDirectories. Call once, before the
+// first load, after the main window's OpenGL context exists.
+void initImageSupport();
+
+// The decoder and search directories alone, for code that has no OpenGL context.
+void initImageDecoder();
+
+// The first readable regular file among "<dir>/<name>" for every search
+// directory, then name itself. Prints "file not found: <name>" and returns an
+// empty string when there is none.
+std::string findFile(const std::string& name);
+
+namespace ImageIO {
+
+// Loads a file (found through the search directories) as float RGB or as float
+// luminance, row 0 at the bottom. Prints its own lines; on failure returns false
+// and leaves the image exactly as it was.
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name);
+bool load(ImageRect<float>& image, const char* name);
+
+}  // namespace ImageIO

@@ -1,0 +1,104 @@
+#include "main/Application.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+
+#include "imageopen/ImageIO.h"
+#include "main/SwapControl.h"
+#include "main/WindowGeometry.h"
+#include "timing/RefreshThrottle.h"
+
+AppState appState;
+TextureImageRect<MyAlgebra::vec3> inputImage;
+TextureImageRect<float> maskImage;
+WeatheringModel model;
+StopwatchSteady appStopwatch;
+OutlinePath outline;
+
+void initGL()
+{
+    disableSwapInterval();
+    glutSetWindow(appState.mainWindow);
+    glClearColor(0, 0, 0, 0);
+    glDisable(GL_DEPTH_TEST);
+    appStopwatch.start();
+    initImageSupport();
+}
+
+void fitWindowToImage()
+{
+    const WindowSize size = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+    appState.windowWidth = size.width;
+    appState.windowHeight = size.height;
+}
+
+void adoptInputImage()
+{
+    inputImage.uploadTexture();
+    appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
+    fitWindowToImage();
+    glutReshapeWindow(appState.windowWidth, appState.windowHeight);
+    glutPostRedisplay();
+    model.width = model.displayWidth = inputImage.width;
+    model.height = model.displayHeight = inputImage.height;
+    model.initFromImage(inputImage.data.get());
+    model.refreshTexture();
+}
+
+void adoptMaskImage()
+{
+    if (!model.hasImage()) return;  // a mask means nothing without a photograph under it
+    model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
+    restartModel();
+}
+
+void restartModel()
+{
+    if (inputImage.empty()) return;
+    model.reinitialise(inputImage.data.get(), appState.settings);
+}
+
+void reshape(int w, int h)
+{
+    if (h < 1) return;
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (inputImage.empty()) {
+        // No photograph yet: nothing to keep the aspect of, so the window stays as
+        // the user made it and one unit is one window pixel.
+        gluOrtho2D(0, w, 0, h);
+        appState.windowWidth = w;
+        appState.windowHeight = h;
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        return;
+    }
+    gluOrtho2D(0, inputImage.width, 0, inputImage.height);
+    appState.windowWidth = w;
+    appState.scaleX = static_cast<float>(w) / inputImage.width;
+    appState.scaleY = static_cast<float>(h) / inputImage.height;
+    appState.windowHeight = heightForWidth(w, appState.imageAspect);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    // The width wins; the height follows the photograph's aspect.
+    if (appState.windowHeight != h) glutReshapeWindow(appState.windowWidth, appState.windowHeight);
+}
+
+void keyboard(unsigned char key, int, int)
+{
+    if (key == 27 || key == 'q') std::exit(0);
+    glutPostRedisplay();
+}
+
+void idle()
+{
+    glutSetWindow(appState.mainWindow);
+    if (appState.enableSimulation == 1) {
+        model.simulationStep(appState.settings);
+        if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) model.refreshTexture();
+    }
+    display();
+}

@@ -1,0 +1,338 @@
+#include "main/ControlPanel.h"
+
+#include <GL/freeglut.h>
+#include <backends/imgui_impl_glut.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <imgui.h>
+
+#include <cfloat>
+#include <string>
+
+#include "imageopen/FileDialog.h"
+#include "imageopen/ImageIO.h"
+#include "main/Application.h"
+
+namespace {
+
+constexpr int noCommand = -1;
+// The panel's content width; every group and control stretches to it, so the
+// nested groups line up and the window can be sized to what it holds.
+constexpr float panelWidth = 220.0f;
+// Frames drawn after an input event: ImGui settles hover and active states over
+// a frame or two.
+constexpr int framesAfterInput = 3;
+
+int framesWanted = framesAfterInput;
+int pendingCommand = noCommand;
+ImVec2 requestedSize = {0.0f, 0.0f};
+
+// ImGui samples the mouse buttons once per frame, so a press and a release that
+// arrive between two frames would be lost. A release whose press no frame has
+// seen yet is held back until one has.
+struct HeldRelease {
+    bool pressUnseen = false;
+    bool releaseHeld = false;
+    int x = 0;
+    int y = 0;
+};
+HeldRelease heldReleases[3];
+
+void wantFrames()
+{
+    framesWanted = framesAfterInput;
+}
+
+void readModifiers()
+{
+    // The backend reads modifiers only in key callbacks; ctrl+click on a slider
+    // (type a value) needs them at the click.
+    ImGuiIO& io = ImGui::GetIO();
+    const int modifiers = glutGetModifiers();
+    io.KeyCtrl = (modifiers & GLUT_ACTIVE_CTRL) != 0;
+    io.KeyShift = (modifiers & GLUT_ACTIVE_SHIFT) != 0;
+    io.KeyAlt = (modifiers & GLUT_ACTIVE_ALT) != 0;
+}
+
+void panelMouse(int button, int state, int x, int y)
+{
+    wantFrames();
+    readModifiers();
+    if (button >= 0 && button < 3) {
+        HeldRelease& held = heldReleases[button];
+        if (state == GLUT_DOWN) {
+            held.pressUnseen = true;
+            held.releaseHeld = false;
+        } else if (held.pressUnseen) {
+            held.releaseHeld = true;
+            held.x = x;
+            held.y = y;
+            return;
+        }
+    }
+    ImGui_ImplGLUT_MouseFunc(button, state, x, y);
+}
+
+void releaseHeldButtons()
+{
+    for (int button = 0; button < 3; ++button) {
+        HeldRelease& held = heldReleases[button];
+        if (held.releaseHeld && !held.pressUnseen) {
+            held.releaseHeld = false;
+            ImGui_ImplGLUT_MouseFunc(button, GLUT_UP, held.x, held.y);
+            wantFrames();
+        }
+    }
+}
+
+void markPressesSeen()
+{
+    for (HeldRelease& held : heldReleases) held.pressUnseen = false;
+}
+
+void panelMotion(int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_MotionFunc(x, y);
+}
+
+void panelReshape(int w, int h)
+{
+    wantFrames();
+    ImGui_ImplGLUT_ReshapeFunc(w, h);
+}
+
+void panelKeyboard(unsigned char key, int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_KeyboardFunc(key, x, y);
+}
+
+void panelKeyboardUp(unsigned char key, int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_KeyboardUpFunc(key, x, y);
+}
+
+void panelSpecial(int key, int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_SpecialFunc(key, x, y);
+}
+
+void panelSpecialUp(int key, int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_SpecialUpFunc(key, x, y);
+}
+
+void panelWheel(int button, int direction, int x, int y)
+{
+    wantFrames();
+    ImGui_ImplGLUT_MouseWheelFunc(button, direction, x, y);
+}
+
+// A bordered group headed by its name: a one-column table nests well, where 1.86
+// has no auto-sizing child windows.
+bool beginPanel(const char* name, float width = 0.0f)
+{
+    const ImGuiTableFlags flags = ImGuiTableFlags_BordersOuter | ImGuiTableFlags_SizingStretchSame;
+    if (!ImGui::BeginTable(name, 1, flags, {width, 0.0f})) return false;
+    ImGui::TableNextRow();
+    ImGui::TableNextColumn();
+    ImGui::TextUnformatted(name);
+    ImGui::Separator();
+    return true;
+}
+
+void endPanel()
+{
+    ImGui::EndTable();
+}
+
+void checkbox(const char* label, int& field)
+{
+    bool checked = field != 0;
+    if (ImGui::Checkbox(label, &checked)) field = checked ? 1 : 0;
+}
+
+void slider(const char* id, float& field, float low, float high, const char* format)
+{
+    ImGui::SetNextItemWidth(-FLT_MIN);
+    ImGui::SliderFloat(id, &field, low, high, format, ImGuiSliderFlags_AlwaysClamp);
+}
+
+void commandButton(const char* label, int id)
+{
+    if (ImGui::Button(label, {-FLT_MIN, 0.0f})) pendingCommand = id;
+}
+
+void mouseOperationPanel()
+{
+    if (!beginPanel("Mouse Operation")) return;
+    ImGui::RadioButton("Weathering Points", &appState.mouseOperation, 0);
+    ImGui::RadioButton("Weaterhing Brush", &appState.mouseOperation, 1);
+    if (beginPanel("BrushSize")) {
+        slider("##BrushSize", appState.settings.brushSize, 10.0f, 100.0f, "%.1f");
+        endPanel();
+    }
+    if (beginPanel("Speed")) {
+        slider("##Speed", appState.settings.speed, appState.speedMin, 0.09f, "%.3f");
+        endPanel();
+    }
+    endPanel();
+}
+
+void mainWindowPanel()
+{
+    if (!beginPanel("Main Window", panelWidth)) return;
+    commandButton("Load Image", loadImageId);
+    commandButton("Load Mask", loadMaskId);
+    commandButton("Init", initId);
+    mouseOperationPanel();
+    if (beginPanel("Simulation")) {
+        checkbox("Dewethering", appState.settings.dewethering);
+        checkbox("Enable Simulation", appState.enableSimulation);
+        endPanel();
+    }
+    endPanel();
+}
+
+// The ImGui window fills the GLUT window; the GLUT window follows the content.
+// (An auto-resizing ImGui window clamps to the display and would shrink in a loop.)
+void fitPanelWindowToContent(ImVec2 content)
+{
+    const ImVec2 padding = ImGui::GetStyle().WindowPadding;
+    const ImVec2 wanted = {content.x + 2 * padding.x, content.y + 2 * padding.y};
+    if (wanted.x == requestedSize.x && wanted.y == requestedSize.y) return;
+    requestedSize = wanted;
+    glutReshapeWindow(static_cast<int>(wanted.x + 0.5f), static_cast<int>(wanted.y + 0.5f));
+    wantFrames();
+}
+
+void drawPanelFrame()
+{
+    releaseHeldButtons();
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplGLUT_NewFrame();
+    ImGui::SetNextWindowPos({0.0f, 0.0f});
+    ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
+    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                                   ImGuiWindowFlags_NoSavedSettings |
+                                   ImGuiWindowFlags_NoBringToFrontOnFocus;
+    ImGui::Begin("GLUI", nullptr, flags);
+    ImGui::BeginGroup();
+    mainWindowPanel();
+    ImGui::EndGroup();
+    const ImVec2 content = ImGui::GetItemRectSize();
+    ImGui::End();
+    ImGui::Render();
+    markPressesSeen();
+
+    const ImGuiIO& io = ImGui::GetIO();
+    glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
+    glClearColor(0.12f, 0.12f, 0.14f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    glutSwapBuffers();
+    fitPanelWindowToContent(content);
+}
+
+void drawPanel()
+{
+    drawPanelFrame();
+    // Commands run after the frame: they open dialogs and switch windows, which
+    // must not happen in the middle of an ImGui frame.
+    if (pendingCommand != noCommand) {
+        const int id = pendingCommand;
+        pendingCommand = noCommand;
+        controlCallback(id);
+        wantFrames();
+    }
+}
+
+void panelDisplay()
+{
+    wantFrames();
+    drawPanel();
+}
+
+void installPanelCallbacks()
+{
+    // Registers the backend's callbacks on the current (panel) window only; the
+    // main window keeps its own. Mouse and keys then go through our wrappers.
+    ImGui_ImplGLUT_InstallFuncs();
+    glutDisplayFunc(panelDisplay);
+    glutReshapeFunc(panelReshape);
+    glutMouseFunc(panelMouse);
+    glutMotionFunc(panelMotion);
+    glutPassiveMotionFunc(panelMotion);
+    glutMouseWheelFunc(panelWheel);
+    glutKeyboardFunc(panelKeyboard);
+    glutKeyboardUpFunc(panelKeyboardUp);
+    glutSpecialFunc(panelSpecial);
+    glutSpecialUpFunc(panelSpecialUp);
+}
+
+void loadImageCommand()
+{
+    const std::string name = openFileDialog();
+    if (name.empty()) return;  // cancelled: nothing to load, nothing to say
+    if (!ImageIO::load(inputImage, name.c_str())) return;
+    adoptInputImage();
+}
+
+void loadMaskCommand()
+{
+    const std::string name = openFileDialog();
+    if (name.empty()) return;
+    if (!ImageIO::load(maskImage, name.c_str())) return;
+    adoptMaskImage();
+}
+
+}  // namespace
+
+void createControlPanel(int x)
+{
+    glutInitWindowPosition(x, 0);
+    glutInitWindowSize(260, 380);
+    appState.panelWindow = glutCreateWindow("GLUI");
+
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;  // the tool writes no files
+    ImGui::StyleColorsDark();
+    ImGui_ImplGLUT_Init();
+    ImGui_ImplOpenGL2_Init();
+    installPanelCallbacks();
+    glutSetWindow(appState.mainWindow);
+}
+
+void refreshControlPanel()
+{
+    if (appState.panelWindow == 0 || framesWanted <= 0) return;
+    --framesWanted;
+    glutSetWindow(appState.panelWindow);
+    drawPanel();
+    glutSetWindow(appState.mainWindow);
+}
+
+void controlCallback(int id)
+{
+    glutSetWindow(appState.mainWindow);
+    switch (id) {
+    case loadImageId:
+        loadImageCommand();
+        break;
+    case loadMaskId:
+        loadMaskCommand();
+        break;
+    case initId:
+        restartModel();
+        display();
+        break;
+    default:
+        break;
+    }
+    glutPostRedisplay();
+}

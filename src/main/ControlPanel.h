@@ -1,0 +1,14 @@
+#pragma once
+
+// Command ids of the panel's three buttons.
+enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6 };
+
+// Creates the "GLUI" panel window at (x, 0) with all its controls; the main
+// window stays the current one.
+void createControlPanel(int x);
+
+// Redraws the panel when its input or contents asked for a frame. Called from idle.
+void refreshControlPanel();
+
+// Runs the command of a panel button on the main window.
+void controlCallback(int id);

@@ -1,0 +1,81 @@
+#include <GL/freeglut.h>
+
+#include <vector>
+
+#include "imageopen/GlErrorCheck.h"
+#include "main/Application.h"
+#include "main/OverlayGeometry.h"
+
+namespace {
+
+void drawPathPoints()
+{
+    const int n = static_cast<int>(model.imagePoints.size());
+    for (int i = 0; i < n; ++i) {
+        const MyAlgebra::vec3 colour = pathPointColour(i, n);
+        glColor3f(colour.x, colour.y, colour.z);
+        glPointSize(5);
+        glBegin(GL_POINTS);
+        glVertex2f(model.imagePoints[i].x, model.imagePoints[i].y);
+        glEnd();
+    }
+}
+
+void drawBrushCircle()
+{
+    static std::vector<Point2f> vertices;  // kept so that frames allocate nothing
+    if (appState.settings.dewethering != 0)
+        glColor3f(0.2f, 1.0f, 0.0f);
+    else
+        glColor3f(1.0f, 0.0f, 0.0f);
+    glLineWidth(1.5f);
+    brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
+                        vertices);
+    glBegin(GL_LINE_LOOP);
+    for (const Point2f& vertex : vertices) glVertex2f(vertex.x, vertex.y);
+    glEnd();
+}
+
+}  // namespace
+
+void drawPoints()
+{
+    drawTextureQuad(model.texture, model.displayWidth, model.displayHeight);
+    drawPathPoints();
+}
+
+void drawOutline()
+{
+    glColor3f(0.0f, 1.0f, 0.0f);
+    if (outline.points.size() == 1) {
+        glPointSize(2);
+        glBegin(GL_POINTS);
+        glVertex2f(outline.points[0].x, outline.points[0].y);
+        glEnd();
+        return;
+    }
+    glLineWidth(2);
+    glBegin(GL_LINE_STRIP);
+    for (const Point2f& point : outline.points) glVertex2f(point.x, point.y);
+    glEnd();
+}
+
+void display()
+{
+    CHECK_GL_ERROR();
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    // Texturing must be off for the overlays: with GL_REPLACE they would take the
+    // texture's colour instead of their own.
+    glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    drawPoints();
+    if (appState.showOutline != 0) drawOutline();
+    if (appState.mouseOperation == 1) drawBrushCircle();
+    glPopAttrib();
+    glutSwapBuffers();
+    CHECK_GL_ERROR();
+}

@@ -1,0 +1,83 @@
+#include <GL/freeglut.h>
+
+#include "main/Application.h"
+#include "main/WindowGeometry.h"
+#include "timing/RefreshThrottle.h"
+
+namespace {
+
+ImagePixel imagePixelAt(int x, int y)
+{
+    return windowToImage(x, y, appState.scaleX, appState.scaleY, appState.windowHeight);
+}
+
+bool insidePhotograph(ImagePixel pixel)
+{
+    return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
+}
+
+void leftButton(int state, ImagePixel pixel)
+{
+    if (state != GLUT_DOWN) {
+        appState.leftDown = 0;
+        return;
+    }
+    // The window's top pixel row maps one past the photograph's top row: such a
+    // click adds no point.
+    if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
+        model.addPathPoint(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
+        model.computeDegrees();
+    }
+    appState.leftDown = 1;
+}
+
+void middleButton(int state, ImagePixel pixel)
+{
+    appState.showOutline = 1;
+    if (state == GLUT_DOWN) {
+        appState.middleDown = 1;
+        outline.startOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
+    } else {
+        appState.middleDown = 0;
+    }
+}
+
+void rightButton(int state)
+{
+    if (state != GLUT_DOWN || appState.mouseOperation != 0) return;
+    model.removeLastPathPoint();
+    model.computeDegrees();
+}
+
+void brushDab(ImagePixel pixel)
+{
+    appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
+    model.applyBrush(pixel.x, pixel.y, appState.settings);
+    // The refresh covers only this dab's disc; earlier dabs since the last refresh
+    // show when a later refresh reaches them.
+    if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) {
+        model.refreshTextureInBrush(appState.brushCenter.x, appState.brushCenter.y, appState.settings);
+        display();
+    }
+}
+
+}  // namespace
+
+void mouse(int button, int state, int x, int y)
+{
+    const ImagePixel pixel = imagePixelAt(x, y);
+    if (button == GLUT_LEFT_BUTTON)
+        leftButton(state, pixel);
+    else if (button == GLUT_MIDDLE_BUTTON)
+        middleButton(state, pixel);
+    else if (button == GLUT_RIGHT_BUTTON)
+        rightButton(state);
+}
+
+void motion(int x, int y)
+{
+    const ImagePixel pixel = imagePixelAt(x, y);
+    if (appState.middleDown != 0)
+        outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
+    if (appState.leftDown == 1 && appState.mouseOperation != 0) brushDab(pixel);
+}
