@@ -1,0 +1,235 @@
+// Single-thread timings of the colour conversions and the weathering operations on
+// generated photographs of 1 and 4 megapixels. Run a Release or RelWithDebInfo build:
+//   weathering_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// Every benchmark reports its time per pixel as the counter "per_pixel".
+
+#include "colour/CieLab.h"
+#include "model/WeatheringModel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+using MyAlgebra::vec3;
+
+namespace {
+
+enum MaskKind { fullyMasked = 0, halfMasked = 1 };
+
+int sideOf(int megapixels)
+{
+    return megapixels == 4 ? 2048 : 1024;
+}
+
+// A smooth two-way colour ramp with a little noise, like a lit surface.
+std::vector<vec3> rampPhotograph(int side)
+{
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<float> noise(-0.03f, 0.03f);
+    std::vector<vec3> pixels(static_cast<size_t>(side) * side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const float u = static_cast<float>(x) / side;
+            const float v = static_cast<float>(y) / side;
+            auto clamp01 = [](float c) { return std::min(1.0f, std::max(0.0f, c)); };
+            pixels[static_cast<size_t>(y) * side + x] = {clamp01(0.2f + 0.6f * u + noise(rng)),
+                                                         clamp01(0.3f + 0.4f * v + noise(rng)),
+                                                         clamp01(0.7f - 0.5f * u * v + noise(rng))};
+        }
+    }
+    return pixels;
+}
+
+// Every other pixel at random: the least predictable mask for the per-pixel tests.
+std::vector<float> halfMask(int side)
+{
+    std::mt19937 rng(7);
+    std::bernoulli_distribution in(0.5);
+    std::vector<float> mask(static_cast<size_t>(side) * side);
+    for (float& m : mask)
+        m = in(rng) ? 1.0f : 0.0f;
+    return mask;
+}
+
+// One model at a time is kept: a 4 Mpx model holds about 200 MB of arrays.
+struct Scene {
+    int side = 0;
+    int maskKind = -1;
+    int pathPoints = 0;
+    std::vector<vec3> pixels;
+    std::unique_ptr<WeatheringModel> model;
+};
+
+Scene& sceneFor(int megapixels, int maskKind, int pathPoints)
+{
+    static Scene scene;
+    const int side = sideOf(megapixels);
+    if (scene.side == side && scene.maskKind == maskKind && scene.pathPoints == pathPoints)
+        return scene;
+    if (scene.side != side)
+        scene.pixels = rampPhotograph(side);
+    scene.model = std::make_unique<WeatheringModel>();
+    WeatheringModel& m = *scene.model;
+    m.width = m.displayWidth = side;
+    m.height = m.displayHeight = side;
+    m.initFromImage(scene.pixels.data());
+    if (maskKind == halfMasked) {
+        const std::vector<float> mask = halfMask(side);
+        m.applyMaskImage(mask.data(), side * side);
+    }
+    // Path points along the ramp's diagonal, from the unweathered corner outwards.
+    for (int k = 0; k < pathPoints; ++k) {
+        const int p = static_cast<int>((side - 1) * (0.05 + 0.9 * k / std::max(1, pathPoints - 1)));
+        m.addPathPoint(static_cast<float>(p), static_cast<float>((p * 7) % side));
+    }
+    m.reinitialise(scene.pixels.data(), ModelSettings{});
+    scene.side = side;
+    scene.maskKind = maskKind;
+    scene.pathPoints = pathPoints;
+    return scene;
+}
+
+void reportPerPixel(benchmark::State& state, long long pixels)
+{
+    state.SetItemsProcessed(state.iterations() * pixels);
+    state.counters["per_pixel"] =
+        benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void modelArgs(benchmark::internal::Benchmark* b)
+{
+    for (int mp : {1, 4})
+        for (int mask : {fullyMasked, halfMasked})
+            for (int points : {2, 5, 10})
+                b->Args({mp, mask, points});
+    b->ArgNames({"Mpx", "halfMask", "points"});
+    b->Unit(benchmark::kMillisecond);
+}
+
+void sizeArgs(benchmark::internal::Benchmark* b)
+{
+    b->Arg(1)->Arg(4)->ArgName("Mpx")->Unit(benchmark::kMillisecond);
+}
+
+void BM_ComputeDegrees(benchmark::State& state)
+{
+    WeatheringModel& m = *sceneFor(state.range(0), state.range(1), state.range(2)).model;
+    for (auto _ : state) {
+        m.computeDegrees();
+        benchmark::DoNotOptimize(m.degree[0]);
+    }
+    reportPerPixel(state, m.pixelCount());
+}
+BENCHMARK(BM_ComputeDegrees)->Apply(modelArgs);
+
+void BM_SimulationStep(benchmark::State& state)
+{
+    Scene& scene = sceneFor(state.range(0), state.range(1), state.range(2));
+    WeatheringModel& m = *scene.model;
+    const ModelSettings s;
+    for (auto _ : state) {
+        m.simulationStep(s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, m.pixelCount());
+    m.reinitialise(scene.pixels.data(), s);
+}
+BENCHMARK(BM_SimulationStep)->Apply(modelArgs);
+
+// The bytes a step must move, with no arithmetic to speak of: reads mask, degree and
+// detail, writes rate, degree and lab. The step's time over this one is its share of
+// the memory bandwidth.
+void BM_StepMemoryTraffic(benchmark::State& state)
+{
+    const int side = sideOf(state.range(0));
+    const size_t n = static_cast<size_t>(side) * side;
+    std::vector<float> mask(n, 1.0f), degree(n, 0.25f), detail(n, 1.0f), rate(n, 0.0f);
+    std::vector<vec3> lab(n, vec3{50.0f, 0.0f, 0.0f});
+    for (auto _ : state) {
+        for (size_t i = 0; i < n; ++i) {
+            const float d = degree[i];
+            rate[i] = d * mask[i];
+            degree[i] = d + 0.001f;
+            lab[i] = {detail[i], d, mask[i]};
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<long long>(n) * (3 * 4 + 2 * 4 + 12));
+    reportPerPixel(state, static_cast<long long>(n));
+}
+BENCHMARK(BM_StepMemoryTraffic)->Apply(sizeArgs);
+
+void BM_ApplyBrush(benchmark::State& state)
+{
+    Scene& scene = sceneFor(4, fullyMasked, 5);
+    WeatheringModel& m = *scene.model;
+    ModelSettings s;
+    s.brushSize = static_cast<float>(state.range(0));
+    for (auto _ : state) {
+        m.applyBrush(m.width / 2, m.height / 2, s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(3.14159 * s.brushSize * s.brushSize));
+    m.reinitialise(scene.pixels.data(), s);
+}
+BENCHMARK(BM_ApplyBrush)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchmark::kMicrosecond);
+
+void BM_RgbToLab(benchmark::State& state)
+{
+    const std::vector<vec3> rgb = rampPhotograph(sideOf(state.range(0)));
+    std::vector<vec3> lab(rgb.size());
+    for (auto _ : state) {
+        rgbToLab(rgb.data(), lab.data(), static_cast<int>(rgb.size()));
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(rgb.size()));
+}
+BENCHMARK(BM_RgbToLab)->Apply(sizeArgs);
+
+void BM_LabToRgb(benchmark::State& state)
+{
+    const std::vector<vec3> rgb = rampPhotograph(sideOf(state.range(0)));
+    std::vector<vec3> lab(rgb.size()), back(rgb.size());
+    rgbToLab(rgb.data(), lab.data(), static_cast<int>(rgb.size()));
+    for (auto _ : state) {
+        labToRgb(lab.data(), back.data(), static_cast<int>(lab.size()));
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(lab.size()));
+}
+BENCHMARK(BM_LabToRgb)->Apply(sizeArgs);
+
+void BM_LabToRgbInDisc(benchmark::State& state)
+{
+    Scene& scene = sceneFor(4, fullyMasked, 5);
+    WeatheringModel& m = *scene.model;
+    const float radius = static_cast<float>(state.range(0));
+    for (auto _ : state) {
+        labToRgbInDisc(m.lab.get(), m.rgb.get(), m.width, m.height, radius, m.mask.get(), m.width / 2.0f,
+                       m.height / 2.0f);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(3.14159 * radius * radius));
+}
+BENCHMARK(BM_LabToRgbInDisc)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchmark::kMicrosecond);
+
+void BM_Reinitialise(benchmark::State& state)
+{
+    Scene& scene = sceneFor(state.range(0), fullyMasked, 5);
+    WeatheringModel& m = *scene.model;
+    const ModelSettings s;
+    for (auto _ : state) {
+        m.reinitialise(scene.pixels.data(), s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, m.pixelCount());
+}
+BENCHMARK(BM_Reinitialise)->Apply(sizeArgs);
+
+}  // namespace
+
+BENCHMARK_MAIN();
