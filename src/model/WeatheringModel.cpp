@@ -44,6 +44,50 @@ std::unique_ptr<T[]> allocateOrNull(int count)
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
+// Adds a neighbour's degree to the rate mean if it is masked, without a branch.
+void addIfMasked(float& sum, float& count, float maskValue, float degreeValue)
+{
+    const bool masked = isMasked(maskValue);
+    sum += masked ? degreeValue : 0.0f;
+    count += masked ? 1.0f : 0.0f;
+}
+
+// Degrees and mask of the rows below, at and above one row of the photograph.
+struct RowNeighbourhood {
+    const float* below;
+    const float* here;
+    const float* above;
+    const float* maskBelow;
+    const float* maskHere;
+    const float* maskAbove;
+};
+
+// Rates of the inner columns of a row, where all nine neighbours exist. Adding 0 for an
+// unmasked neighbour leaves the sum as it was (it never is -0), so the sum keeps its fixed
+// column-major order. The direction is a template argument and the nine terms are written
+// out so that the loop has no branch and vectorises.
+template <bool backwards>
+void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
+{
+    for (int x = 1; x < width - 1; ++x) {
+        float sum = 0.0f;
+        float count = 0.0f;
+        addIfMasked(sum, count, r.maskBelow[x - 1], r.below[x - 1]);
+        addIfMasked(sum, count, r.maskHere[x - 1], r.here[x - 1]);
+        addIfMasked(sum, count, r.maskAbove[x - 1], r.above[x - 1]);
+        addIfMasked(sum, count, r.maskBelow[x], r.below[x]);
+        addIfMasked(sum, count, r.maskHere[x], r.here[x]);
+        addIfMasked(sum, count, r.maskAbove[x], r.above[x]);
+        addIfMasked(sum, count, r.maskBelow[x + 1], r.below[x + 1]);
+        addIfMasked(sum, count, r.maskHere[x + 1], r.here[x + 1]);
+        addIfMasked(sum, count, r.maskAbove[x + 1], r.above[x + 1]);
+        const float mean = sum / count;
+        const float value = backwards ? 1.0f - mean : mean;
+        const float previous = rates[x];
+        rates[x] = isMasked(r.maskHere[x]) ? value : previous;
+    }
+}
+
 // One path segment from P[l-1] (start) to P[l] (end), with A = start - end.
 struct PathSegment {
     float startX, startY;
@@ -212,7 +256,8 @@ void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segme
         const float ey = gy - qy;
         const float e = ex * ex + ey * ey;
         const float best = block.best[k];
-        const bool nearer = onSegment && (e < best || best < 0.0f);
+        // Bitwise, not short-circuit: no branch inside the lane loop.
+        const bool nearer = onSegment & ((e < best) | (best < 0.0f));
         const float px = qx - s.startX;
         const float py = qy - s.startY;
         block.best[k] = nearer ? e : best;
@@ -390,33 +435,12 @@ void WeatheringModel::rowRates(int y, bool backwards)
     }
     if (isMasked(mask[rowStart]))
         rate[rowStart] = rateOf(rowStart, backwards);
-    const float* below = degree.get() + rowStart - width;
-    const float* here = degree.get() + rowStart;
-    const float* above = degree.get() + rowStart + width;
-    const float* maskBelow = mask.get() + rowStart - width;
-    const float* maskHere = mask.get() + rowStart;
-    const float* maskAbove = mask.get() + rowStart + width;
-    float* rates = rate.get() + rowStart;
-    // Inner columns: all nine neighbours exist. Adding 0 for an unmasked neighbour leaves
-    // the sum as it was (it never is -0), so the sum keeps the fixed column-major order.
-    for (int x = 1; x < width - 1; ++x) {
-        float sum = 0.0f;
-        float count = 0.0f;
-        for (int nx = x - 1; nx <= x + 1; ++nx) {
-            const bool b = isMasked(maskBelow[nx]);
-            sum += b ? below[nx] : 0.0f;
-            count += b ? 1.0f : 0.0f;
-            const bool h = isMasked(maskHere[nx]);
-            sum += h ? here[nx] : 0.0f;
-            count += h ? 1.0f : 0.0f;
-            const bool a = isMasked(maskAbove[nx]);
-            sum += a ? above[nx] : 0.0f;
-            count += a ? 1.0f : 0.0f;
-        }
-        const float mean = sum / count;
-        const float value = backwards ? 1.0f - mean : mean;
-        rates[x] = isMasked(maskHere[x]) ? value : rates[x];
-    }
+    const RowNeighbourhood rows{degree.get() + rowStart - width, degree.get() + rowStart, degree.get() + rowStart + width,
+                                mask.get() + rowStart - width,   mask.get() + rowStart,   mask.get() + rowStart + width};
+    if (backwards)
+        innerColumnRates<true>(rows, rate.get() + rowStart, width);
+    else
+        innerColumnRates<false>(rows, rate.get() + rowStart, width);
     const int last = rowStart + width - 1;
     if (isMasked(mask[last]))
         rate[last] = rateOf(last, backwards);
