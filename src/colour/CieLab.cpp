@@ -103,11 +103,11 @@ void labToRgb(const vec3* in, vec3* out, int count)
 void labToRgbInDisc(const vec3* lab, vec3* rgb, int width, int height, float radius,
                     const float* selection, float cx, float cy)
 {
-    // NaN or negative radii convert nothing, nor do centres that are not finite; a radius
-    // past 1e9 is refused too (its truncation to an integer would not be defined).
+    // NaN or negative radii convert nothing. Radii and centres past 1e9 are refused too:
+    // nothing sensible lies there, and it keeps every offset and its square in range.
     if (!(radius >= 0.0f) || radius > 1.0e9f || width <= 0 || height <= 0)
         return;
-    if (!std::isfinite(cx) || !std::isfinite(cy))
+    if (!(std::fabs(cx) <= 1.0e9f && std::fabs(cy) <= 1.0e9f))
         return;
     const long long r0 = static_cast<long long>(radius);
     const float radiusSquared = radius * radius;
