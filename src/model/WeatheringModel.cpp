@@ -238,6 +238,8 @@ struct DegreeBlock {
     float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
     float partial[degreeBlockSize];  // squared length from that segment's start to the foot
     int segment[degreeBlockSize];
+    float position[degreeBlockSize];  // T, the squared path length up to the foot point
+    float degree[degreeBlockSize];
 };
 
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
@@ -263,6 +265,20 @@ void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segme
         block.best[k] = nearer ? e : best;
         block.partial[k] = nearer ? px * px + py * py : block.partial[k];
         block.segment[k] = nearer ? segmentNumber : block.segment[k];
+    }
+}
+
+// T for the lanes beside a segment: the partial length, then the squared lengths of the
+// segments before the chosen one, added one by one in path order.
+void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
+{
+    std::copy(std::begin(block.partial), std::end(block.partial), std::begin(block.position));
+    for (int l = 1; l < static_cast<int>(segments.size()); ++l) {
+        const float length = segments[l - 1].lengthSquared;
+        for (int k = 0; k < degreeBlockSize; ++k) {
+            const float position = block.position[k];
+            block.position[k] = l < block.segment[k] ? position + length : position;
+        }
     }
 }
 
@@ -349,19 +365,18 @@ void WeatheringModel::computeDegrees()
                     projectBlockOntoSegment(block, segments[l - 1], l);
             }
 
+            pathPositions(block, segments);
+            for (int k = 0; k < filled; ++k)
+                if (block.best[k] < 0.0f)
+                    block.position[k] = prefixLength[nearestVertex(path, block.gx[k], block.gy[k])];
+            // Can come out one unit in the last place above 1; the indices still fit.
+            for (int k = 0; k < degreeBlockSize; ++k)
+                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pathSize);
+
             for (int k = 0; k < filled; ++k) {
                 const int p = block.index[k];
                 const float best = block.best[k];
-                float position;
-                if (best >= 0.0f) {
-                    position = block.partial[k];
-                    for (int l = 1; l < block.segment[k]; ++l)
-                        position += segments[l - 1].lengthSquared;
-                } else {
-                    position = prefixLength[nearestVertex(path, block.gx[k], block.gy[k])];
-                }
-                // Can come out one unit in the last place above 1; the indices still fit.
-                const float d = static_cast<float>(static_cast<double>(position) / pathSize);
+                const float d = block.degree[k];
                 degree[p] = d;
                 rate[p] = 0.0f;
                 detail[p] = 0.0f;
