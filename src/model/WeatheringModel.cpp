@@ -67,7 +67,7 @@ struct RowNeighbourhood {
 // column-major order. The direction is a template argument and the nine terms are written
 // out so that the loop has no branch and vectorises.
 template <bool backwards>
-void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
+__attribute__((target_clones("avx2", "default"))) void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
 {
     for (int x = 1; x < width - 1; ++x) {
         float sum = 0.0f;
@@ -244,7 +244,9 @@ struct DegreeBlock {
 
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
-void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
+// Twice as many lanes where the processor has AVX2; the same IEEE operations in the same
+// order, so the same results.
+__attribute__((target_clones("avx2", "default"))) void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
 {
     for (int k = 0; k < degreeBlockSize; ++k) {
         const float gx = block.gx[k];
