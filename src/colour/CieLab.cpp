@@ -1,5 +1,6 @@
 #include "colour/CieLab.h"
 
+#include "colour/Avx2Clone.h"
 #include "colour/CieCubeRoot.h"
 
 #include <algorithm>
@@ -150,9 +151,7 @@ void cubesInDouble(const float* in, float* out)
         out[k] = cubeInDouble(in[k]);
 }
 
-// Twice as many lanes where the processor has AVX2; the same IEEE operations in the same
-// order, so the same results.
-__attribute__((target_clones("avx2", "default"))) void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
+WEATHERING_AVX2_CLONE void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
 {
     for (int k = 0; k < labBlockSize; ++k) {
         b.lightness[k] = in[k].x;

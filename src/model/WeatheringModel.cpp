@@ -1,5 +1,6 @@
 #include "model/WeatheringModel.h"
 
+#include "colour/Avx2Clone.h"
 #include "colour/CieLab.h"
 
 #include <algorithm>
@@ -67,7 +68,7 @@ struct RowNeighbourhood {
 // column-major order. The direction is a template argument and the nine terms are written
 // out so that the loop has no branch and vectorises.
 template <bool backwards>
-__attribute__((target_clones("avx2", "default"))) void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
+WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
 {
     for (int x = 1; x < width - 1; ++x) {
         float sum = 0.0f;
@@ -244,9 +245,7 @@ struct DegreeBlock {
 
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
-// Twice as many lanes where the processor has AVX2; the same IEEE operations in the same
-// order, so the same results.
-__attribute__((target_clones("avx2", "default"))) void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
+WEATHERING_AVX2_CLONE void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
 {
     for (int k = 0; k < degreeBlockSize; ++k) {
         const float gx = block.gx[k];
