@@ -14,7 +14,6 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A check that fails because of a fault in the tool rather than in the test.
 tool_bug() { echo "FAIL (tool bug): $*"; failures=$((failures + 1)); }
-note() { echo "  $*"; }
 
 cleanup() {
   stop_app
@@ -38,6 +37,11 @@ check_console() {
 # Ends the script; its status is the number of failed checks.
 finish() {
   check_console
+  if [ -n "$app_pid" ] && ! app_running; then
+    wait "$app_pid"
+    fail "the tool ended by itself with status $?: $(tail -n 3 "$scratch/err")"
+    app_pid=""
+  fi
   [ "$failures" -eq 0 ] && echo "$E2E_NAME: all checks passed"
   exit "$failures"
 }
@@ -79,9 +83,11 @@ window_geometry() {  # window_geometry <name or empty>
       name != "" && index($0, "\"" name "\": (") { print $1 }'); do
     info=$(xwininfo -id "$id" 2>/dev/null) || continue
     grep -q 'Map State: IsViewable' <<<"$info" || continue
-    awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-         /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 }
-         END { if (name != "" || w >= 64) print x, y, w, h }' name="$1" <<<"$info"
+    info=$(awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+                /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 }
+                END { if (name != "" || w >= 64) print x, y, w, h }' name="$1" <<<"$info")
+    [ -n "$info" ] || continue
+    echo "$info"
     return 0
   done
   return 1
@@ -170,7 +176,7 @@ panel_click() {  # panel_click <dx> <dy>
   sleep 0.3
 }
 
-# Drags with the left button from one screen position to another in steps.
+# Drags with a button from one screen position to another in steps.
 drag() {  # drag <button> <x0> <y0> <x1> <y1> <steps> <pause between steps>
   local button=$1 x0=$2 y0=$3 x1=$4 y1=$5 steps=$6 pause=$7 i
   xdotool mousemove "$x0" "$y0"
@@ -262,10 +268,6 @@ pixels() {  # pixels <name> [w h x y]
     convert "$scratch/$1.png" -alpha off -depth 8 txt:- |
       awk 'NR > 1 { gsub(/[(),:]/, " "); print $1, $2, $3, $4, $5 }'
   fi
-}
-
-pixel() {  # pixel <name> <x> <y>: prints "r g b"
-  pixels "$1" 1 1 "$2" "$3" | awk '{ print $3, $4, $5 }'
 }
 
 # Number of pixels within <tol> (per channel) of a colour at a distance from

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Start-up without the default photograph, and with a large one and a mask of
+# another size: the tool keeps going, sizes its window by the 1024 rule, says
+# what it refused, and quits cleanly.
+#   startup_test.sh <weathering binary>
+set -uo pipefail
+binary="$1"
+scratch=$(mktemp -d)
+app=""
+cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null; rm -rf "$scratch"; }
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The size of the tool's nameless top-level window, as "WxH".
+main_window_size() {
+  xwininfo -root -tree | awk '/\(has no name\): \(\)/ { split($6, s, "+"); print s[1]; exit }'
+}
+
+panel_position() {
+  xwininfo -root -tree | awk '/"GLUI": \(\)/ { split($4, s, "+"); print s[2] "," s[3]; exit }'
+}
+
+wait_for() {  # wait_for <seconds> <command...>
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+
+panel_is_up() { [ -n "$(panel_position)" ]; }
+
+start_in() {  # start_in <directory>
+  (cd "$1" && exec "$binary" >"$scratch/out" 2>"$scratch/err") &
+  app=$!
+  wait_for 30 panel_is_up || fail "no control panel window appeared"
+  sleep 0.5
+}
+
+quit_with() {  # quit_with <key>; checks exit status 0
+  # Without a window manager the keyboard follows the pointer. The panel may
+  # overlap the main window's top left (it sits 20 pixels right of the
+  # photograph's width), so aim at the main window's bottom left corner.
+  local height
+  height=$(main_window_size | cut -dx -f2)
+  xdotool mousemove 5 $((height - 5))
+  sleep 0.3
+  xdotool key "$1"
+  wait_for 10 bash -c "! kill -0 $app 2>/dev/null" || fail "$1 did not quit"
+  wait "$app"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "exit status $status after $1"
+  app=""
+}
+
+# 1. No default photograph anywhere: both loader lines, a 512 x 512 window, the
+# panel at x = 20, and clicks and keys on the empty window do no harm.
+mkdir -p "$scratch/a/b/c/empty"
+start_in "$scratch/a/b/c/empty"
+grep -qx "file not found: ./images/image1.jpg" "$scratch/out" || fail "no 'file not found' line for the photograph"
+grep -qx "ImageIO::load: cannot open file: ./images/image1.jpg" "$scratch/err" || fail "no 'cannot open file' line"
+[ "$(main_window_size)" = "512x512" ] || fail "empty window is $(main_window_size), not 512x512"
+[ "$(panel_position)" = "20,0" ] || fail "panel at $(panel_position), not 20,0"
+xdotool mousemove 100 100 click 1 click 3 mousedown 2 mousemove 120 140 mouseup 2
+sleep 0.5
+kill -0 "$app" 2>/dev/null || fail "clicks on the empty window ended the tool"
+grep -q "input image loaded" "$scratch/err" && fail "claims an image was loaded"
+quit_with Escape
+
+# 2. A 2048 x 1536 photograph gets a 1024 x 768 window; a mask of the default
+# size is reported with one line and the tool goes on.
+mkdir -p "$scratch/big/images"
+convert -size 2048x1536 gradient:white-gray40 "$scratch/big/images/image1.jpg"
+convert -size 512x602 xc:white "$scratch/big/images/image1_mask.jpg"
+start_in "$scratch/big"
+grep -qx "ImageIO::load: file loaded: ./images/image1.jpg (2048x1536)" "$scratch/err" || fail "no load line for the big photograph"
+grep -qx "input image loaded" "$scratch/err" || fail "no 'input image loaded' line"
+[ "$(main_window_size)" = "1024x768" ] || fail "big photograph window is $(main_window_size), not 1024x768"
+[ "$(panel_position)" = "2068,0" ] || fail "panel at $(panel_position), not 2068,0"
+[ "$(grep -c "^mask has 308224 pixels, the photograph 3145728" "$scratch/err")" -eq 1 ] ||
+  fail "expected one line saying the mask size differs: $(cat "$scratch/err")"
+quit_with q
+
+if [ $failures -eq 0 ]; then echo "startup: all checks passed"; fi
+exit $failures
