@@ -46,30 +46,7 @@ finish() {
 # A failure after which the remaining steps cannot run.
 give_up() { fail "$*"; finish; }
 
-wait_until() {  # wait_until <seconds> <command...>
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
-
-ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 161 200); do
-    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    own_xvfb=$!
-    export DISPLAY=":$n"
-    wait_until 20 xdpyinfo >/dev/null 2>&1 && return 0
-    echo "FAIL: no X display"
-    exit 1
-  done
-  echo "FAIL: no free X display number"
-  exit 1
-}
+source "$(dirname "$0")/../xdisplay.sh"
 
 # --- probe and dialog --------------------------------------------------------
 
@@ -116,7 +93,7 @@ type_path() {
 
 # --- scenario ----------------------------------------------------------------
 
-ensure_display
+ensure_display 1280x1024
 export GSETTINGS_BACKEND=memory
 export LIBGL_ALWAYS_SOFTWARE=${LIBGL_ALWAYS_SOFTWARE:-1}
 # Keeps GTK's recent-files list and bookmarks out of the user's home.

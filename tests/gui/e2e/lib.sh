@@ -46,29 +46,8 @@ finish() {
   exit "$failures"
 }
 
-wait_until() {  # wait_until <seconds> <command...>
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
-
-ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 121 160); do
-    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-    Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    own_xvfb=$!
-    export DISPLAY=":$n"
-    wait_until 20 xdpyinfo >/dev/null 2>&1 && return 0
-    echo "FAIL: no X display"
-    exit 1
-  done
-}
-ensure_display
+source "$(dirname "${BASH_SOURCE[0]}")/../xdisplay.sh"
+ensure_display 1600x1200
 export GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory}
 export LIBGL_ALWAYS_SOFTWARE=${LIBGL_ALWAYS_SOFTWARE:-1}
 

@@ -7,8 +7,17 @@ set -uo pipefail
 binary="$1"
 scratch=$(mktemp -d)
 app=""
-cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null; rm -rf "$scratch"; }
+own_xvfb=""
+cleanup() {
+  [ -z "$app" ] || kill "$app" 2>/dev/null
+  [ -z "$own_xvfb" ] || kill "$own_xvfb" 2>/dev/null
+  rm -rf "$scratch"
+}
 trap cleanup EXIT
+source "$(dirname "$0")/../xdisplay.sh"
+ensure_display 1600x1200
+export GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory}
+export LIBGL_ALWAYS_SOFTWARE=${LIBGL_ALWAYS_SOFTWARE:-1}
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -22,20 +31,12 @@ panel_position() {
   xwininfo -root -tree | awk '/"GLUI": \(\)/ { split($4, s, "+"); print s[2] "," s[3]; exit }'
 }
 
-wait_for() {  # wait_for <seconds> <command...>
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
-
 panel_is_up() { [ -n "$(panel_position)" ]; }
 
 start_in() {  # start_in <directory>
   (cd "$1" && exec "$binary" >"$scratch/out" 2>"$scratch/err") &
   app=$!
-  wait_for 30 panel_is_up || fail "no control panel window appeared"
+  wait_until 30 panel_is_up || fail "no control panel window appeared"
   sleep 0.5
 }
 
@@ -48,7 +49,7 @@ quit_with() {  # quit_with <key>; checks exit status 0
   xdotool mousemove 5 $((height - 5))
   sleep 0.3
   xdotool key "$1"
-  wait_for 10 bash -c "! kill -0 $app 2>/dev/null" || fail "$1 did not quit"
+  wait_until 10 bash -c "! kill -0 $app 2>/dev/null" || fail "$1 did not quit"
   wait "$app"
   local status=$?
   [ "$status" -eq 0 ] || fail "exit status $status after $1"
