@@ -18,10 +18,10 @@ StopwatchSteady appStopwatch;
 OutlinePath outline;
 
 namespace {
-// The size asked for when a photograph was adopted, until a reshape has seen it. At
+// Set when a photograph was adopted, until a reshape has seen the fitted size. At
 // start-up GLUT first reports the window's creation size, and answering that report
 // would replace the fitted size still waiting in GLUT's queue.
-WindowSize pendingFit{0, 0};
+bool fitPending = false;
 }  // namespace
 
 void initGL()
@@ -46,7 +46,7 @@ void adoptInputImage()
     inputImage.uploadTexture();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
-    pendingFit = {appState.windowWidth, appState.windowHeight};
+    fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
     model.width = model.displayWidth = inputImage.width;
@@ -91,11 +91,13 @@ void reshape(int w, int h)
     appState.windowHeight = heightForWidth(w, appState.imageAspect);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    const WindowSize fit = pendingFit;
-    pendingFit = {0, 0};
-    if (fit.width != 0 && w != fit.width) {
-        glutReshapeWindow(fit.width, fit.height);  // a size from before the fit
-        return;
+    if (fitPending) {
+        fitPending = false;
+        const WindowSize fit = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+        if (w != fit.width) {
+            glutReshapeWindow(fit.width, fit.height);  // a size from before the fit
+            return;
+        }
     }
     // The width wins; the height follows the photograph's aspect.
     if (appState.windowHeight != h) glutReshapeWindow(appState.windowWidth, appState.windowHeight);

@@ -1,6 +1,6 @@
-# Shell helpers shared by the GUI test scripts: waiting for a condition, and an
-# X display to run on. A script that starts its own Xvfb keeps its process id in
-# own_xvfb so that its cleanup can stop it.
+# Shell helpers shared by the GUI test scripts: waiting for a condition, an X
+# display to run on, and the clean-up of both. A script that sources this sets
+# scratch (its folder for screenshots and console), own_xvfb="" and failures=0.
 
 wait_until() {  # wait_until <seconds> <command...>
   local deadline=$((SECONDS + $1))
@@ -26,4 +26,15 @@ ensure_display() {  # ensure_display <screen size WxH>
   done
   echo "FAIL: no free X display number"
   exit 1
+}
+
+# Stops the Xvfb that ensure_display started, and removes the scratch folder
+# unless a check failed or the caller asks to keep it.
+release_display_and_scratch() {  # release_display_and_scratch <keep: non-empty keeps it>
+  [ -z "$own_xvfb" ] || kill "$own_xvfb" 2>/dev/null
+  if [ "$failures" -eq 0 ] && [ -z "$1" ]; then
+    rm -rf "$scratch"
+  else
+    echo "screenshots and console kept in $scratch"
+  fi
 }

@@ -15,6 +15,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/file-dialog-test.XXXXXX")
 probe_pid=""
 own_xvfb=""
 failures=0
+source "$(dirname "$0")/../xdisplay.sh"
 dialog_name='^Select input file$'
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -23,12 +24,7 @@ note() { echo "  $*"; }
 cleanup() {
   exec 3>&- 2>/dev/null
   if [ -n "$probe_pid" ] && kill -0 "$probe_pid" 2>/dev/null; then kill "$probe_pid"; fi
-  [ -z "$own_xvfb" ] || kill "$own_xvfb" 2>/dev/null
-  if [ "$failures" -eq 0 ] && [ -z "${DIALOG_KEEP:-}" ]; then
-    rm -rf "$scratch"
-  else
-    echo "screenshots and console kept in $scratch"
-  fi
+  release_display_and_scratch "${DIALOG_KEEP:-}"
 }
 trap cleanup EXIT
 
@@ -45,8 +41,6 @@ finish() {
 
 # A failure after which the remaining steps cannot run.
 give_up() { fail "$*"; finish; }
-
-source "$(dirname "$0")/../xdisplay.sh"
 
 # --- probe and dialog --------------------------------------------------------
 

@@ -10,6 +10,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/weathering-e2e-$E2E_NAME.XXXXXX")
 app_pid=""
 own_xvfb=""
 failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/../xdisplay.sh"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A check that fails because of a fault in the tool rather than in the test.
@@ -17,13 +18,8 @@ tool_bug() { echo "FAIL (tool bug): $*"; failures=$((failures + 1)); }
 
 cleanup() {
   stop_app
-  [ -z "$own_xvfb" ] || kill "$own_xvfb" 2>/dev/null
   # E2E_KEEP=1 keeps the screenshots of a passing run too.
-  if [ "$failures" -eq 0 ] && [ -z "${E2E_KEEP:-}" ]; then
-    rm -rf "$scratch"
-  else
-    echo "screenshots and console kept in $scratch"
-  fi
+  release_display_and_scratch "${E2E_KEEP:-}"
 }
 trap cleanup EXIT
 
@@ -46,7 +42,6 @@ finish() {
   exit "$failures"
 }
 
-source "$(dirname "${BASH_SOURCE[0]}")/../xdisplay.sh"
 ensure_display 1600x1200
 export GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory}
 export LIBGL_ALWAYS_SOFTWARE=${LIBGL_ALWAYS_SOFTWARE:-1}

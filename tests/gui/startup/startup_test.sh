@@ -8,18 +8,17 @@ binary="$1"
 scratch=$(mktemp -d)
 app=""
 own_xvfb=""
+failures=0
+source "$(dirname "$0")/../xdisplay.sh"
 cleanup() {
   [ -z "$app" ] || kill "$app" 2>/dev/null
-  [ -z "$own_xvfb" ] || kill "$own_xvfb" 2>/dev/null
-  rm -rf "$scratch"
+  release_display_and_scratch ""
 }
 trap cleanup EXIT
-source "$(dirname "$0")/../xdisplay.sh"
 ensure_display 1600x1200
 export GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory}
 export LIBGL_ALWAYS_SOFTWARE=${LIBGL_ALWAYS_SOFTWARE:-1}
 
-failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # The size of the tool's nameless top-level window, as "WxH".
