@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
-exec build/src/main/weathering "$@"
+exec build/bin/weathering "$@"

@@ -2,7 +2,6 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
-#include <IL/ilut.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -124,13 +123,6 @@ void initImageDecoder()
     ilInit();
     iluInit();
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
-}
-
-void initImageSupport()
-{
-    initImageDecoder();
-    ilutInit();
-    ilutRenderer(ILUT_OPENGL);
 }
 
 std::string findFile(const std::string& name)

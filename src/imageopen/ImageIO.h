@@ -9,11 +9,8 @@
 // Directories tried before a bare file name, relative to the current directory.
 extern std::vector<std::string> searchDirectories;
 
-// Starts the image decoder and fills searchDirectories. Call once, before the
-// first load, after the main window's OpenGL context exists.
-void initImageSupport();
-
-// The decoder and search directories alone, for code that has no OpenGL context.
+// Starts the image decoder and fills searchDirectories. Code without an OpenGL
+// context calls this; the window tool calls initImageSupport (ImageSupport.h).
 void initImageDecoder();
 
 // The first readable regular file among "<dir>/<name>" for every search

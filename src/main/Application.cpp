@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "imageopen/ImageIO.h"
+#include "imageopen/ImageSupport.h"
 #include "main/SwapControl.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
