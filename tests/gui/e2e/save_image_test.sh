@@ -7,7 +7,13 @@
 source "$(dirname "$0")/lib.sh"
 
 dialog_id() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1; }
-dialog_up() { [ -n "$(dialog_id "$1")" ] && xwininfo -id "$(dialog_id "$1")" 2>/dev/null | grep -q IsViewable; }
+# One look-up: a second one may find the dialog gone, and xwininfo without an
+# id waits for a click.
+dialog_up() {
+  local id
+  id=$(dialog_id "$1")
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
+}
 dialog_gone() { ! dialog_up "$1"; }
 
 # Waits for the save dialog and gives it the pointer and the keyboard.
