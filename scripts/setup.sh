@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ pkg-config make
   freeglut3-dev libgl-dev libglu1-mesa-dev libdevil-dev libimgui-dev libgtk-3-dev libx11-dev
+  libcli11-dev
   libgtest-dev libbenchmark-dev
+  desktop-file-utils dpkg-dev file man-db
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
 

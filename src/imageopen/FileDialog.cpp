@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* dialogTitle = "Select input file";
+constexpr const char* openDialogTitle = "Select input file";
 constexpr const char* allFilesFilterName = "All Files(*.*)";
 
 // Offered as the initial file the next time the chooser opens.
@@ -106,17 +106,39 @@ void startInCurrentDirectory(GtkFileChooser* chooser)
     if (!error) gtk_file_chooser_set_current_folder(chooser, directory.c_str());
 }
 
-GtkWidget* createChooser()
+// What differs between the open and the save chooser.
+struct ChooserRequest {
+    const char* title;
+    GtkFileChooserAction action;
+    const char* acceptLabel;
+    std::string folder;  // save: the folder to start in
+    std::string name;    // save: the suggested file name
+};
+
+void startWhereAsked(GtkFileChooser* chooser, const ChooserRequest& request)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(dialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    if (request.action == GTK_FILE_CHOOSER_ACTION_SAVE) {
+        gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+        if (request.folder.empty())
+            startInCurrentDirectory(chooser);
+        else
+            gtk_file_chooser_set_current_folder(chooser, request.folder.c_str());
+        gtk_file_chooser_set_current_name(chooser, request.name.c_str());
+    } else if (lastChosenPath.empty()) {
+        startInCurrentDirectory(chooser);
+    } else {
+        gtk_file_chooser_set_filename(chooser, lastChosenPath.c_str());
+    }
+}
+
+GtkWidget* createChooser(const ChooserRequest& request)
+{
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title, nullptr, request.action, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, request.acceptLabel, GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    addAllFilesFilter(chooser);
-    if (lastChosenPath.empty())
-        startInCurrentDirectory(chooser);
-    else
-        gtk_file_chooser_set_filename(chooser, lastChosenPath.c_str());
+    if (request.action == GTK_FILE_CHOOSER_ACTION_OPEN) addAllFilesFilter(chooser);
+    startWhereAsked(chooser, request);
     // There is no GTK parent to be transient for, and maybe no window manager
     // to raise it: keep it above the GLUT windows ourselves.
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
@@ -144,9 +166,9 @@ std::string chosenFile(GtkWidget* dialog)
     return name ? std::string(name.get()) : std::string();
 }
 
-std::string runChooser()
+std::string runChooser(const ChooserRequest& request)
 {
-    GtkWidget* dialog = createChooser();
+    GtkWidget* dialog = createChooser(request);
     std::string chosen = chosenFile(dialog);
     gtk_widget_destroy(dialog);
     // Otherwise the dialog stays on screen until GTK next gets to run.
@@ -180,16 +202,28 @@ void discardPendingInput(Display* display)
     }
 }
 
-}  // namespace
-
-std::string openFileDialog()
+// Runs a chooser modally over the GLUT windows and hands back the chosen path.
+std::string chooseFile(const ChooserRequest& request)
 {
     const CallerStateKeeper callerState;
     if (!gtkIsReady()) return {};
     // freeglut's own connection: only reachable through its current GL context.
     Display* glutDisplay = glXGetCurrentDisplay();
-    std::string chosen = runChooser();
+    std::string chosen = runChooser(request);
     discardPendingInput(glutDisplay);
+    return chosen;
+}
+
+}  // namespace
+
+std::string openFileDialog()
+{
+    std::string chosen = chooseFile({openDialogTitle, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", {}, {}});
     if (!chosen.empty()) lastChosenPath = chosen;
     return chosen;
+}
+
+std::string saveFileDialog(const char* title, const std::string& folder, const std::string& suggestedName)
+{
+    return chooseFile({title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", folder, suggestedName});
 }

@@ -7,3 +7,8 @@
 // GLUT window are the same afterwards as before. The previous choice is offered
 // as the initial file the next time.
 std::string openFileDialog();
+
+// Modal save chooser with the given title, starting in `folder` (the current
+// directory when empty) with `suggestedName` filled in; asks before replacing a
+// file. Returns the chosen full path, or an empty string when the user cancels.
+std::string saveFileDialog(const char* title, const std::string& folder, const std::string& suggestedName);

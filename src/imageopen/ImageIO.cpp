@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "imageopen/InstalledImages.h"
+
 std::vector<std::string> searchDirectories;
 
 namespace {
@@ -123,6 +125,7 @@ void initImageDecoder()
     ilInit();
     iluInit();
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
+    for (const std::string& folder : installedImageFolders()) searchDirectories.push_back(folder);
 }
 
 std::string findFile(const std::string& name)

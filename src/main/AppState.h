@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "model/ModelSettings.h"
 #include "model/WeatheringModel.h"
 
@@ -24,4 +26,5 @@ struct AppState {
     int showOutline = 0;
     Point2f brushCenter = {0.0f, 0.0f};
     float lastRefreshTime = 0.0f;  // shared by the simulation's and the brush's refresh
+    std::string photographPath;    // where the photograph came from: the save dialog starts there
 };

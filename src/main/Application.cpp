@@ -7,6 +7,7 @@
 
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
+#include "main/ControlPanel.h"
 #include "main/SwapControl.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
@@ -19,6 +20,9 @@ StopwatchSteady appStopwatch;
 OutlinePath outline;
 
 namespace {
+// GLUT hands ctrl+letter over as the letter's control code.
+constexpr unsigned char ctrlS = 's' - 'a' + 1;
+
 // Set when a photograph was adopted, until a reshape has seen the fitted size. At
 // start-up GLUT first reports the window's creation size, and answering that report
 // would replace the fitted size still waiting in GLUT's queue.
@@ -107,6 +111,7 @@ void reshape(int w, int h)
 void keyboard(unsigned char key, int, int)
 {
     if (key == 27 || key == 'q') std::exit(0);
+    if (key == ctrlS) controlCallback(saveImageId);
     glutPostRedisplay();
 }
 

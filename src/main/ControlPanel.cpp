@@ -6,11 +6,15 @@
 #include <imgui.h>
 
 #include <cfloat>
+#include <filesystem>
+#include <iostream>
 #include <string>
 
 #include "imageopen/FileDialog.h"
 #include "imageopen/ImageIO.h"
 #include "main/Application.h"
+#include "result/ModelResult.h"
+#include "result/PathArgument.h"
 
 namespace {
 
@@ -23,6 +27,8 @@ constexpr float panelWidth = 220.0f;
 constexpr int framesAfterInput = 3;
 
 int framesWanted = framesAfterInput;
+// The outcome of the last save, shown at the bottom of the "Result" group.
+std::string resultLine;
 int pendingCommand = noCommand;
 ImVec2 requestedSize = {0.0f, 0.0f};
 
@@ -182,6 +188,15 @@ void mouseOperationPanel()
     endPanel();
 }
 
+void resultPanel()
+{
+    if (!beginPanel("Result")) return;
+    commandButton("Save Image", saveImageId);
+    commandButton("Save Degrees", saveDegreesId);
+    if (!resultLine.empty()) ImGui::TextWrapped("%s", resultLine.c_str());
+    endPanel();
+}
+
 void mainWindowPanel()
 {
     if (!beginPanel("Main Window", panelWidth)) return;
@@ -194,6 +209,7 @@ void mainWindowPanel()
         checkbox("Enable Simulation", appState.enableSimulation);
         endPanel();
     }
+    resultPanel();
     endPanel();
 }
 
@@ -278,7 +294,59 @@ void loadImageCommand()
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
     if (!ImageIO::load(inputImage, name.c_str())) return;
+    appState.photographPath = name;
     adoptInputImage();
+}
+
+enum class SavedWhat { image, degrees };
+
+std::string suggestedSaveName(SavedWhat what)
+{
+    const std::string stem = std::filesystem::path(appState.photographPath).stem().string();
+    return (stem.empty() ? std::string("weathering") : stem) + (what == SavedWhat::image ? "_weathered.png" : "_degrees.png");
+}
+
+std::string photographFolder()
+{
+    if (appState.photographPath.empty()) return {};
+    std::error_code error;
+    return std::filesystem::absolute(appState.photographPath, error).parent_path().string();
+}
+
+// The line in the group names the file; the console line gives the whole path
+// and the clicked path in weathering-batch's --path form, to make it again.
+void reportSaved(const std::string& path)
+{
+    const std::string size = " (" + std::to_string(model.width) + " x " + std::to_string(model.height) + ")";
+    resultLine = "Saved " + std::filesystem::path(path).filename().string() + size;
+    std::cout << "Saved " << path << size << " --path \"" << formatPathArgument(model.imagePoints, model.height) << "\""
+              << std::endl;
+}
+
+void reportNotSaved(const std::string& path, const std::string& reason)
+{
+    resultLine = "cannot save " + path + ": " + reason;
+    std::cerr << resultLine << std::endl;
+}
+
+// Saving reads the model only: a running simulation goes on afterwards.
+void saveCommand(SavedWhat what)
+{
+    if (!model.hasImage()) {
+        resultLine = "nothing to save: no photograph is loaded";
+        std::cerr << resultLine << std::endl;
+        return;
+    }
+    const std::string path = saveFileDialog(what == SavedWhat::image ? "Save Image" : "Save Degrees",
+                                            photographFolder(), suggestedSaveName(what));
+    if (path.empty()) return;  // cancelled: nothing written, nothing to say
+    std::string reason;
+    const bool saved = what == SavedWhat::image ? saveModelImage(model, path, reason)
+                                                : saveModelDegrees(model, path, reason);
+    if (saved)
+        reportSaved(path);
+    else
+        reportNotSaved(path, reason);
 }
 
 void loadMaskCommand()
@@ -330,6 +398,12 @@ void controlCallback(int id)
     case initId:
         restartModel();
         display();
+        break;
+    case saveImageId:
+        saveCommand(SavedWhat::image);
+        break;
+    case saveDegreesId:
+        saveCommand(SavedWhat::degrees);
         break;
     default:
         break;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Command ids of the panel's three buttons.
-enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6 };
+// Command ids of the panel's buttons.
+enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21 };
 
 // Creates the "GLUI" panel window at (x, 0) with all its controls; the main
 // window stays the current one.

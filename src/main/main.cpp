@@ -3,25 +3,77 @@
 
 #include <GL/freeglut.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "imageopen/ImageIO.h"
 #include "main/Application.h"
+#include "main/CommandLine.h"
 #include "main/ControlPanel.h"
 
 namespace {
 
+bool loadPhotograph(const std::string& name)
+{
+    if (!ImageIO::load(inputImage, name.c_str())) return false;
+    std::cerr << "input image loaded" << std::endl;
+    appState.photographPath = findFile(name);
+    adoptInputImage();
+    return true;
+}
+
 void loadDefaultPhotograph()
 {
-    if (!ImageIO::load(inputImage, "./images/image1.jpg")) return;
-    std::cerr << "input image loaded" << std::endl;
-    adoptInputImage();
+    loadPhotograph("./images/image1.jpg");
 }
 
 void loadDefaultMask()
 {
     if (!ImageIO::load(maskImage, "image1_mask.jpg")) return;
     adoptMaskImage();  // ignored when there is no photograph to mask
+}
+
+// The loader tries its search folders before a bare name; a name given on the
+// command line means the file from here, as a name from the file dialog does.
+std::string fromHere(const std::string& name)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.string();
+}
+
+void cannotLoad(const std::string& name)
+{
+    std::cerr << "weathering: cannot load " << name << std::endl;
+    std::exit(2);
+}
+
+void loadNamedFiles(const CommandLine& command)
+{
+    if (!loadPhotograph(fromHere(command.photograph))) cannotLoad(command.photograph);
+    if (command.mask.empty()) return;
+    if (!ImageIO::load(maskImage, fromHere(command.mask).c_str())) cannotLoad(command.mask);
+    adoptMaskImage();
+}
+
+// Help, version and usage errors end the tool before any window opens.
+void answerWithoutWindow(const CommandLine& command)
+{
+    switch (command.action) {
+    case CommandLine::Action::help:
+        std::cout << usageText() << std::endl;
+        std::exit(0);
+    case CommandLine::Action::version:
+        std::cout << "weathering " << WEATHERING_VERSION << std::endl;
+        std::exit(0);
+    case CommandLine::Action::usageError:
+        std::cerr << command.error << std::endl;
+        std::exit(2);
+    case CommandLine::Action::run:
+        break;
+    }
 }
 
 void idleWithPanel()
@@ -34,6 +86,8 @@ void idleWithPanel()
 
 int main(int argc, char** argv)
 {
+    const CommandLine command = readCommandLine(argc, argv);
+    answerWithoutWindow(command);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
     glutInitWindowSize(appState.windowWidth, appState.windowHeight);
@@ -46,8 +100,12 @@ int main(int argc, char** argv)
     initGL();
 
     model.uploader = uploadRgbTexture;
-    loadDefaultPhotograph();
-    loadDefaultMask();
+    if (command.photograph.empty()) {
+        loadDefaultPhotograph();
+        loadDefaultMask();
+    } else {
+        loadNamedFiles(command);
+    }
 
     createControlPanel(inputImage.width + 20);
     glutIdleFunc(idleWithPanel);

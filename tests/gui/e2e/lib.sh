@@ -303,6 +303,8 @@ SLIDER_LEFT=24
 SLIDER_RIGHT=212
 DEWETHERING=(28 299)
 ENABLE_SIMULATION=(28 322)
+SAVE_IMAGE=(118 371)
+SAVE_DEGREES=(118 394)
 PANEL_REST=(230 338)  # an empty corner of the panel: nothing hovers there
 
 # True when the check box at a panel position shows its tick.

@@ -12,7 +12,13 @@ convert -size 1600x1200 gradient:'rgb(255,128,0)-rgb(0,64,192)' "$scratch/input_
 convert -size 800x600 gradient:'rgb(0,160,80)-rgb(200,200,40)' "$scratch/input_small.png"
 
 dialog_id() { xdotool search --name "^$DIALOG\$" 2>/dev/null | head -n 1; }
-dialog_up() { [ -n "$(dialog_id)" ] && xwininfo -id "$(dialog_id)" 2>/dev/null | grep -q IsViewable; }
+# One look-up: a second one may find the dialog gone, and xwininfo without an
+# id waits for a click.
+dialog_up() {
+  local id
+  id=$(dialog_id)
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
+}
 dialog_gone() { ! dialog_up; }
 
 # Opens the dialog and puts the pointer and the keyboard focus on it; ends

@@ -1,0 +1,106 @@
+#include "batch/BatchOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+ParseOutcome parse(std::vector<const char*> arguments, BatchOptions& options, std::string& text)
+{
+    arguments.insert(arguments.begin(), "weathering-batch");
+    return parseBatchOptions(static_cast<int>(arguments.size()), arguments.data(), options, text);
+}
+
+TEST(BatchOptions, ReadsEveryOption)
+{
+    BatchOptions options;
+    std::string text;
+    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--mask", "m.jpg", "--steps", "7", "--every", "3",
+                     "--dewethering", "--frames", "out", "--degrees", "d.png"},
+                    options, text),
+              ParseOutcome::run)
+        << text;
+    EXPECT_EQ(options.photograph, "door.jpg");
+    EXPECT_EQ(options.path, "1,2 3,4");
+    EXPECT_EQ(options.mask, "m.jpg");
+    EXPECT_EQ(options.steps, 7);
+    EXPECT_EQ(options.every, 3);
+    EXPECT_TRUE(options.dewethering);
+    EXPECT_EQ(options.frames, "out");
+    EXPECT_EQ(options.degrees, "d.png");
+    EXPECT_TRUE(checkBatchOptions(options, text)) << text;
+}
+
+TEST(BatchOptions, DefaultsAreAHundredStepsAndAFrameEveryTen)
+{
+    BatchOptions options;
+    std::string text;
+    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--output", "o.png"}, options, text), ParseOutcome::run);
+    EXPECT_EQ(options.steps, 100);
+    EXPECT_EQ(options.every, 10);
+    EXPECT_FALSE(options.dewethering);
+}
+
+TEST(BatchOptions, HelpAndVersionEndTheRunSuccessfully)
+{
+    BatchOptions options;
+    std::string text;
+    EXPECT_EQ(parse({"--help"}, options, text), ParseOutcome::done);
+    EXPECT_NE(text.find("--path"), std::string::npos);
+    EXPECT_NE(text.find("--frames"), std::string::npos);
+    EXPECT_EQ(parse({"--version"}, options, text), ParseOutcome::done);
+    EXPECT_EQ(text, std::string("weathering-batch ") + WEATHERING_VERSION);
+}
+
+// Every usage error is one line naming what is wrong, ending in "(try --help)".
+TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
+{
+    const struct {
+        std::vector<const char*> arguments;
+        const char* mentions;
+    } cases[] = {
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--colour"}, "--colour"},
+        {{"--path", "1,2 3,4", "--output", "o.png"}, "PHOTO"},
+        {{"door.jpg", "--output", "o.png"}, "--path"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "many"}, "many"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "-1"}, "-1"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps"}, "--steps"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "99999999999"}, "99999999999"},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "0"}, "0"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--frames", "f"}, "excludes"},
+    };
+    for (const auto& c : cases) {
+        BatchOptions options;
+        std::string text;
+        EXPECT_EQ(parse(c.arguments, options, text), ParseOutcome::usageError) << c.mentions;
+        EXPECT_EQ(text.rfind("weathering-batch: ", 0), 0u) << text;
+        EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+        EXPECT_NE(text.find("(try --help)"), std::string::npos) << text;
+    }
+}
+
+TEST(BatchOptions, ChecksWhatCanBeToldWithoutFiles)
+{
+    const struct {
+        BatchOptions options;
+        const char* mentions;
+    } cases[] = {
+        {{"p.jpg", "", "1,2 3,4", 10, 1, false, "", "", ""}, "nothing to write"},
+        {{"p.jpg", "", "1,2 3,4", 10, 1, false, "o.gif", "", ""}, "unknown file type"},
+        {{"p.jpg", "", "1,2 3,4", 10, 1, false, "", "", "d.tif"}, "use .png"},
+        {{"p.jpg", "", "1,2 x", 10, 1, false, "o.png", "", ""}, "bad point \"x\""},
+        {{"p.jpg", "", "1,2", 10, 1, false, "o.png", "", ""}, "two distinct points"},
+        {{"p.jpg", "", "1,2 1,2 1,2", 10, 1, false, "o.png", "", ""}, "two distinct points"},
+        {{"p.jpg", "", "", 10, 1, false, "o.png", "", ""}, "two distinct points"},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        EXPECT_FALSE(checkBatchOptions(c.options, text)) << c.mentions;
+        EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
+        EXPECT_NE(text.find("(try --help)"), std::string::npos) << text;
+    }
+}
+
+}  // namespace

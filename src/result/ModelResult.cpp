@@ -1,0 +1,63 @@
+#include "result/ModelResult.h"
+
+#include "colour/CieLab.h"
+#include "imageopen/ImageWriter.h"
+
+void currentRgb(const WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
+{
+    if (!model.hasImage()) {
+        rgb.clear();
+        return;
+    }
+    rgb.resize(static_cast<std::size_t>(model.pixelCount()));
+    labToRgb(model.lab.get(), rgb.data(), model.pixelCount());
+}
+
+std::uint16_t degreeGrey16(float degree)
+{
+    if (!(degree > 0.0f)) return 0;  // also NaN
+    if (degree >= 1.0f) return 65535;
+    return static_cast<std::uint16_t>(degree * 65535.0f + 0.5f);
+}
+
+void degreeMap16(const WeatheringModel& model, std::vector<std::uint16_t>& grey)
+{
+    if (!model.hasImage()) {
+        grey.clear();
+        return;
+    }
+    const int count = model.pixelCount();
+    grey.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) grey[i] = model.mask[i] >= 1.0f ? degreeGrey16(model.degree[i]) : 0;
+}
+
+namespace {
+
+bool hasPhotograph(const WeatheringModel& model, std::string& reason)
+{
+    if (model.hasImage()) return true;
+    reason = "no photograph is loaded";
+    return false;
+}
+
+}  // namespace
+
+bool saveModelImage(const WeatheringModel& model, const std::string& path, std::string& reason)
+{
+    if (!hasPhotograph(model, reason)) return false;
+    std::vector<MyAlgebra::vec3> rgb;
+    currentRgb(model, rgb);
+    return ImageWriter::saveRgb(path, rgb.data(), model.width, model.height, reason);
+}
+
+bool saveModelDegrees(const WeatheringModel& model, const std::string& path, std::string& reason)
+{
+    if (ImageWriter::fileTypeOf(path) != ImageWriter::FileType::png) {
+        reason = "the degree map is saved as a 16-bit PNG only (use .png)";
+        return false;
+    }
+    if (!hasPhotograph(model, reason)) return false;
+    std::vector<std::uint16_t> grey;
+    degreeMap16(model, grey);
+    return ImageWriter::saveGrey16Png(path, grey.data(), model.width, model.height, reason);
+}
