@@ -277,8 +277,8 @@ void loadImageCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
-    if (!ImageIO::load(inputImage, name.c_str())) return;
-    adoptInputImage();
+    ImageRect<MyAlgebra::vec3> loaded;  // the photograph shown stays until this one is taken
+    if (ImageIO::load(loaded, name.c_str())) adoptInputImage(loaded);
 }
 
 void loadMaskCommand()

@@ -13,9 +13,9 @@ namespace {
 
 void loadDefaultPhotograph()
 {
-    if (!ImageIO::load(inputImage, "./images/image1.jpg")) return;
+    ImageRect<MyAlgebra::vec3> loaded;
+    if (!ImageIO::load(loaded, "./images/image1.jpg") || !adoptInputImage(loaded)) return;
     std::cerr << "input image loaded" << std::endl;
-    adoptInputImage();
 }
 
 void loadDefaultMask()

@@ -35,3 +35,5 @@ write("jpeg-60000x60000.jpg", tiny_jpeg(60000, 60000, 3))
 # A run-length TGA declaring 64267 x 4096 whose runs stop after 40 pixels.
 write("tga-64267x4096-runs-stop.tga",
       struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, 64267, 4096, 24, 0) + b"\xff\x10\x20\x30" * 40)
+# One pixel wider than the tool accepts, and quick to decode.
+write("jpeg-16385x8-one-too-wide.jpg", tiny_jpeg(16385, 8, 3))
