@@ -35,6 +35,18 @@ bool writeAll(const void* data, std::size_t bytes)
     return true;
 }
 
+bool writeBytesAsFloats(const ILubyte* bytes, std::size_t count)
+{
+    static float block[16384];
+    const std::size_t blockLength = sizeof block / sizeof block[0];
+    for (std::size_t start = 0; start < count; start += blockLength) {
+        const std::size_t length = count - start < blockLength ? count - start : blockLength;
+        for (std::size_t i = 0; i < length; ++i) block[i] = bytes[start + i] / 255.0f;
+        if (!writeAll(block, length * sizeof(float))) return false;
+    }
+    return true;
+}
+
 int reply(DecodeOutcome outcome, int width = 0, int height = 0, std::uint32_t channels = 0)
 {
     const DecodeReply header = {decodeReplyMagic, outcome, width, height, channels, ilGetError()};
@@ -74,17 +86,25 @@ int decode(ILenum format, const char* name)
     const int width = ilGetInteger(IL_IMAGE_WIDTH);
     const int height = ilGetInteger(IL_IMAGE_HEIGHT);
     if (width > largestImageSide || height > largestImageSide) return reply(sizeRefused, width, height);
-    if (ilConvertImage(format, IL_FLOAT) != IL_TRUE) return reply(conversionFailed);
+    const std::uint32_t channels = format == IL_RGB ? 3 : 1;
+    // Eight-bit pictures go out as floats a block at a time: the library's own
+    // float conversion gives the same values (b / 255.0f) but holds the whole
+    // picture as floats at once and is many times slower. Not for colour made
+    // grey: the library computes that luminance in floats, finer than bytes.
+    const bool streamBytes = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE &&
+                             (format == IL_RGB || ilGetInteger(IL_IMAGE_FORMAT) == IL_LUMINANCE);
+    if (ilConvertImage(format, streamBytes ? IL_UNSIGNED_BYTE : IL_FLOAT) != IL_TRUE) return reply(conversionFailed);
     ilDisable(IL_ORIGIN_SET);
 
-    const std::uint32_t channels = format == IL_RGB ? 3 : 1;
     const ILubyte* pixels = ilGetData();
+    const std::size_t bytesPerValue = streamBytes ? 1 : sizeof(float);
     if (width <= 0 || height <= 0 || !pixels ||
-        ilGetInteger(IL_IMAGE_BPP) != static_cast<int>(channels * sizeof(float)))
+        ilGetInteger(IL_IMAGE_BPP) != static_cast<int>(channels * bytesPerValue))
         return reply(conversionFailed);
     if (reply(decoded, width, height, channels) != 0) return 1;
-    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels * sizeof(float);
-    return writeAll(pixels, bytes) ? 0 : 1;
+    const std::size_t values = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
+    if (!streamBytes) return writeAll(pixels, values * sizeof(float)) ? 0 : 1;
+    return writeBytesAsFloats(pixels, values) ? 0 : 1;
 }
 
 }  // namespace

@@ -117,6 +117,32 @@ TEST_F(ImageIOTest, LoadsColourBottomRowFirstAndGreyAsLuminance)
     EXPECT_FLOAT_EQ(grey.data[1], 0.0f);
 }
 
+TEST_F(ImageIOTest, EightBitValuesArriveExactlyAsTheirFractionOf255)
+{
+    // Every byte value, as colour and as grey: b / 255.0f to the last bit,
+    // which is what the decoding library's float conversion gives.
+    std::string colour = "P6\n256 1\n255\n";
+    std::string grey = "P5\n256 1\n255\n";
+    for (int b = 0; b < 256; ++b) {
+        colour += std::string(3, static_cast<char>(b));
+        grey += static_cast<char>(b);
+    }
+    writeFile("images/colour.ppm", colour);
+    writeFile("images/grey.pgm", grey);
+    ImageRect<MyAlgebra::vec3> rgb;
+    ImageRect<float> luminance;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ImageIO::load(rgb, "colour.ppm"));
+    ASSERT_TRUE(ImageIO::load(luminance, "grey.pgm"));
+    testing::internal::GetCapturedStderr();
+    for (int b = 0; b < 256; ++b) {
+        const float expected = static_cast<float>(b) / 255.0f;
+        ASSERT_EQ(rgb.data[static_cast<std::size_t>(b)].x, expected) << b;
+        ASSERT_EQ(rgb.data[static_cast<std::size_t>(b)].z, expected) << b;
+        ASSERT_EQ(luminance.data[static_cast<std::size_t>(b)], expected) << b;
+    }
+}
+
 TEST_F(ImageIOTest, FailedLoadsSayWhyAndKeepThePreviousImage)
 {
     writeFile("images/g.ppm", gradientPpm(3, 2));
