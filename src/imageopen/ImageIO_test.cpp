@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
+#include "imageopen/ScratchDirectory.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ protected:
     void SetUp() override
     {
         initImageDecoder();
-        char pattern[] = "/tmp/imageio-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
+        root = makeScratchDirectory("imageio-test");
+        ASSERT_FALSE(root.empty());
         // Deep enough that "../../.." stays inside the scratch tree.
         work = root + "/a/b/c/work";
         const std::string command = "mkdir -p '" + work + "/images'";
@@ -39,8 +39,7 @@ protected:
     void TearDown() override
     {
         ASSERT_EQ(chdir(previousDirectory.c_str()), 0);
-        const std::string command = "rm -rf '" + root + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_TRUE(removeScratchDirectory(root));
     }
 
     static void writeFile(const std::string& path, const std::string& contents)

@@ -14,6 +14,7 @@
 
 #include "imageopen/DecodeReply.h"
 #include "imageopen/ImageIO.h"
+#include "imageopen/ScratchDirectory.h"
 
 // Whatever the decoder process does, a load ends in time with true or false
 // and one line of reason, and a failed load leaves both images bit for bit as
@@ -37,9 +38,8 @@ protected:
     void SetUp() override
     {
         initImageDecoder();
-        char pattern[] = "/tmp/isolated-decoding-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch = pattern;
+        scratch = makeScratchDirectory("isolated-decoding");
+        ASSERT_FALSE(scratch.empty());
         const std::string good = scratch + "/good.ppm";
         std::ofstream(good, std::ios::binary) << "P6\n3 2\n255\n" << std::string(18, '\x40');
         testing::internal::CaptureStderr();
@@ -50,7 +50,7 @@ protected:
         keptMask.assign(bytesOf(mask), bytesOf(mask) + 3 * 2 * 4);
     }
 
-    void TearDown() override { ASSERT_EQ(std::system(("rm -rf '" + scratch + "'").c_str()), 0); }
+    void TearDown() override { ASSERT_TRUE(removeScratchDirectory(scratch)); }
 
     template <typename T>
     static const char* bytesOf(const ImageRect<T>& image)
