@@ -19,7 +19,7 @@ mkdir -p build-fuzz/corpus build-fuzz/findings build-fuzz/artifacts
 rm -rf build-fuzz/seeds
 bash tests/fuzz/make_seeds.sh . build-fuzz/seeds
 
-# The decoder's own limit (2 s in the target) is well inside libFuzzer's.
+# The decoder's own limit (1 s in the target) is well inside libFuzzer's.
 WEATHERING_FUZZ_FINDINGS=build-fuzz/findings build-fuzz/bin/loader_fuzzer \
   -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
   -artifact_prefix=build-fuzz/artifacts/ build-fuzz/corpus build-fuzz/seeds 2>&1 |

@@ -30,8 +30,8 @@ constexpr unsigned extensionCount = sizeof extensions / sizeof extensions[0];
 constexpr unsigned maskBit = 0x80;
 
 // Short limits: the fuzzer needs many runs a second, and an input that takes
-// the decoder 2 s is as interesting as one that takes it 20.
-const DecoderSettings fuzzSettings = {2, 1024, ""};
+// the decoder 1 s is as interesting as one that takes it 20.
+const DecoderSettings fuzzSettings = {1, 1024, ""};
 
 std::string scratch;
 
