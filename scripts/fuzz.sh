@@ -25,11 +25,5 @@ WEATHERING_FUZZ_FINDINGS=build-fuzz/findings build-fuzz/bin/loader_fuzzer \
   -artifact_prefix=build-fuzz/artifacts/ build-fuzz/corpus build-fuzz/seeds 2>&1 |
   grep -v '^#[0-9]*.*\(NEW\|REDUCE\|pulse\)' | tail -n 25
 
-new=0
-for finding in build-fuzz/findings/*; do
-  [ -e "$finding" ] || continue
-  known=0
-  ls tests/data/hostile/fuzz-"$(basename "$finding")"[.-]* >/dev/null 2>&1 && known=1
-  [ "$known" -eq 1 ] || new=$((new + 1))
-done
-echo "decoder findings contained: $(ls build-fuzz/findings | wc -l) ($new not yet in tests/data/hostile: tests/fuzz/keep_findings.sh keeps them)"
+echo "decoder findings contained: $(ls build-fuzz/findings | wc -l)" \
+  "(tests/fuzz/keep_findings.sh keeps those of a new kind in tests/data/hostile)"
