@@ -2,14 +2,16 @@
 # Installs the Debian packages the tool and its tests need (only those missing),
 # then configures and builds with CMake. Safe to run again: nothing is redone.
 #   scripts/setup.sh [build-dir] [extra cmake options...]
+#   scripts/setup.sh --packages-only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
   cmake g++ pkg-config make
   freeglut3-dev libgl-dev libglu1-mesa-dev libdevil-dev libimgui-dev libgtk-3-dev libx11-dev
-  libcli11-dev
+  libcli11-dev libseccomp-dev
   libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   desktop-file-utils dpkg-dev file man-db
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
@@ -27,6 +29,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+[ "${1:-}" != "--packages-only" ] || exit 0
 build_dir="${1:-build}"
 shift || true
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null

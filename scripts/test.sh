@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and builds, then runs every test: the unit tests in a normal build and
-# in an AddressSanitizer + UBSan build, and the end-to-end tests that drive the
-# real windows. Starts its own Xvfb when there is no display.
+# in an AddressSanitizer + UBSan build, the end-to-end tests that drive the
+# real windows, and a two-minute soak of the whole tool built with the
+# sanitizers. Starts its own Xvfb when there is no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,7 +30,9 @@ export LIBGL_ALWAYS_SOFTWARE=1
 
 status=0
 echo "== unit tests, sanitizer build"
-ctest --test-dir build-sanitize --output-on-failure -LE gui || status=1
+ctest --test-dir build-sanitize --output-on-failure -LE "gui|soak" || status=1
 echo "== all tests, normal build"
 ctest --test-dir build --output-on-failure || status=1
+echo "== soak of the whole tool, sanitizer build"
+ctest --test-dir build-sanitize --output-on-failure -L soak || status=1
 exit $status

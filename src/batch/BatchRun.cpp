@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
+#include "imageopen/MaskScaling.h"
 #include "result/ModelResult.h"
 #include "result/PathArgument.h"
 
@@ -19,22 +20,15 @@ void report(const std::string& line)
     std::cerr << "weathering-batch: " << line << std::endl;
 }
 
-// The loader tries its search folders before a bare name; a name given on the
-// command line means the file from here.
-std::string fromHere(const std::string& name)
-{
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
-    return error ? name : absolute.string();
-}
-
 bool loadInputs(const BatchOptions& options, ImageRect<MyAlgebra::vec3>& photograph, ImageRect<float>& mask)
 {
     if (!ImageIO::load(photograph, fromHere(options.photograph).c_str())) {
         report("cannot load " + options.photograph);
         return false;
     }
-    if (!options.mask.empty() && !ImageIO::load(mask, fromHere(options.mask).c_str())) {
+    if (options.mask.empty()) return true;
+    if (!ImageIO::load(mask, fromHere(options.mask).c_str()) ||
+        !fitMaskToPhotograph(mask, photograph.width, photograph.height)) {
         report("cannot load " + options.mask);
         return false;
     }

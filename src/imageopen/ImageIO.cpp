@@ -2,10 +2,19 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <new>
+#include <system_error>
+
+#include "imageopen/AvailableMemory.h"
+#include "imageopen/DecodeReply.h"
 
 #include "imageopen/InstalledImages.h"
 
@@ -13,19 +22,24 @@ std::vector<std::string> searchDirectories;
 
 namespace {
 
-// Reports the newest pending decoder error, one line per check. A failed load can
-// leave dozens of codes stacked; the older ones say nothing new, so they are
-// dropped instead of surfacing one by one in later, unrelated loads.
-#define CHECK_DEVIL_ERROR() reportDevilError(__FILE__, __LINE__)
+static_assert(sizeof(MyAlgebra::vec3) == 3 * sizeof(float), "vec3 pixels travel as packed floats");
 
-void reportDevilError(const char* file, int line)
+// The decoder's own reason for a failed read, in the decoder error form; the
+// code comes from the decoder process, so an unknown one is said as a number.
+#define REPORT_DEVIL_ERROR(code) reportDevilError(code, __FILE__, __LINE__)
+
+void reportDevilError(std::uint32_t code, const char* file, int line)
 {
-    const ILenum code = ilGetError();
     if (code == IL_NO_ERROR) return;
-    std::cerr << "DevIL Error: " << iluErrorString(code) << " (File: " << file << ", line " << line
-              << ")" << std::endl;
-    while (ilGetError() != IL_NO_ERROR) {
-    }
+    const bool known = (code >= IL_INVALID_ENUM && code <= IL_FILE_READ_ERROR) ||
+                       (code >= IL_LIB_GIF_ERROR && code <= IL_LIB_MNG_ERROR) || code == IL_UNKNOWN_ERROR;
+    const char* text = known ? iluErrorString(code) : nullptr;
+    std::cerr << "DevIL Error: ";
+    if (text)
+        std::cerr << text;
+    else
+        std::cerr << "error code " << code;
+    std::cerr << " (File: " << file << ", line " << line << ")" << std::endl;
 }
 
 bool isReadableRegularFile(const std::string& path)
@@ -38,80 +52,180 @@ bool isReadableRegularFile(const std::string& path)
     return true;
 }
 
-// What the decoder must hand over for one pixel type.
+// Closes the file it holds when the load ends, whichever way.
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path) : fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenFile()
+    {
+        if (fd >= 0) close(fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    const int fd;
+};
+
 template <typename T>
-struct PixelFormat;
-
-template <>
-struct PixelFormat<MyAlgebra::vec3> {
-    static constexpr ILenum format = IL_RGB;
-};
-
-template <>
-struct PixelFormat<float> {
-    static constexpr ILenum format = IL_LUMINANCE;
-};
+constexpr std::uint32_t channelsOf()
+{
+    return sizeof(T) / sizeof(float);
+}
 
 void refuse(const char* name, const std::string& why)
 {
     std::cerr << "ImageIO::load: refused " << name << ": " << why << std::endl;
 }
 
-// Copies the bound, converted decoder image into `image`, or says why not.
-template <typename T>
-bool adoptDecodedPixels(ImageRect<T>& image, const char* name)
+void cannotOpen(const char* name)
 {
-    const int width = ilGetInteger(IL_IMAGE_WIDTH);
-    const int height = ilGetInteger(IL_IMAGE_HEIGHT);
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    if (!ImageRect<T>::sizeIsUsable(width, height)) {
-        refuse(name, "its size " + size + " is not a usable picture size");
+    std::cerr << "ImageIO::load" << ": cannot open file: " << name << std::endl;
+}
+
+std::string sizeText(long long width, long long height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// Says why a decoder that did not end cleanly gave no picture.
+void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings, const char* name)
+{
+    std::cerr << "ImageIO::load: the decoder ";
+    switch (end) {
+    case DecoderEnd::crashed:
+        std::cerr << "crashed on " << name << " (signal " << decoder.signal() << ")";
+        break;
+    case DecoderEnd::timedOut:
+        std::cerr << "took longer than " << settings.seconds << " s on " << name;
+        break;
+    case DecoderEnd::outOfMemory:
+        std::cerr << "needs more than " << settings.megabytes << " MB for " << name;
+        break;
+    default:
+        std::cerr << "failed on " << name << " without a reply";
+        break;
+    }
+    std::cerr << std::endl;
+}
+
+// Whether the system can give the arrays of a picture this size, saying so when not.
+bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const char* name)
+{
+    const long long available = availableMemoryBytes();
+    const long long bytes = static_cast<long long>(reply.width) * reply.height * static_cast<long long>(bytesPerPixel);
+    if (available < 0 || bytes <= available) return true;
+    refuse(name, "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
+                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available");
+    return false;
+}
+
+// Non-finite pixels (a broken reader can hand back stray memory) become black.
+template <typename T>
+void zeroNonFinitePixels(T* pixels, std::size_t count, const char* name)
+{
+    float* values = reinterpret_cast<float*>(pixels);
+    std::size_t replaced = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        bool finite = true;
+        for (std::uint32_t c = 0; c < channelsOf<T>(); ++c) finite = finite && std::isfinite(values[i * channelsOf<T>() + c]);
+        if (finite) continue;
+        for (std::uint32_t c = 0; c < channelsOf<T>(); ++c) values[i * channelsOf<T>() + c] = 0.0f;
+        ++replaced;
+    }
+    if (replaced > 0)
+        std::cerr << "ImageIO::load: " << replaced << " pixels of " << name << " were not finite numbers; they are 0 now"
+                  << std::endl;
+}
+
+// Reads the pixels of a `decoded` reply, checking first everything the
+// decoder said about them. Null (with the reason printed) when they cannot be had.
+template <typename T>
+std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const char* name)
+{
+    if (reply.channels != channelsOf<T>() || reply.width <= 0 || reply.height <= 0) {
+        refuse(name, "the decoder sent a malformed reply");
+        return nullptr;
+    }
+    if (reply.width > largestImageSide || reply.height > largestImageSide) {
+        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
+                         sizeText(largestImageSide, largestImageSide));
+        return nullptr;
+    }
+    if (!fitsInAvailableMemory(reply, sizeof(T), name)) return nullptr;
+    const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
+    std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
+    if (!pixels) {
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels");
+        return nullptr;
+    }
+    if (!decoder.read(pixels.get(), count * sizeof(T))) return nullptr;
+    return pixels;
+}
+
+// Everything after the reply's header, up to the decoder's end. True when the
+// pixels were received and the decoder ended cleanly.
+template <typename T>
+bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels, const char* name)
+{
+    if (reply.magic != decodeReplyMagic) {
+        refuse(name, "the decoder sent a malformed reply");
         return false;
     }
-    const auto* pixels = reinterpret_cast<const T*>(ilGetData());
-    if (!pixels || ilGetInteger(IL_IMAGE_BPP) != static_cast<int>(sizeof(T))) {
-        refuse(name, "the decoder gave no float pixels for it");
+    switch (reply.outcome) {
+    case decoded:
+        pixels = receivePixels<T>(decoder, reply, name);
+        return pixels != nullptr;
+    case decodeFailed:
+        cannotOpen(name);
+        REPORT_DEVIL_ERROR(reply.devilError);
+        return false;
+    case conversionFailed:
+        std::cerr << "ImageIO::load" << ": cannot convert file: " << name << std::endl;
+        return false;
+    case sizeRefused:
+        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
+                         sizeText(largestImageSide, largestImageSide));
+        return false;
+    default:
+        refuse(name, "the decoder sent a malformed reply");
         return false;
     }
-    if (!image.assign(width, height, pixels)) {
-        refuse(name, "cannot allocate memory for its " + size + " pixels");
-        return false;
-    }
-    return true;
 }
 
 template <typename T>
-bool loadImage(ImageRect<T>& image, const char* name)
+bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& settings)
 {
-    CHECK_DEVIL_ERROR();
-    ILuint decoded = 0;
-    ilGenImages(1, &decoded);
-    ilBindImage(decoded);
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-
-    // Only ilLoadImage's own answer counts: after a failure the bound image still
-    // reads as a tiny picture and even converts.
     const std::string path = findFile(name);
-    if (!ilLoadImage(path.c_str())) {
-        std::cerr << "ImageIO::load" << ": cannot open file: " << name << std::endl;
-        ilDeleteImages(1, &decoded);
+    const OpenFile file(path);
+    if (path.empty() || file.fd < 0) {
+        cannotOpen(name);
         return false;
     }
-    const bool converted = ilConvertImage(PixelFormat<T>::format, IL_FLOAT) == IL_TRUE;
-    ilDisable(IL_ORIGIN_SET);
-    if (!converted) {
-        std::cerr << "ImageIO::load" << ": cannot convert file: " << name << std::endl;
-        ilDeleteImages(1, &decoded);
+    DecoderProcess decoder(settings);
+    if (!decoder.start(file.fd, path, static_cast<int>(channelsOf<T>()))) {
+        std::cerr << "ImageIO::load: cannot start the decoder (weathering-decode) for " << name << std::endl;
         return false;
     }
-    const bool adopted = adoptDecodedPixels(image, name);
-    ilDeleteImages(1, &decoded);
-    if (!adopted) return false;
+    DecodeReply reply = {};
+    std::unique_ptr<T[]> pixels;
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name);
+    // How the decoder ended outranks what it said: a reply followed by a crash
+    // may be a partial or forged one.
+    const DecoderEnd end = decoder.finish();
+    if (end != DecoderEnd::exited) {
+        reportAbnormalEnd(end, decoder, settings, name);
+        return false;
+    }
+    if (!received) {
+        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early");
+        return false;
+    }
 
-    std::cerr << "ImageIO::load" << ": file loaded: " << name << " (" << image.width << "x"
-              << image.height << ")" << std::endl;
-    CHECK_DEVIL_ERROR();
+    const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
+    zeroNonFinitePixels(pixels.get(), count, name);
+    image.adopt(reply.width, reply.height, std::move(pixels));
+    std::cerr << "ImageIO::load" << ": file loaded: " << name << " (" << image.width << "x" << image.height << ")"
+              << std::endl;
+    REPORT_DEVIL_ERROR(reply.devilError);  // read, but not without complaint
     return true;
 }
 
@@ -128,12 +242,23 @@ void initImageDecoder()
     for (const std::string& folder : installedImageFolders()) searchDirectories.push_back(folder);
 }
 
+std::string fromHere(const std::string& name)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.string();
+}
+
 std::string findFile(const std::string& name)
 {
-    for (const std::string& directory : searchDirectories) {
-        const std::string candidate = directory + "/" + name;
-        if (isReadableRegularFile(candidate)) return candidate;
-    }
+    // The search directories are for the tool's own relative names; a path
+    // chosen in the dialog names exactly one file.
+    const bool absolute = !name.empty() && name[0] == '/';
+    if (!absolute)
+        for (const std::string& directory : searchDirectories) {
+            const std::string candidate = directory + "/" + name;
+            if (isReadableRegularFile(candidate)) return candidate;
+        }
     if (isReadableRegularFile(name)) return name;
     std::printf("file not found: %s\n", name.c_str());
     std::fflush(stdout);
@@ -142,14 +267,14 @@ std::string findFile(const std::string& name)
 
 namespace ImageIO {
 
-bool load(ImageRect<MyAlgebra::vec3>& image, const char* name)
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name);
+    return loadImage(image, name, settings);
 }
 
-bool load(ImageRect<float>& image, const char* name)
+bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name);
+    return loadImage(image, name, settings);
 }
 
 }  // namespace ImageIO

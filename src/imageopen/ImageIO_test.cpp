@@ -3,13 +3,17 @@
 #include <IL/il.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "imageopen/ImageIO.h"
+#include "imageopen/ScratchDirectory.h"
 
 namespace {
 
@@ -20,9 +24,8 @@ protected:
     void SetUp() override
     {
         initImageDecoder();
-        char pattern[] = "/tmp/imageio-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
+        root = makeScratchDirectory("imageio-test");
+        ASSERT_FALSE(root.empty());
         // Deep enough that "../../.." stays inside the scratch tree.
         work = root + "/a/b/c/work";
         const std::string command = "mkdir -p '" + work + "/images'";
@@ -36,8 +39,7 @@ protected:
     void TearDown() override
     {
         ASSERT_EQ(chdir(previousDirectory.c_str()), 0);
-        const std::string command = "rm -rf '" + root + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_TRUE(removeScratchDirectory(root));
     }
 
     static void writeFile(const std::string& path, const std::string& contents)
@@ -74,8 +76,11 @@ TEST_F(ImageIOTest, SearchDirectoriesComeBeforeTheNameAndDirectoriesDoNotCount)
     writeFile("../x.ppm", "one up");
     EXPECT_EQ(findFile("x.ppm"), "../x.ppm");
 
-    // An absolute name is tried behind every directory first, then as it is.
+    // An absolute name is that file, whatever the search directories hold
+    // under the same relative path.
     const std::string absolute = work + "/x.ppm";
+    ASSERT_EQ(std::system(("mkdir -p '../" + work + "'").c_str()), 0);
+    writeFile("../" + absolute, "a different file");
     EXPECT_EQ(findFile(absolute), absolute);
     // Every candidate formed from an empty name is a directory: not found.
     testing::internal::CaptureStdout();
@@ -111,6 +116,32 @@ TEST_F(ImageIOTest, LoadsColourBottomRowFirstAndGreyAsLuminance)
     EXPECT_FLOAT_EQ(grey.data[1], 0.0f);
 }
 
+TEST_F(ImageIOTest, EightBitValuesArriveExactlyAsTheirFractionOf255)
+{
+    // Every byte value, as colour and as grey: b / 255.0f to the last bit,
+    // which is what the decoding library's float conversion gives.
+    std::string colour = "P6\n256 1\n255\n";
+    std::string grey = "P5\n256 1\n255\n";
+    for (int b = 0; b < 256; ++b) {
+        colour += std::string(3, static_cast<char>(b));
+        grey += static_cast<char>(b);
+    }
+    writeFile("images/colour.ppm", colour);
+    writeFile("images/grey.pgm", grey);
+    ImageRect<MyAlgebra::vec3> rgb;
+    ImageRect<float> luminance;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ImageIO::load(rgb, "colour.ppm"));
+    ASSERT_TRUE(ImageIO::load(luminance, "grey.pgm"));
+    testing::internal::GetCapturedStderr();
+    for (int b = 0; b < 256; ++b) {
+        const float expected = static_cast<float>(b) / 255.0f;
+        ASSERT_EQ(rgb.data[static_cast<std::size_t>(b)].x, expected) << b;
+        ASSERT_EQ(rgb.data[static_cast<std::size_t>(b)].z, expected) << b;
+        ASSERT_EQ(luminance.data[static_cast<std::size_t>(b)], expected) << b;
+    }
+}
+
 TEST_F(ImageIOTest, FailedLoadsSayWhyAndKeepThePreviousImage)
 {
     writeFile("images/g.ppm", gradientPpm(3, 2));
@@ -143,28 +174,79 @@ TEST_F(ImageIOTest, FailedLoadsSayWhyAndKeepThePreviousImage)
     }
 }
 
-TEST_F(ImageIOTest, StaleDecoderErrorsAreReportedOnceNotByEveryLaterLoad)
+TEST_F(ImageIOTest, AFailedLoadSaysItsOwnReasonAndLeavesNothingForTheNext)
 {
     writeFile("images/g.ppm", gradientPpm(3, 2));
+    writeFile("images/broken.jpg", "this is not a picture");
     ImageRect<MyAlgebra::vec3> image;
-    // A directory leaves many error codes behind in the decoder.
-    testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(ImageIO::load(image, "images"));
-    testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(ImageIO::load(image, "broken.jpg"));
+    const std::string failed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(failed.find("ImageIO::load: cannot open file: broken.jpg\nDevIL Error: "), 0u) << failed;
 
-    auto devilLinesOfLoad = [&]() {
-        testing::internal::CaptureStderr();
-        EXPECT_TRUE(ImageIO::load(image, "g.ppm"));
-        const std::string err = testing::internal::GetCapturedStderr();
-        int lines = 0;
-        for (size_t at = err.find("DevIL Error: "); at != std::string::npos;
-             at = err.find("DevIL Error: ", at + 1))
-            ++lines;
-        return lines;
-    };
-    EXPECT_LE(devilLinesOfLoad(), 1);
-    EXPECT_EQ(devilLinesOfLoad(), 0);
-    EXPECT_EQ(ilGetError(), static_cast<ILenum>(IL_NO_ERROR));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ImageIO::load(image, "g.ppm"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ImageIO::load: file loaded: g.ppm (3x2)\n");
+}
+
+TEST_F(ImageIOTest, TheDecoderIsFoundBesideTheProgram)
+{
+    const std::string path = decoderPath();
+    ASSERT_GE(path.size(), std::string("/weathering-decode").size());
+    EXPECT_EQ(path.substr(path.rfind('/')), "/weathering-decode");
+    EXPECT_EQ(access(path.c_str(), X_OK), 0);
+}
+
+TEST_F(ImageIOTest, CmykJpegArrivesInItsTrueColours)
+{
+    // Made with ImageMagick from rgb(200,40,40) and rgb(40,90,200), stored as
+    // CMYK with the Adobe marker (inverted inks).
+    const std::string cmyk = std::string(WEATHERING_SOURCE_DIR) + "/tests/data/cmyk-red-over-blue.jpg";
+    ImageRect<MyAlgebra::vec3> image;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ImageIO::load(image, cmyk.c_str())) << testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(image.width, 16);
+    ASSERT_EQ(image.height, 16);
+    const MyAlgebra::vec3 bottom = image.data[static_cast<std::size_t>(2 * 16 + 8)];
+    const MyAlgebra::vec3 top = image.data[static_cast<std::size_t>(13 * 16 + 8)];
+    const float tolerance = 3 / 255.0f;  // JPEG's own loss
+    EXPECT_NEAR(top.x, 200 / 255.0f, tolerance);
+    EXPECT_NEAR(top.y, 40 / 255.0f, tolerance);
+    EXPECT_NEAR(top.z, 40 / 255.0f, tolerance);
+    EXPECT_NEAR(bottom.x, 40 / 255.0f, tolerance);
+    EXPECT_NEAR(bottom.y, 90 / 255.0f, tolerance);
+    EXPECT_NEAR(bottom.z, 200 / 255.0f, tolerance);
+}
+
+TEST_F(ImageIOTest, NonFinitePixelsOfAFloatFileBecomeZeroWithTheirCount)
+{
+    // A 4 x 4 DDS of four-float pixels (A32B32G32R32F): NaN, +Inf and -Inf in
+    // the red of pixels 0, 5 and 10 from the top, 0.5 everywhere else.
+    std::vector<float> values(64, 0.5f);
+    values[0] = std::nanf("");
+    values[5 * 4] = HUGE_VALF;
+    values[10 * 4] = -HUGE_VALF;
+    std::vector<std::uint32_t> header = {0x20534444, 124, 0x1007, 4, 4, 0, 0, 0};
+    header.resize(8 + 11);  // the rest of the header, then 11 reserved words
+    const std::uint32_t pixelFormat[8] = {32, 0x4, 116, 0, 0, 0, 0, 0};
+    header.insert(header.end(), pixelFormat, pixelFormat + 8);
+    header.insert(header.end(), {0x1000, 0, 0, 0, 0});
+    std::string dds(reinterpret_cast<const char*>(header.data()), header.size() * 4);
+    dds.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+    writeFile("images/float.dds", dds);
+
+    ImageRect<MyAlgebra::vec3> image;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ImageIO::load(image, "float.dds"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ImageIO::load: 3 pixels of float.dds were not finite numbers; they are 0 now\n"
+              "ImageIO::load: file loaded: float.dds (4x4)\n");
+    int zeros = 0;
+    for (int i = 0; i < image.pixelCount(); ++i) {
+        const MyAlgebra::vec3 p = image.data[static_cast<std::size_t>(i)];
+        ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << i;
+        zeros += p.x == 0 && p.y == 0 && p.z == 0;
+    }
+    EXPECT_EQ(zeros, 3);
 }

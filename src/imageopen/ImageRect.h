@@ -46,6 +46,14 @@ public:
         return true;
     }
 
+    // Takes over a width x height array the caller has filled.
+    void adopt(int newWidth, int newHeight, std::unique_ptr<T[]> pixels)
+    {
+        data = std::move(pixels);
+        height = newHeight;
+        width = newWidth;
+    }
+
     int pixelCount() const { return width * height; }
     bool empty() const { return data == nullptr; }
 };

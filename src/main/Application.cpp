@@ -4,10 +4,14 @@
 #include <GL/glu.h>
 
 #include <cstdlib>
+#include <iostream>
 
+#include "imageopen/AvailableMemory.h"
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
+#include "imageopen/MaskScaling.h"
 #include "main/ControlPanel.h"
+#include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
@@ -46,23 +50,55 @@ void fitWindowToImage()
     appState.windowHeight = size.height;
 }
 
-void adoptInputImage()
+namespace {
+
+// Whether the texture and the model can take the photograph; says why not.
+bool photographFits(const ImageRect<MyAlgebra::vec3>& photograph)
 {
+    GLint largestTextureSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTextureSide);
+    const std::string refusal =
+        photographRefusal(photograph.width, photograph.height, largestTextureSide, availableMemoryBytes());
+    if (refusal.empty()) return true;
+    std::cerr << refusal << std::endl;
+    return false;
+}
+
+// The model is rebuilt first: it is the last that can still refuse, and then
+// keeps the photograph it has, which inputImage and its texture still show.
+bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph)
+{
+    const int kept[] = {model.width, model.height, model.displayWidth, model.displayHeight};
+    model.width = model.displayWidth = photograph.width;
+    model.height = model.displayHeight = photograph.height;
+    if (model.initFromImage(photograph.data.get())) return true;
+    model.width = kept[0];
+    model.height = kept[1];
+    model.displayWidth = kept[2];
+    model.displayHeight = kept[3];
+    return false;
+}
+
+}  // namespace
+
+bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
+{
+    if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
+    inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
     inputImage.uploadTexture();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
     fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
-    model.width = model.displayWidth = inputImage.width;
-    model.height = model.displayHeight = inputImage.height;
-    model.initFromImage(inputImage.data.get());
     model.refreshTexture();
+    return true;
 }
 
 void adoptMaskImage()
 {
     if (!model.hasImage()) return;  // a mask means nothing without a photograph under it
+    if (!fitMaskToPhotograph(maskImage, inputImage.width, inputImage.height)) return;
     model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
     restartModel();
 }

@@ -19,10 +19,13 @@ extern OutlinePath outline;
 void initGL();
 // Sizes the main window for inputImage (windowWidth, windowHeight).
 void fitWindowToImage();
-// Everything that follows a successful load into inputImage: texture, window
-// size, and the model rebuilt from the new pixels.
-void adoptInputImage();
-// Applies maskImage to the model and restarts it, when the model has a photograph.
+// Everything that follows a successful load of a photograph: unless the texture
+// or the model cannot hold it (a line says why, and the old photograph, texture
+// and model stay together), it becomes inputImage, with texture, window size
+// and the model rebuilt from it. `loaded` is emptied when adopted.
+bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded);
+// Applies maskImage to the model and restarts it, when the model has a
+// photograph; a mask of another size is first scaled to the photograph's.
 void adoptMaskImage();
 // Restarts the model from the photograph, keeping mask and path.
 void restartModel();

@@ -293,9 +293,8 @@ void loadImageCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
-    if (!ImageIO::load(inputImage, name.c_str())) return;
-    appState.photographPath = name;
-    adoptInputImage();
+    ImageRect<MyAlgebra::vec3> loaded;  // the photograph shown stays until this one is taken
+    if (ImageIO::load(loaded, name.c_str()) && adoptInputImage(loaded)) appState.photographPath = name;
 }
 
 enum class SavedWhat { image, degrees };

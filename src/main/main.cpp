@@ -15,12 +15,13 @@
 
 namespace {
 
+// The photograph shown is replaced only once the new one has been taken whole.
 bool loadPhotograph(const std::string& name)
 {
-    if (!ImageIO::load(inputImage, name.c_str())) return false;
+    ImageRect<MyAlgebra::vec3> loaded;
+    if (!ImageIO::load(loaded, name.c_str()) || !adoptInputImage(loaded)) return false;
     std::cerr << "input image loaded" << std::endl;
     appState.photographPath = findFile(name);
-    adoptInputImage();
     return true;
 }
 
@@ -33,15 +34,6 @@ void loadDefaultMask()
 {
     if (!ImageIO::load(maskImage, "image1_mask.jpg")) return;
     adoptMaskImage();  // ignored when there is no photograph to mask
-}
-
-// The loader tries its search folders before a bare name; a name given on the
-// command line means the file from here, as a name from the file dialog does.
-std::string fromHere(const std::string& name)
-{
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
-    return error ? name : absolute.string();
 }
 
 void cannotLoad(const std::string& name)

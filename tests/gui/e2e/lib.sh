@@ -294,6 +294,7 @@ _shot_and_check() { shot "$SHOT_NAME" && "$@"; }
 # Panel control positions relative to the panel's top-left corner (measured
 # from screenshots of the default layout).
 LOAD_IMAGE=(118 41)
+LOAD_MASK=(118 63)
 INIT=(118 86)
 RADIO_POINTS=(28 132)
 RADIO_BRUSH=(28 155)
@@ -306,6 +307,49 @@ ENABLE_SIMULATION=(28 322)
 SAVE_IMAGE=(118 371)
 SAVE_DEGREES=(118 394)
 PANEL_REST=(230 338)  # an empty corner of the panel: nothing hovers there
+
+# --- the file dialog ----------------------------------------------------------
+
+DIALOG="Select input file"
+dialog_id() { xdotool search --name "^$DIALOG\$" 2>/dev/null | head -n 1; }
+# One look-up: a second one may find the dialog gone, and xwininfo without an
+# id waits for a click.
+dialog_up() {
+  local id
+  id=$(dialog_id)
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
+}
+dialog_gone() { ! dialog_up; }
+
+# Opens the dialog with a panel button ("Load Image" unless given) and puts
+# the pointer and the keyboard focus on it; ends the test when no dialog
+# comes up.
+open_dialog() {  # open_dialog [panel dx dy]
+  if [ $# -eq 2 ]; then panel_click "$1" "$2"; else panel_click "${LOAD_IMAGE[@]}"; fi
+  if ! wait_until 30 dialog_up; then
+    fail "the panel button opened no \"$DIALOG\" window"
+    finish
+  fi
+  local id geometry
+  id=$(dialog_id)
+  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+    /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print x + int(w / 2), y + int(h / 2) }')
+  # shellcheck disable=SC2086
+  xdotool mousemove $geometry
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  sleep 1
+}
+
+# Chooses a file by typing its path; "Load Image" unless another button is given.
+choose_file() {  # choose_file <path> [panel dx dy]
+  open_dialog "${@:2}" || return 1
+  xdotool key ctrl+l
+  sleep 0.5
+  xdotool type --delay 20 "$1"
+  sleep 0.5
+  xdotool key Return
+  wait_until 30 dialog_gone || fail "the dialog did not close after choosing $1"
+}
 
 # True when the check box at a panel position shows its tick.
 ticked() {  # ticked <screenshot name> <dx> <dy>

@@ -6,48 +6,9 @@
 #   load_image_test.sh <weathering binary> <repository root>
 source "$(dirname "$0")/lib.sh"
 
-DIALOG="Select input file"
 # Orange at the top, blue at the bottom: easy to recognise on screen.
 convert -size 1600x1200 gradient:'rgb(255,128,0)-rgb(0,64,192)' "$scratch/input_wide.png"
 convert -size 800x600 gradient:'rgb(0,160,80)-rgb(200,200,40)' "$scratch/input_small.png"
-
-dialog_id() { xdotool search --name "^$DIALOG\$" 2>/dev/null | head -n 1; }
-# One look-up: a second one may find the dialog gone, and xwininfo without an
-# id waits for a click.
-dialog_up() {
-  local id
-  id=$(dialog_id)
-  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
-}
-dialog_gone() { ! dialog_up; }
-
-# Opens the dialog and puts the pointer and the keyboard focus on it; ends
-# the test when no dialog comes up.
-open_dialog() {
-  panel_click "${LOAD_IMAGE[@]}"
-  if ! wait_until 30 dialog_up; then
-    fail "\"Load Image\" opened no \"$DIALOG\" window"
-    finish
-  fi
-  local id geometry
-  id=$(dialog_id)
-  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-    /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print x + int(w / 2), y + int(h / 2) }')
-  # shellcheck disable=SC2086
-  xdotool mousemove $geometry
-  xdotool windowfocus --sync "$id" 2>/dev/null || true
-  sleep 1
-}
-
-choose_file() {  # choose_file <path>
-  open_dialog || return 1
-  xdotool key ctrl+l
-  sleep 0.5
-  xdotool type --delay 20 "$1"
-  sleep 0.5
-  xdotool key Return
-  wait_until 30 dialog_gone || fail "the dialog did not close after choosing $1"
-}
 
 size_is() { read_geometry && [ "${MAIN_W}x${MAIN_H}" = "$1" ]; }
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Start-up without the default photograph, and with a large one and a mask of
-# another size: the tool keeps going, sizes its window by the 1024 rule, says
-# what it refused, and quits cleanly.
-#   startup_test.sh <weathering binary>
+# Start-up without the default photograph, with one it refuses, and with a large
+# one and a mask of another size: the tool keeps going, sizes its window by the
+# 1024 rule, says what it refused or scaled, and quits cleanly.
+#   startup_test.sh <weathering binary> <repository root>
 set -uo pipefail
 binary="$1"
+root="$2"
 scratch=$(mktemp -d)
 app=""
 own_xvfb=""
@@ -79,8 +80,22 @@ grep -qx "ImageIO::load: file loaded: ./images/image1.jpg (2048x1536)" "$scratch
 grep -qx "input image loaded" "$scratch/err" || fail "no 'input image loaded' line"
 [ "$(main_window_size)" = "1024x768" ] || fail "big photograph window is $(main_window_size), not 1024x768"
 [ "$(panel_position)" = "2068,0" ] || fail "panel at $(panel_position), not 2068,0"
-[ "$(grep -c "^mask has 308224 pixels, the photograph 3145728" "$scratch/err")" -eq 1 ] ||
-  fail "expected one line saying the mask size differs: $(cat "$scratch/err")"
+[ "$(grep -cx "mask 512x602 scaled to the photograph's 2048x1536" "$scratch/err")" -eq 1 ] ||
+  fail "expected one line saying the mask was scaled: $(cat "$scratch/err")"
+grep -q "^mask has" "$scratch/err" && fail "the mask was applied unscaled: $(grep "^mask has" "$scratch/err")"
+quit_with q
+
+# 3. A default photograph the tool refuses (16385 pixels wide, one more than it
+# accepts): the same empty 512 x 512 window as without one, and the reason in
+# one line.
+mkdir -p "$scratch/refused/images"
+cp "$root/tests/data/hostile/jpeg-16385x8-one-too-wide.jpg" "$scratch/refused/images/image1.jpg"
+start_in "$scratch/refused"
+grep -qx "ImageIO::load: refused ./images/image1.jpg: its size 16385x8 is beyond the largest accepted size 16384x16384" \
+  "$scratch/err" || fail "no refusal line for the 20000 x 20000 photograph: $(cat "$scratch/err")"
+[ "$(main_window_size)" = "512x512" ] || fail "refused photograph window is $(main_window_size), not 512x512"
+[ "$(panel_position)" = "20,0" ] || fail "panel at $(panel_position), not 20,0"
+grep -q "input image loaded" "$scratch/err" && fail "claims the refused image was loaded"
 quit_with q
 
 if [ $failures -eq 0 ]; then echo "startup: all checks passed"; fi
