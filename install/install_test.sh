@@ -20,7 +20,7 @@ trap cleanup EXIT
 
 root="$scratch/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >"$scratch/install.log" 2>&1 || fail "cmake --install: $(tail -3 "$scratch/install.log")"
-for file in bin/weathering bin/weathering-batch \
+for file in bin/weathering bin/weathering-batch libexec/weathering/weathering-decode \
   share/weathering/images/image1.jpg share/weathering/images/image1_mask.jpg \
   share/applications/weathering.desktop share/icons/hicolor/scalable/apps/weathering.svg \
   share/man/man1/weathering.1 share/man/man1/weathering-batch.1; do
@@ -64,8 +64,9 @@ if (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1
   else
     dpkg-deb -c "$deb" >"$scratch/contents"
     grep -q '\./usr/bin/weathering-batch$' "$scratch/contents" || fail "the package lacks weathering-batch"
+    grep -q '\./usr/libexec/weathering/weathering-decode$' "$scratch/contents" || fail "the package lacks the decoder"
     depends=$(dpkg-deb -f "$deb" Depends)
-    for library in libc6 libdevil1c2 libglut3.12 libgtk-3-0; do
+    for library in libc6 libdevil1c2 libglut3.12 libgtk-3-0 libseccomp2; do
       grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
     done
   fi

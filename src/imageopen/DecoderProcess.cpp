@@ -53,6 +53,10 @@ std::string decoderPath()
 {
     const std::string beside = ownDirectory() + "/" + decoderName;
     if (isExecutableFile(beside)) return beside;
+    // Installed programs find it from their own folder first, so that a staged or
+    // moved installation uses its own decoder.
+    const std::string relative = ownDirectory() + "/../" + WEATHERING_LIBEXEC_RELATIVE + "/" + decoderName;
+    if (isExecutableFile(relative)) return relative;
     const std::string installed = std::string(WEATHERING_LIBEXEC_DIR) + "/" + decoderName;
     if (isExecutableFile(installed)) return installed;
     return std::string();
