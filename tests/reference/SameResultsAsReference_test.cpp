@@ -2,8 +2,10 @@
 // photographs, masks and paths, for several thread counts, comparing every array and
 // table byte for byte after every operation.
 
+#include "colour/CieLab.h"
 #include "model/WeatheringModel.h"
 #include "parallel/ParallelShares.h"
+#include "reference/ReferenceCieLab.h"
 #include "reference/ReferenceWeatheringModel.h"
 
 #include <gtest/gtest.h>
@@ -420,6 +422,61 @@ TEST_P(SameResultsAsReference, LongSimulationWithDabsOnALargerPhotograph)
             t.frozen->refreshTexture();
         }
         ASSERT_EQ(firstDifference(*t.model, *t.frozen, k % 10 == 9), "") << "step " << k;
+    }
+}
+
+namespace {
+
+// Colours in and around the unit cube, on the companding thresholds, and far outside.
+std::vector<vec3> awkwardColours(int count, float spread, std::mt19937& rng)
+{
+    std::uniform_real_distribution<float> wide(-spread, spread), unit(-0.05f, 1.05f);
+    std::uniform_int_distribution<int> kind(0, 9);
+    const float special[] = {0.0f, -0.0f, 1.0f, 0.008856f, 7.999625f, 1e-30f, -1e-30f, 1e30f, 0.5f, 100.0f};
+    std::vector<vec3> colours(count);
+    for (vec3& c : colours) {
+        const int k = kind(rng);
+        if (k == 0)
+            c = {special[kind(rng)], special[kind(rng)], special[kind(rng)]};
+        else if (k < 4)
+            c = {wide(rng), wide(rng), wide(rng)};
+        else
+            c = {unit(rng), unit(rng), unit(rng)};
+    }
+    return colours;
+}
+
+}  // namespace
+
+TEST_P(SameResultsAsReference, ColourConversionsOfAwkwardColours)
+{
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 30; ++trial) {
+        const int count = std::uniform_int_distribution<int>(0, 5000)(rng);
+        const std::vector<vec3> rgb = awkwardColours(count, 3.0f, rng);
+        std::vector<vec3> lab(count), frozenLab(count);
+        rgbToLab(rgb.data(), lab.data(), count);
+        reference::rgbToLab(rgb.data(), frozenLab.data(), count);
+        ASSERT_TRUE(sameBytes(lab.data(), frozenLab.data(), count)) << "rgbToLab, trial " << trial;
+
+        const std::vector<vec3> anyLab = awkwardColours(count, 150.0f, rng);
+        std::vector<vec3> back(count), frozenBack(count);
+        labToRgb(anyLab.data(), back.data(), count);
+        reference::labToRgb(anyLab.data(), frozenBack.data(), count);
+        ASSERT_TRUE(sameBytes(back.data(), frozenBack.data(), count)) << "labToRgb, trial " << trial;
+
+        const int width = std::uniform_int_distribution<int>(1, 90)(rng);
+        const int height = std::max(1, count / width);
+        if (width * height > count)
+            continue;
+        std::vector<float> selection(width * height);
+        for (float& v : selection)
+            v = std::bernoulli_distribution(0.8)(rng) ? 1.0f : 0.999f;
+        const float radius = std::uniform_real_distribution<float>(0.0f, 40.0f)(rng);
+        const float cx = static_cast<float>(randomPosition(rng, width)), cy = static_cast<float>(randomPosition(rng, height));
+        labToRgbInDisc(anyLab.data(), back.data(), width, height, radius, selection.data(), cx, cy);
+        reference::labToRgbInDisc(anyLab.data(), frozenBack.data(), width, height, radius, selection.data(), cx, cy);
+        ASSERT_TRUE(sameBytes(back.data(), frozenBack.data(), count)) << "labToRgbInDisc, trial " << trial;
     }
 }
 
