@@ -24,6 +24,12 @@ void loadDefaultMask()
     adoptMaskImage();  // ignored when there is no photograph to mask
 }
 
+void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
+                        const PixelRect& changed)
+{
+    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+}
+
 void idleWithPanel()
 {
     idle();
@@ -45,7 +51,7 @@ int main(int argc, char** argv)
     glutReshapeFunc(reshape);
     initGL();
 
-    model.uploader = uploadRgbTexture;
+    model.uploader = uploadModelTexture;
     loadDefaultPhotograph();
     loadDefaultMask();
 

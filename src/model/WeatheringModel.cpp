@@ -2,11 +2,14 @@
 
 #include "colour/Avx2Clone.h"
 #include "colour/CieLab.h"
+#include "colour/Rgba8.h"
+#include "parallel/ParallelShares.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <new>
 
 using MyAlgebra::vec3;
@@ -16,6 +19,9 @@ namespace {
 constexpr float emptyChroma = -1000.0f;  // a fine bin whose `a` holds this has no sample
 constexpr float simulationStepFactor = 0.01f;
 constexpr int degreeBlockSize = 256;  // pixels projected onto the path together
+constexpr float nothingPending = std::numeric_limits<float>::quiet_NaN();
+// Pixels a whole-image pass paints, converts and packs in turn, while they are in cache.
+constexpr int chunkSize = 16384;
 
 bool isMasked(float maskValue)
 {
@@ -28,15 +34,26 @@ bool runsBackwards(const ModelSettings& s)
 }
 
 // Table indices come from the single-precision product; a double product would differ
-// (for example just below 17/150).
+// (for example just below 17/150). A degree that is not finite, or so far outside 0 ... 1
+// that its index would miss the table, indexes nothing: -1.
+int tableIndex(float degree, float scale, int size)
+{
+    const float position = degree * scale;
+    if (!(position > -1.0f && position < static_cast<float>(size)))
+        return -1;
+    return static_cast<int>(position);
+}
+
+// Whenever the fine index of a degree is valid, so is its coarse index: the degree then
+// lies within (-0.0001, 1.0001).
 int fineIndex(float degree)
 {
-    return static_cast<int>(degree * 10000.0f);
+    return tableIndex(degree, 10000.0f, fineBinCount);
 }
 
 int coarseIndex(float degree)
 {
-    return static_cast<int>(degree * 150.0f);
+    return tableIndex(degree, 150.0f, coarseBinCount);
 }
 
 template <typename T>
@@ -63,14 +80,14 @@ struct RowNeighbourhood {
     const float* maskAbove;
 };
 
-// Rates of the inner columns of a row, where all nine neighbours exist. Adding 0 for an
-// unmasked neighbour leaves the sum as it was (it never is -0), so the sum keeps its fixed
-// column-major order. The direction is a template argument and the nine terms are written
-// out so that the loop has no branch and vectorises.
+// Rates of columns first ... end - 1 of a row, where all nine neighbours exist. Adding 0
+// for an unmasked neighbour leaves the sum as it was (it never is -0), so the sum keeps
+// its fixed column-major order. The direction is a template argument and the nine terms
+// are written out so that the loop has no branch and vectorises.
 template <bool backwards>
-WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* rates, int width)
+WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* rates, int first, int end)
 {
-    for (int x = 1; x < width - 1; ++x) {
+    for (int x = first; x < end; ++x) {
         float sum = 0.0f;
         float count = 0.0f;
         addIfMasked(sum, count, r.maskBelow[x - 1], r.below[x - 1]);
@@ -86,6 +103,22 @@ WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* ra
         const float value = backwards ? 1.0f - mean : mean;
         const float previous = rates[x];
         rates[x] = isMasked(r.maskHere[x]) ? value : previous;
+    }
+}
+
+// The advance and clamp of a row of degrees into `next`; unmasked pixels keep theirs.
+template <bool backwards>
+WEATHERING_AVX2_CLONE void advanceRow(const float* __restrict now, const float* __restrict masks,
+                                      const float* __restrict rates, float* __restrict next, int count,
+                                      float stepFactor, float maxDegree)
+{
+    for (int k = 0; k < count; ++k) {
+        const float d = now[k];
+        const float step = stepFactor * rates[k];
+        float advanced = backwards ? d - step : d + step;
+        advanced = advanced > maxDegree ? maxDegree : advanced;
+        advanced = advanced < 0.0f ? 0.0f : advanced;
+        next[k] = isMasked(masks[k]) ? advanced : d;
     }
 }
 
@@ -114,6 +147,44 @@ OffsetRange brushOffsets(float radius, int centre, int size)
     return {static_cast<long long>(first), static_cast<long long>(last)};
 }
 
+// The largest w >= 0 with w^2 + dy^2 <= radiusSquared (the disc's test, in double), or -1.
+long long discHalfWidth(long long dy, double radiusSquared)
+{
+    const double room = radiusSquared - static_cast<double>(dy * dy);
+    if (room < 0.0)
+        return -1;
+    long long w = static_cast<long long>(std::sqrt(room));
+    while (static_cast<double>((w + 1) * (w + 1) + dy * dy) <= radiusSquared)
+        ++w;
+    while (w >= 0 && static_cast<double>(w * w + dy * dy) > radiusSquared)
+        --w;
+    return w;
+}
+
+// The columns of one row of a brush disc, clipped to the photograph: x + dx for dx in
+// first ... last.
+struct DiscRow {
+    long long dy;
+    long long first;
+    long long last;
+};
+
+// Calls body(row) for every row of the disc of radius r around (x, y) that has pixels in
+// the photograph, bottom row first; exactly the offsets the disc test lets through.
+template <typename Body>
+void forEachDiscRow(int x, int y, float r, int width, int height, Body&& body)
+{
+    const double radiusSquared = static_cast<double>(r) * static_cast<double>(r);
+    const OffsetRange dxs = brushOffsets(r, x, width);
+    const OffsetRange dys = brushOffsets(r, y, height);
+    for (long long dy = dys.first; dy <= dys.last; ++dy) {
+        const long long w = discHalfWidth(dy, radiusSquared);
+        const DiscRow row{dy, std::max(-w, dxs.first), std::min(w, dxs.last)};
+        if (row.first <= row.last)
+            body(row);
+    }
+}
+
 }  // namespace
 
 Point2f chromaPlanePosition(const vec3& lab)
@@ -134,7 +205,8 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     const long long count = static_cast<long long>(width) * height;
     const bool sizeUsable = pixels != nullptr && width > 0 && height > 0 && count <= INT_MAX;
     std::unique_ptr<vec3[]> newRgb, newLab, newReference;
-    std::unique_ptr<float[]> newDegree, newRate, newMask, newDetail;
+    std::unique_ptr<float[]> newDegree, newRate, newMask, newDetail, newPending;
+    std::unique_ptr<std::uint32_t[]> newRgba;
     if (sizeUsable) {
         const int n = static_cast<int>(count);
         newRgb = allocateOrNull<vec3>(n);
@@ -144,8 +216,11 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
         newRate = allocateOrNull<float>(n);
         newMask = allocateOrNull<float>(n);
         newDetail = allocateOrNull<float>(n);
+        newPending = allocateOrNull<float>(n);
+        newRgba = allocateOrNull<std::uint32_t>(n);
     }
-    if (!newRgb || !newLab || !newReference || !newDegree || !newRate || !newMask || !newDetail) {
+    if (!newRgb || !newLab || !newReference || !newDegree || !newRate || !newMask || !newDetail || !newPending ||
+        !newRgba) {
         std::cerr << "weathering model: cannot hold a photograph of " << width << " x " << height << " pixels\n";
         // The caller set the size for the photograph that was refused; the held one stays.
         if (rgb) {
@@ -164,23 +239,41 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     rate = std::move(newRate);
     mask = std::move(newMask);
     detail = std::move(newDetail);
+    pendingPaint = std::move(newPending);
+    rgba = std::move(newRgba);
     heldWidth = width;
     heldHeight = height;
     heldDisplayWidth = displayWidth;
     heldDisplayHeight = displayHeight;
 
-    const int n = pixelCount();
-    std::copy(pixels, pixels + n, rgb.get());
-    std::fill(degree.get(), degree.get() + n, 0.0f);
-    std::fill(rate.get(), rate.get() + n, 0.0f);
-    std::fill(mask.get(), mask.get() + n, 1.0f);
-    std::fill(detail.get(), detail.get() + n, 0.0f);
-    rgbToLab(rgb.get(), lab.get(), n);
-    std::copy(lab.get(), lab.get() + n, labReference.get());
+    startFromPhotograph(pixels, true);
     resetDegreeTables();
     imagePoints.clear();
     chromaPoints.clear();
     return true;
+}
+
+// rgb from the pixels and lab from rgb, degrees, rates and detail 0, nothing pending. A
+// new photograph also gets its mask reset, its labReference and its 8-bit copy.
+void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph)
+{
+    parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
+        for (int first = begin; first < end; first += chunkSize) {
+            const int last = std::min(end, first + chunkSize);
+            std::copy(pixels + first, pixels + last, rgb.get() + first);
+            std::fill(degree.get() + first, degree.get() + last, 0.0f);
+            std::fill(rate.get() + first, rate.get() + last, 0.0f);
+            std::fill(detail.get() + first, detail.get() + last, 0.0f);
+            std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
+            rgbToLab(rgb.get() + first, lab.get() + first, last - first);
+            if (newPhotograph) {
+                std::fill(mask.get() + first, mask.get() + last, 1.0f);
+                std::copy(lab.get() + first, lab.get() + last, labReference.get() + first);
+                rgbToRgba8(rgb.get() + first, rgba.get() + first, last - first);
+            }
+        }
+    });
+    pendingFirstRow = pendingEndRow = 0;
 }
 
 void WeatheringModel::resetDegreeTables()
@@ -197,6 +290,8 @@ void WeatheringModel::applyMaskImage(const float* values, int count)
 {
     if (!hasImage() || values == nullptr)
         return;
+    // Pending colours belong to the pixels masked in now.
+    bringColoursUpToDate();
     const int n = pixelCount();
     if (count != n)
         std::cerr << "mask has " << count << " pixels, the photograph " << n << "; using the first "
@@ -205,6 +300,67 @@ void WeatheringModel::applyMaskImage(const float* values, int count)
     for (int i = 0; i < written; ++i)
         mask[i] = values[i] > 0.5f ? 1.0f : 0.0f;
 }
+
+// --- lazily painted colours -------------------------------------------------------
+
+bool WeatheringModel::hasSample(float d) const
+{
+    const int k = fineIndex(d);
+    return k >= 0 && degreeBins[k].a > emptyChroma;
+}
+
+// The colour a step or dab paints pixel i with at degree d, which has a sample.
+vec3 WeatheringModel::paintedColour(float d, int i) const
+{
+    const DegreeBin& bin = degreeBins[fineIndex(d)];
+    return {meanLightness[coarseIndex(d)] * detail[i], bin.a, bin.b};
+}
+
+vec3 WeatheringModel::currentLab(int i) const
+{
+    const float pending = pendingPaint[i];
+    return isMasked(mask[i]) && hasSample(pending) ? paintedColour(pending, i) : lab[i];
+}
+
+void WeatheringModel::paintPendingIn(int first, int last)
+{
+    for (int i = first; i < last; ++i) {
+        const float pending = pendingPaint[i];
+        if (isMasked(mask[i]) && hasSample(pending))
+            lab[i] = paintedColour(pending, i);
+        pendingPaint[i] = nothingPending;
+    }
+}
+
+void WeatheringModel::paintPendingInRect(const PixelRect& rect)
+{
+    for (int y = rect.y; y < rect.y + rect.height; ++y)
+        paintPendingIn(y * width + rect.x, y * width + rect.x + rect.width);
+}
+
+void WeatheringModel::markPendingRows(int first, int end)
+{
+    if (pendingFirstRow == pendingEndRow) {
+        pendingFirstRow = first;
+        pendingEndRow = end;
+        return;
+    }
+    pendingFirstRow = std::min(pendingFirstRow, first);
+    pendingEndRow = std::max(pendingEndRow, end);
+}
+
+void WeatheringModel::bringColoursUpToDate()
+{
+    if (!hasImage() || pendingFirstRow == pendingEndRow)
+        return;
+    const int first = pendingFirstRow * width;
+    parallel::forEachShare(pendingEndRow - pendingFirstRow, width, [&](int, int begin, int end) {
+        paintPendingIn(first + begin * width, first + end * width);
+    });
+    pendingFirstRow = pendingEndRow = 0;
+}
+
+// --- the path and the degrees -----------------------------------------------------
 
 void WeatheringModel::addPathPoint(float x, float y)
 {
@@ -217,7 +373,7 @@ void WeatheringModel::addPathPoint(float x, float y)
     if (index >= pixelCount())
         return;
     imagePoints.push_back({x, y});
-    chromaPoints.push_back(chromaPlanePosition(lab[index]));
+    chromaPoints.push_back(chromaPlanePosition(currentLab(static_cast<int>(index))));
 }
 
 void WeatheringModel::removeLastPathPoint()
@@ -300,113 +456,202 @@ int nearestVertex(const std::vector<Point2f>& path, float gx, float gy)
     return nearest;
 }
 
+// The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
+// applied to that share's pixels in index order, from an empty bin.
+struct FineSample {
+    float distance;
+    float a;
+    float b;
+    int taken;
+};
+
 }  // namespace
+
+// The path and what each share of pixels found: the coarse-bucket counts, the largest
+// degree beside a segment and the fine-bin samples. The shares' findings are combined in
+// share order, which gives what one pass in index order gives.
+struct WeatheringModel::PathPass {
+    std::vector<PathSegment> segments;  // segments[l - 1] is segment l
+    std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
+    double pathSize = 0.0;
+    int shares = 1;
+    std::vector<FineSample> samples;  // shares x fineBinCount
+    std::vector<int> counts;          // shares x coarseBinCount
+    std::vector<float> largest;       // shares
+};
 
 void WeatheringModel::computeDegrees()
 {
     if (!hasImage() || chromaPoints.size() < 2)
         return;
+    // The tables and detail are about to change: colours still pending need the old ones.
+    bringColoursUpToDate();
     resetDegreeTables();
 
     const std::vector<Point2f>& path = chromaPoints;
     const int segmentCount = static_cast<int>(path.size()) - 1;
-    // segments[l - 1] is segment l; prefixLength[v] is the single-precision sum of the
-    // squared lengths of segments 1 ... v, in that order.
-    std::vector<PathSegment> segments(segmentCount);
-    std::vector<float> prefixLength(path.size(), 0.0f);
-    double pathSize = 0.0;
+    PathPass pass;
+    pass.segments.resize(segmentCount);
+    pass.prefixLength.assign(path.size(), 0.0f);
     for (int l = 1; l <= segmentCount; ++l) {
         const float dx = path[l].x - path[l - 1].x;
         const float dy = path[l].y - path[l - 1].y;
         const float lengthSquared = dx * dx + dy * dy;
-        segments[l - 1] = {path[l - 1].x, path[l - 1].y, path[l].x, path[l].y,
-                           path[l - 1].x - path[l].x, path[l - 1].y - path[l].y, lengthSquared};
-        prefixLength[l] = prefixLength[l - 1] + lengthSquared;
-        pathSize += lengthSquared;
+        pass.segments[l - 1] = {path[l - 1].x, path[l - 1].y, path[l].x, path[l].y,
+                                path[l - 1].x - path[l].x, path[l - 1].y - path[l].y, lengthSquared};
+        pass.prefixLength[l] = pass.prefixLength[l - 1] + lengthSquared;
+        pass.pathSize += lengthSquared;
     }
 
     const int n = pixelCount();
-    if (pathSize == 0.0) {
-        // A path without length says nothing about colours: every degree is 0 and no fine
-        // bin takes a sample; the lightness statistics are gathered as usual.
-        for (int i = 0; i < n; ++i) {
+    pass.shares = parallel::shareCount(n, 1);
+    pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
+    pass.counts.assign(static_cast<size_t>(pass.shares) * coarseBinCount, 0);
+    pass.largest.assign(pass.shares, 0.0f);
+    parallel::forEachShare(n, 1, [&](int share, int begin, int end) { placeOnPath(begin, end, pass, share); });
+    gatherDegreeTables(pass);
+
+    parallel::forEachShare(n, 1, [&](int, int begin, int end) {
+        for (int i = begin; i < end; ++i) {
             if (!isMasked(mask[i]))
                 continue;
-            degree[i] = 0.0f;
-            rate[i] = 0.0f;
-            detail[i] = 0.0f;
-            degreeBins[0].lightnessSum += labReference[i].x;
-            degreeBins[0].count += 1.0f;
+            const int j = coarseIndex(degree[i]);
+            const float mean = j >= 0 ? meanLightness[j] : 0.0f;
+            detail[i] = mean == 0.0f ? 0.0f : labReference[i].x / mean;
         }
-    } else {
-        DegreeBlock block;
-        int i = 0;
-        while (i < n) {
-            // Gather the next block of masked pixels; unused lanes project a dummy colour.
-            int filled = 0;
-            for (; i < n && filled < degreeBlockSize; ++i) {
-                if (!isMasked(mask[i]))
-                    continue;
-                const Point2f g = chromaPlanePosition(labReference[i]);
-                block.index[filled] = i;
-                block.gx[filled] = g.x;
-                block.gy[filled] = g.y;
-                ++filled;
-            }
-            for (int k = filled; k < degreeBlockSize; ++k) {
-                block.gx[k] = 0.0f;
-                block.gy[k] = 0.0f;
-            }
-            std::fill(std::begin(block.best), std::end(block.best), -1.0f);
+    });
+}
+
+// Degrees of the masked pixels first ... last - 1, with this share's part of the tables.
+// `detail` holds each pixel's distance to the path until gatherDegreeTables.
+void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share)
+{
+    FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
+    int* counts = pass.counts.data() + static_cast<size_t>(share) * coarseBinCount;
+    float largest = 0.0f;
+    // A path without length says nothing about colours: every degree is 0 and no fine
+    // bin takes a sample; the lightness statistics are gathered as usual.
+    const bool takesSamples = pass.pathSize != 0.0;
+    DegreeBlock block;
+    int i = first;
+    while (i < last) {
+        // Gather the next block of masked pixels; unused lanes project a dummy colour.
+        int filled = 0;
+        for (; i < last && filled < degreeBlockSize; ++i) {
+            if (!isMasked(mask[i]))
+                continue;
+            const Point2f g = chromaPlanePosition(labReference[i]);
+            block.index[filled] = i;
+            block.gx[filled] = g.x;
+            block.gy[filled] = g.y;
+            ++filled;
+        }
+        for (int k = filled; k < degreeBlockSize; ++k) {
+            block.gx[k] = 0.0f;
+            block.gy[k] = 0.0f;
+        }
+        std::fill(std::begin(block.best), std::end(block.best), -1.0f);
+        if (takesSamples) {
             std::fill(std::begin(block.partial), std::end(block.partial), 0.0f);
             std::fill(std::begin(block.segment), std::end(block.segment), 1);
-            for (int l = 1; l <= segmentCount; ++l) {
+            for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
                 // A segment of length zero has no foot point and never qualifies.
-                if (segments[l - 1].lengthSquared != 0.0f)
-                    projectBlockOntoSegment(block, segments[l - 1], l);
+                if (pass.segments[l - 1].lengthSquared != 0.0f)
+                    projectBlockOntoSegment(block, pass.segments[l - 1], l);
             }
-
-            pathPositions(block, segments);
+            pathPositions(block, pass.segments);
             for (int k = 0; k < filled; ++k)
                 if (block.best[k] < 0.0f)
-                    block.position[k] = prefixLength[nearestVertex(path, block.gx[k], block.gy[k])];
+                    block.position[k] = pass.prefixLength[nearestVertex(chromaPoints, block.gx[k], block.gy[k])];
             // Can come out one unit in the last place above 1; the indices still fit.
             for (int k = 0; k < degreeBlockSize; ++k)
-                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pathSize);
+                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pass.pathSize);
+        } else {
+            std::fill(std::begin(block.degree), std::end(block.degree), 0.0f);
+        }
 
-            for (int k = 0; k < filled; ++k) {
-                const int p = block.index[k];
-                const float best = block.best[k];
-                const float d = block.degree[k];
-                degree[p] = d;
-                rate[p] = 0.0f;
-                detail[p] = 0.0f;
-                if (best >= 0.0f && d > maxDegree)
-                    maxDegree = d;
-                DegreeBin& bucket = degreeBins[coarseIndex(d)];
-                bucket.lightnessSum += labReference[p].x;
-                bucket.count += 1.0f;
-                const int k2 = fineIndex(d);
-                if (binDistance[k2] < 0.0f || (best >= 0.0f && best < binDistance[k2])) {
-                    degreeBins[k2].a = labReference[p].y;
-                    degreeBins[k2].b = labReference[p].z;
-                    binDistance[k2] = best;
-                }
+        for (int k = 0; k < filled; ++k) {
+            const int p = block.index[k];
+            const float best = block.best[k];
+            const float d = block.degree[k];
+            degree[p] = d;
+            rate[p] = 0.0f;
+            detail[p] = best;
+            if (best >= 0.0f && d > largest)
+                largest = d;
+            const int j = coarseIndex(d);
+            if (j >= 0)
+                ++counts[j];
+            const int fine = fineIndex(d);
+            if (!takesSamples || fine < 0)
+                continue;
+            FineSample& sample = samples[fine];
+            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
+                sample = {best, labReference[p].y, labReference[p].z, 1};
+        }
+    }
+    pass.largest[share] = largest;
+}
+
+// The tables from the shares' findings, as one pass in index order would have left them.
+void WeatheringModel::gatherDegreeTables(PathPass& pass)
+{
+    for (int share = 0; share < pass.shares; ++share)
+        if (pass.largest[share] > maxDegree)
+            maxDegree = pass.largest[share];
+
+    // A count adds 1.0f a pixel, which stops growing at 2^24.
+    for (int j = 0; j < coarseBinCount; ++j) {
+        long long total = 0;
+        for (int share = 0; share < pass.shares; ++share)
+            total += pass.counts[static_cast<size_t>(share) * coarseBinCount + j];
+        degreeBins[j].count = static_cast<float>(std::min(total, 16777216LL));
+    }
+
+    // A share's sample replaces the bin's as its pixels would have one by one: the first
+    // always, a nearer one after a sample from beside the path, any after one from beside
+    // none; so applying the shares' samples in share order gives the pass's result.
+    for (int share = 0; share < pass.shares; ++share) {
+        const FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
+        for (int k = 0; k < fineBinCount; ++k) {
+            const FineSample& s = samples[k];
+            if (s.taken != 0 && (binDistance[k] < 0.0f || (s.distance >= 0.0f && s.distance < binDistance[k]))) {
+                degreeBins[k].a = s.a;
+                degreeBins[k].b = s.b;
+                binDistance[k] = s.distance;
             }
         }
     }
+
+    // The lightness sums depend on their order: pixel by pixel, in index order. Runs of
+    // one bucket are added in a register.
+    const int n = pixelCount();
+    int bucket = -1;
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        if (!isMasked(mask[i]))
+            continue;
+        const int j = coarseIndex(degree[i]);
+        if (j < 0)
+            continue;
+        if (j != bucket) {
+            if (bucket >= 0)
+                degreeBins[bucket].lightnessSum = sum;
+            bucket = j;
+            sum = degreeBins[j].lightnessSum;
+        }
+        sum += labReference[i].x;
+    }
+    if (bucket >= 0)
+        degreeBins[bucket].lightnessSum = sum;
 
     // Every bucket a masked pixel reached has a count; the others keep a mean of 0.
     for (int j = 0; j < coarseBinCount; ++j)
         if (degreeBins[j].count > 0.0f)
             meanLightness[j] = degreeBins[j].lightnessSum / degreeBins[j].count;
-    for (int i = 0; i < n; ++i) {
-        if (!isMasked(mask[i]))
-            continue;
-        const float mean = meanLightness[coarseIndex(degree[i])];
-        detail[i] = mean == 0.0f ? 0.0f : labReference[i].x / mean;
-    }
 }
+
+// --- rates, steps and dabs ----------------------------------------------------------
 
 float WeatheringModel::rateOf(int i, bool backwards) const
 {
@@ -436,8 +681,10 @@ void WeatheringModel::computeRates(const ModelSettings& s)
     if (!hasImage())
         return;
     const bool backwards = runsBackwards(s);
-    for (int y = 0; y < height; ++y)
-        rowRates(y, backwards);
+    parallel::forEachShare(height, width, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y)
+            rowRates(y, backwards);
+    });
 }
 
 void WeatheringModel::rowRates(int y, bool backwards)
@@ -454,9 +701,9 @@ void WeatheringModel::rowRates(int y, bool backwards)
     const RowNeighbourhood rows{degree.get() + rowStart - width, degree.get() + rowStart, degree.get() + rowStart + width,
                                 mask.get() + rowStart - width,   mask.get() + rowStart,   mask.get() + rowStart + width};
     if (backwards)
-        innerColumnRates<true>(rows, rate.get() + rowStart, width);
+        innerColumnRates<true>(rows, rate.get() + rowStart, 1, width - 1);
     else
-        innerColumnRates<false>(rows, rate.get() + rowStart, width);
+        innerColumnRates<false>(rows, rate.get() + rowStart, 1, width - 1);
     const int last = rowStart + width - 1;
     if (isMasked(mask[last]))
         rate[last] = rateOf(last, backwards);
@@ -474,20 +721,35 @@ void WeatheringModel::computeRateAt(float x, float y, const ModelSettings& s)
         rate[i] = rateOf(i, runsBackwards(s));
 }
 
-void WeatheringModel::updatePixel(int i, float stepFactor, bool backwards)
+// A masked pixel whose degree points to a fine bin without a sample keeps its colour
+// through this step. The colour still pending for it lives in the array the step is
+// about to overwrite, so it is painted now.
+void WeatheringModel::keepColoursOfEmptyBins(int first, int last)
 {
-    float d = degree[i];
-    const DegreeBin& bin = degreeBins[fineIndex(d)];
-    // The colour belongs to the degree before the advance, so it trails by one update.
-    if (bin.a > emptyChroma)
-        lab[i] = {meanLightness[coarseIndex(d)] * detail[i], bin.a, bin.b};
-    const float step = stepFactor * rate[i];
-    d = backwards ? d - step : d + step;
-    if (d > maxDegree)
-        d = maxDegree;
-    if (d < 0.0f)
-        d = 0.0f;
-    degree[i] = d;
+    for (int i = first; i < last; ++i) {
+        if (!isMasked(mask[i]) || hasSample(degree[i]))
+            continue;
+        const float pending = pendingPaint[i];
+        if (hasSample(pending))
+            lab[i] = paintedColour(pending, i);
+    }
+}
+
+// Rates of row y from the degrees before the step, then the row's next degrees. Rows
+// only read the degrees before the step and write their own entries, so any rows can run
+// at the same time.
+void WeatheringModel::stepRow(int y, bool backwards)
+{
+    rowRates(y, backwards);
+    const int start = y * width;
+    keepColoursOfEmptyBins(start, start + width);
+    const float* now = degree.get() + start;
+    if (backwards)
+        advanceRow<true>(now, mask.get() + start, rate.get() + start, pendingPaint.get() + start, width,
+                         simulationStepFactor, maxDegree);
+    else
+        advanceRow<false>(now, mask.get() + start, rate.get() + start, pendingPaint.get() + start, width,
+                          simulationStepFactor, maxDegree);
 }
 
 void WeatheringModel::simulationStep(const ModelSettings& s)
@@ -495,18 +757,63 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
     if (!hasImage())
         return;
     const bool backwards = runsBackwards(s);
-    // Rates must come from the degrees before the step. Row y - 1 is no longer read by any
-    // rate still to be computed once row y's rates are done, so it can be updated then,
-    // while its rows are still in cache.
-    rowRates(0, backwards);
-    for (int y = 1; y <= height; ++y) {
-        if (y < height)
-            rowRates(y, backwards);
-        const int rowStart = (y - 1) * width;
-        for (int i = rowStart; i < rowStart + width; ++i)
-            if (isMasked(mask[i]))
-                updatePixel(i, simulationStepFactor, backwards);
-    }
+    parallel::forEachShare(height, width, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y)
+            stepRow(y, backwards);
+    });
+    // The next degrees become current; the ones painted from stay as the pending colours.
+    std::swap(degree, pendingPaint);
+    markPendingRows(0, height);
+}
+
+void WeatheringModel::brushRates(int x, int y, float radius, bool backwards)
+{
+    forEachDiscRow(x, y, radius, width, height, [&](const DiscRow& row) {
+        const int py = static_cast<int>(y + row.dy);
+        const int rowStart = py * width;
+        int first = static_cast<int>(x + row.first);
+        const int end = static_cast<int>(x + row.last) + 1;
+        const bool inner = py > 0 && py < height - 1;
+        // The nine-neighbour kernel where every neighbour exists, one by one elsewhere.
+        for (; first < end && (!inner || first < 1); ++first)
+            if (isMasked(mask[rowStart + first]))
+                rate[rowStart + first] = rateOf(rowStart + first, backwards);
+        const int innerEnd = inner ? std::min(end, width - 1) : first;
+        if (first < innerEnd) {
+            const RowNeighbourhood rows{degree.get() + rowStart - width, degree.get() + rowStart,
+                                        degree.get() + rowStart + width, mask.get() + rowStart - width,
+                                        mask.get() + rowStart,           mask.get() + rowStart + width};
+            if (backwards)
+                innerColumnRates<true>(rows, rate.get() + rowStart, first, innerEnd);
+            else
+                innerColumnRates<false>(rows, rate.get() + rowStart, first, innerEnd);
+            first = innerEnd;
+        }
+        for (; first < end; ++first)
+            if (isMasked(mask[rowStart + first]))
+                rate[rowStart + first] = rateOf(rowStart + first, backwards);
+    });
+}
+
+void WeatheringModel::brushUpdates(int x, int y, float radius, float stepFactor, bool backwards)
+{
+    forEachDiscRow(x, y, radius, width, height, [&](const DiscRow& row) {
+        const int rowStart = static_cast<int>(y + row.dy) * width;
+        for (long long dx = row.first; dx <= row.last; ++dx) {
+            const int i = rowStart + static_cast<int>(x + dx);
+            if (!isMasked(mask[i]))
+                continue;
+            const float d = degree[i];
+            // The colour belongs to the degree before the advance, so it trails by one update.
+            if (hasSample(d))
+                pendingPaint[i] = d;
+            const float step = stepFactor * rate[i];
+            float advanced = backwards ? d - step : d + step;
+            advanced = advanced > maxDegree ? maxDegree : advanced;
+            advanced = advanced < 0.0f ? 0.0f : advanced;
+            degree[i] = advanced;
+        }
+    });
 }
 
 void WeatheringModel::applyBrush(int x, int y, const ModelSettings& s)
@@ -518,55 +825,75 @@ void WeatheringModel::applyBrush(int x, int y, const ModelSettings& s)
     if (!(r >= 0.0f))
         return;
     const bool backwards = runsBackwards(s);
-    const double radiusSquared = static_cast<double>(r) * static_cast<double>(r);
-    const OffsetRange dxs = brushOffsets(r, x, width);
-    const OffsetRange dys = brushOffsets(r, y, height);
     // All rates of a dab come from the degrees before it, so two passes over the disc.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (long long dx = dxs.first; dx <= dxs.last; ++dx) {
-            for (long long dy = dys.first; dy <= dys.last; ++dy) {
-                if (static_cast<double>(dx * dx + dy * dy) > radiusSquared)
-                    continue;
-                const int i = static_cast<int>((y + dy) * width + (x + dx));
-                if (!isMasked(mask[i]))
-                    continue;
-                if (pass == 0)
-                    rate[i] = rateOf(i, backwards);
-                else
-                    updatePixel(i, f, backwards);
-            }
-        }
-    }
+    brushRates(x, y, r, backwards);
+    brushUpdates(x, y, r, f, backwards);
+    const OffsetRange dys = brushOffsets(r, y, height);
+    if (dys.first <= dys.last)
+        markPendingRows(static_cast<int>(y + dys.first), static_cast<int>(y + dys.last) + 1);
+}
+
+// --- showing it -------------------------------------------------------------------------
+
+void WeatheringModel::uploadRect(const PixelRect& changed)
+{
+    if (uploader && (texture == 0 || (changed.width > 0 && changed.height > 0)))
+        uploader(texture, rgba.get(), width, height, changed);
 }
 
 void WeatheringModel::refreshTexture()
 {
     if (!hasImage())
         return;
-    labToRgb(lab.get(), rgb.get(), pixelCount());
-    if (uploader)
-        uploader(texture, rgb.get(), width, height);
+    const int pendingFirst = pendingFirstRow * width;
+    const int pendingEnd = pendingEndRow * width;
+    parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
+        for (int first = begin; first < end; first += chunkSize) {
+            const int last = std::min(end, first + chunkSize);
+            paintPendingIn(std::max(first, pendingFirst), std::min(last, pendingEnd));
+            labToRgb(lab.get() + first, rgb.get() + first, last - first);
+            rgbToRgba8(rgb.get() + first, rgba.get() + first, last - first);
+        }
+    });
+    pendingFirstRow = pendingEndRow = 0;
+    uploadRect({0, 0, width, height});
 }
 
 void WeatheringModel::refreshTextureInBrush(float x, float y, const ModelSettings& s)
 {
     if (!hasImage())
         return;
-    labToRgbInDisc(lab.get(), rgb.get(), width, height, s.brushSize, mask.get(), x, y);
-    if (uploader)
-        uploader(texture, rgb.get(), width, height);
+    // The pixels labToRgbInDisc may convert: the disc's square for a whole centre; for
+    // a fractional one (the index then rounds across rows) the rows its indices reach.
+    const float r = s.brushSize;
+    const double reach = std::floor(static_cast<double>(r));
+    PixelRect rect{0, 0, 0, 0};
+    if (!(r >= 0.0f && r <= 1.0e9f && std::fabs(x) <= 1.0e9f && std::fabs(y) <= 1.0e9f)) {
+        // labToRgbInDisc converts nothing then.
+    } else if (std::floor(x) == x && std::floor(y) == y) {
+        const double x0 = std::max(0.0, x - reach), x1 = std::min(static_cast<double>(width), x + reach + 1.0);
+        const double y0 = std::max(0.0, y - reach), y1 = std::min(static_cast<double>(height), y + reach + 1.0);
+        rect = {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(std::max(0.0, x1 - x0)),
+                static_cast<int>(std::max(0.0, y1 - y0))};
+    } else {
+        const double y0 = std::max(0.0, std::floor(y - reach) - 2.0);
+        const double y1 = std::min(static_cast<double>(height), std::ceil(y + reach) + 3.0);
+        rect = {0, static_cast<int>(y0), width, static_cast<int>(std::max(0.0, y1 - y0))};
+    }
+    paintPendingInRect(rect);
+    labToRgbInDisc(lab.get(), rgb.get(), width, height, r, mask.get(), x, y);
+    for (int row = rect.y; row < rect.y + rect.height; ++row) {
+        const int start = row * width + rect.x;
+        rgbToRgba8(rgb.get() + start, rgba.get() + start, rect.width);
+    }
+    uploadRect(rect);
 }
 
 void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
 {
     if (!hasImage() || pixels == nullptr)
         return;
-    const int n = pixelCount();
-    std::copy(pixels, pixels + n, rgb.get());
-    std::fill(degree.get(), degree.get() + n, 0.0f);
-    std::fill(rate.get(), rate.get() + n, 0.0f);
-    std::fill(detail.get(), detail.get() + n, 0.0f);
-    rgbToLab(rgb.get(), lab.get(), n);
+    startFromPhotograph(pixels, false);
     resetDegreeTables();
     computeDegrees();
     computeRates(s);

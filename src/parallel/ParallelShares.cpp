@@ -28,7 +28,8 @@ void setSmallestShare(int pixels)
 
 int shareCount(int items, int pixelsPerItem)
 {
-    if (items <= 1)
+    // A pass called from inside another one's share runs on that share's thread.
+    if (items <= 1 || omp_in_parallel())
         return 1;
     const long long pixels = static_cast<long long>(items) * std::max(1, pixelsPerItem);
     const long long worthwhile = std::max(1LL, pixels / smallestShare);

@@ -21,7 +21,8 @@ void setThreadCount(int count);
 constexpr int defaultSmallestShare = 32768;
 void setSmallestShare(int pixels);
 
-// The number of shares forEachShare makes of items, each weighing pixelsPerItem.
+// The number of shares forEachShare makes of items, each weighing pixelsPerItem; 1 inside
+// a share of another pass.
 int shareCount(int items, int pixelsPerItem);
 
 using ShareBody = void (*)(void* context, int share, int begin, int end);
