@@ -3,10 +3,14 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
+#include "main/ControlPanel.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
 #include "main/SwapControl.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
@@ -23,6 +27,18 @@ namespace {
 // start-up GLUT first reports the window's creation size, and answering that report
 // would replace the fitted size still waiting in GLUT's queue.
 bool fitPending = false;
+// The model was built from a new photograph and its texture is still to come.
+bool pictureStale = false;
+unsigned int pictureVersion = 0;
+int simulationWasOn = 0;
+
+void refreshModelTexture()
+{
+    const auto start = std::chrono::steady_clock::now();
+    model.refreshTexture();
+    pictureStale = false;
+    noteRefresh(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
 }  // namespace
 
 void initGL()
@@ -44,7 +60,6 @@ void fitWindowToImage()
 
 void adoptInputImage()
 {
-    inputImage.uploadTexture();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
     fitPending = true;
@@ -53,7 +68,10 @@ void adoptInputImage()
     model.width = model.displayWidth = inputImage.width;
     model.height = model.displayHeight = inputImage.height;
     model.initFromImage(inputImage.data.get());
-    model.refreshTexture();
+    // The texture follows at the next idle pass, so that a mask applied right away
+    // needs no texture of its own.
+    pictureStale = true;
+    wakeIdle();
 }
 
 void adoptMaskImage()
@@ -61,6 +79,27 @@ void adoptMaskImage()
     if (!model.hasImage()) return;  // a mask means nothing without a photograph under it
     model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
     restartModel();
+}
+
+void adoptMaskOfNewPhotograph()
+{
+    if (!model.hasImage()) return;
+    model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
+    // A restart of a model just built from the photograph (no path, nothing weathered)
+    // would convert the same pixels again and leave all else as it is, but the rates.
+    model.computeRates(appState.settings);
+}
+
+void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
+                        const PixelRect& changed)
+{
+    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+    ++pictureVersion;
+}
+
+unsigned int modelPictureVersion()
+{
+    return pictureVersion;
 }
 
 void restartModel()
@@ -107,15 +146,26 @@ void reshape(int w, int h)
 void keyboard(unsigned char key, int, int)
 {
     if (key == 27 || key == 'q') std::exit(0);
+    wakeIdle();
     glutPostRedisplay();
 }
 
 void idle()
 {
     glutSetWindow(appState.mainWindow);
+    if (pictureStale) refreshModelTexture();
     if (appState.enableSimulation == 1) {
+        if (simulationWasOn == 0) restartRateCounts();
         model.simulationStep(appState.settings);
-        if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) model.refreshTexture();
+        noteStep();
+        if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
+        if (rollLoopStatistics()) redrawControlPanel();
     }
-    display();
+    simulationWasOn = appState.enableSimulation;
+    if (mainWindowLookChanged()) display();
+}
+
+bool idleHasWork()
+{
+    return appState.enableSimulation == 1 || pictureStale || mainWindowLookChanged();
 }

@@ -4,9 +4,57 @@
 
 #include "imageopen/GlErrorCheck.h"
 #include "main/Application.h"
+#include "main/LoopStatistics.h"
 #include "main/OverlayGeometry.h"
 
 namespace {
+
+// Everything a frame of the main window shows, to tell whether a new frame would differ
+// from the last one drawn.
+struct MainWindowLook {
+    unsigned int picture = 0;
+    size_t pathPoints = 0;
+    Point2f lastPathPoint = {0.0f, 0.0f};
+    size_t outlinePoints = 0;
+    Point2f lastOutlinePoint = {0.0f, 0.0f};
+    int showOutline = 0;
+    int mouseOperation = 0;
+    Point2f brushCenter = {0.0f, 0.0f};
+    float brushSize = 0.0f;
+    int dewethering = 0;
+};
+
+bool samePoint(Point2f a, Point2f b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+
+bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
+{
+    return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
+           a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
+           a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
+           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering;
+}
+
+MainWindowLook currentLook()
+{
+    MainWindowLook look;
+    look.picture = modelPictureVersion();
+    look.pathPoints = model.imagePoints.size();
+    if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
+    look.outlinePoints = outline.points.size();
+    if (!outline.points.empty()) look.lastOutlinePoint = outline.points.back();
+    look.showOutline = appState.showOutline;
+    look.mouseOperation = appState.mouseOperation;
+    look.brushCenter = appState.brushCenter;
+    look.brushSize = appState.settings.brushSize;
+    look.dewethering = appState.settings.dewethering;
+    return look;
+}
+
+MainWindowLook drawnLook;
+bool drawnOnce = false;
 
 void drawPathPoints()
 {
@@ -78,4 +126,12 @@ void display()
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();
+    drawnLook = currentLook();
+    drawnOnce = true;
+    noteFrameShown(model.texture != 0);
+}
+
+bool mainWindowLookChanged()
+{
+    return !drawnOnce || !sameLook(currentLook(), drawnLook);
 }

@@ -8,6 +8,8 @@
 #include "imageopen/ImageIO.h"
 #include "main/Application.h"
 #include "main/ControlPanel.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
 
 namespace {
 
@@ -21,25 +23,21 @@ void loadDefaultPhotograph()
 void loadDefaultMask()
 {
     if (!ImageIO::load(maskImage, "image1_mask.jpg")) return;
-    adoptMaskImage();  // ignored when there is no photograph to mask
-}
-
-void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                        const PixelRect& changed)
-{
-    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+    adoptMaskOfNewPhotograph();  // ignored when there is no photograph to mask
 }
 
 void idleWithPanel()
 {
     idle();
     refreshControlPanel();
+    if (!idleHasWork() && !controlPanelWantsFrames()) restIdle();
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    startLoopStatistics();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
     glutInitWindowSize(appState.windowWidth, appState.windowHeight);
@@ -56,7 +54,7 @@ int main(int argc, char** argv)
     loadDefaultMask();
 
     createControlPanel(inputImage.width + 20);
-    glutIdleFunc(idleWithPanel);
+    installIdle(idleWithPanel);
     glutMainLoop();
     return 0;
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+// The tool's own figures of speed: simulation steps and texture refreshes a second, the
+// cost of the last refresh, and how long input took to show. The panel shows steps/s
+// while the simulation runs; with WEATHERING_STATS=1 in the environment all of them go
+// to stderr once a second.
+
+// Starts the clock (call first thing in main) and, when asked for, the printing.
+void startLoopStatistics();
+
+void noteStep();
+void noteRefresh(double seconds);
+// Input that the main window will show: a path click or a brush dab. The time until the
+// end of the next frame is its latency.
+enum class InputKind { click, dab };
+void noteInput(InputKind kind);
+// A panel control's input arrived now; panelChangeApplied() when a frame applied it.
+void notePanelInput();
+void panelChangeApplied();
+// The main window finished a frame; showsPicture: with the photograph's texture.
+void noteFrameShown(bool showsPicture);
+
+// Closes the counting windows when a second has passed; true when steps/s changed.
+bool rollLoopStatistics();
+double stepsPerSecond();
+// Forgets the steps and refreshes counted so far (the simulation was switched on).
+void restartRateCounts();
