@@ -106,14 +106,94 @@ WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* ra
     }
 }
 
-// The advance and clamp of a row of degrees into `next`; unmasked pixels keep theirs.
+// The rates of whole rows, from three rows of prepared values: each row's degrees with
+// unmasked pixels as 0 and its mask as 1 or 0, prepared once for the three rows of rates
+// that use it when rows come in order. The nine terms add up in the same column-major
+// order as one pixel's rule; the count of masked neighbours is a whole number, exact in
+// any order.
+template <bool backwards>
+WEATHERING_AVX2_CLONE void innerRatesOfRow(const float* __restrict below, const float* __restrict here,
+                                           const float* __restrict above, const float* __restrict columnCount,
+                                           const float* __restrict maskHere, float* __restrict rates, int width)
+{
+    for (int x = 1; x < width - 1; ++x) {
+        float sum = 0.0f;
+        sum += below[x - 1];
+        sum += here[x - 1];
+        sum += above[x - 1];
+        sum += below[x];
+        sum += here[x];
+        sum += above[x];
+        sum += below[x + 1];
+        sum += here[x + 1];
+        sum += above[x + 1];
+        const float count = columnCount[x - 1] + columnCount[x] + columnCount[x + 1];
+        const float mean = sum / count;
+        const float value = backwards ? 1.0f - mean : mean;
+        const float previous = rates[x];
+        rates[x] = isMasked(maskHere[x]) ? value : previous;
+    }
+}
+
+WEATHERING_AVX2_CLONE void prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
+                                          float* __restrict masked, float* __restrict inside, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const bool in = isMasked(masks[x]);
+        masked[x] = in ? degrees[x] : 0.0f;
+        inside[x] = in ? 1.0f : 0.0f;
+    }
+}
+
+WEATHERING_AVX2_CLONE void addColumns(const float* __restrict below, const float* __restrict here,
+                                      const float* __restrict above, float* __restrict sum, int width)
+{
+    for (int x = 0; x < width; ++x)
+        sum[x] = below[x] + here[x] + above[x];
+}
+
+// The bins as a flat float array, entry k's `a` at 4 k + 1: loops that vectorise gather
+// from it (GCC gathers from a plain float array, not from a field of a struct array).
+static_assert(sizeof(DegreeBin) == 4 * sizeof(float), "DegreeBin is four packed floats");
+constexpr int binStride = 4;
+constexpr int aInBin = 1;
+constexpr int bInBin = 2;
+
+const float* binFloats(const DegreeBin* bins)
+{
+    return reinterpret_cast<const float*>(bins);
+}
+
+// The fine index of a degree, 0 for one outside the table (inside tells which).
+inline int fineIndexOrZero(float degree, bool& inside)
+{
+    const float position = degree * 10000.0f;
+    inside = position > -1.0f && position < static_cast<float>(fineBinCount);
+    return static_cast<int>(inside ? position : 0.0f);
+}
+
+// Whether a degree has a colour to paint: its fine bin exists and has a sample. Free of
+// branches, for loops that vectorise.
+inline bool hasSampleIn(const float* bins, float degree)
+{
+    bool inside;
+    const int k = fineIndexOrZero(degree, inside);
+    return inside & (bins[binStride * k + aInBin] > emptyChroma);
+}
+
+// The step's update of a row of pixels: each degree with a colour becomes the pending
+// colour (painted later, from the tables as they are now), and the advanced and clamped
+// degree goes to `next`; unmasked pixels keep theirs.
 template <bool backwards>
 WEATHERING_AVX2_CLONE void advanceRow(const float* __restrict now, const float* __restrict masks,
-                                      const float* __restrict rates, float* __restrict next, int count,
+                                      const float* __restrict rates, float* __restrict next,
+                                      float* __restrict pending, const float* __restrict bins, int count,
                                       float stepFactor, float maxDegree)
 {
     for (int k = 0; k < count; ++k) {
         const float d = now[k];
+        const float waiting = pending[k];
+        pending[k] = hasSampleIn(bins, d) ? d : waiting;
         const float step = stepFactor * rates[k];
         float advanced = backwards ? d - step : d + step;
         advanced = advanced > maxDegree ? maxDegree : advanced;
@@ -187,6 +267,52 @@ void forEachDiscRow(int x, int y, float r, int width, int height, Body&& body)
 
 }  // namespace
 
+class WeatheringModel::RateWindow {
+public:
+    RateWindow(const float* degree, const float* mask, int width)
+        : degree(degree), mask(mask), width(width), columnCount(width)
+    {
+        for (int slot = 0; slot < 3; ++slot) {
+            masked[slot].resize(width);
+            inside[slot].resize(width);
+        }
+    }
+
+    // Rates of columns 1 ... width - 2 of row y, which has rows above and below it.
+    void innerRates(int y, bool backwards, float* rates)
+    {
+        const int below = prepare(y - 1), here = prepare(y), above = prepare(y + 1);
+        addColumns(inside[below].data(), inside[here].data(), inside[above].data(), columnCount.data(), width);
+        const float* maskHere = mask + static_cast<size_t>(y) * width;
+        if (backwards)
+            innerRatesOfRow<true>(masked[below].data(), masked[here].data(), masked[above].data(), columnCount.data(),
+                                  maskHere, rates, width);
+        else
+            innerRatesOfRow<false>(masked[below].data(), masked[here].data(), masked[above].data(), columnCount.data(),
+                                   maskHere, rates, width);
+    }
+
+private:
+    int prepare(int row)
+    {
+        const int slot = row % 3;
+        if (preparedRow[slot] != row) {
+            const size_t start = static_cast<size_t>(row) * width;
+            prepareRateRow(degree + start, mask + start, masked[slot].data(), inside[slot].data(), width);
+            preparedRow[slot] = row;
+        }
+        return slot;
+    }
+
+    const float* degree;
+    const float* mask;
+    int width;
+    std::vector<float> masked[3];
+    std::vector<float> inside[3];
+    std::vector<float> columnCount;
+    int preparedRow[3] = {-1, -1, -1};
+};
+
 Point2f chromaPlanePosition(const vec3& lab)
 {
     // Sum and product in double from the float components and constants, rounded once.
@@ -205,7 +331,7 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     const long long count = static_cast<long long>(width) * height;
     const bool sizeUsable = pixels != nullptr && width > 0 && height > 0 && count <= INT_MAX;
     std::unique_ptr<vec3[]> newRgb, newLab, newReference;
-    std::unique_ptr<float[]> newDegree, newRate, newMask, newDetail, newPending;
+    std::unique_ptr<float[]> newDegree, newRate, newMask, newDetail, newPending, newNext;
     std::unique_ptr<std::uint32_t[]> newRgba;
     if (sizeUsable) {
         const int n = static_cast<int>(count);
@@ -217,10 +343,11 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
         newMask = allocateOrNull<float>(n);
         newDetail = allocateOrNull<float>(n);
         newPending = allocateOrNull<float>(n);
+        newNext = allocateOrNull<float>(n);
         newRgba = allocateOrNull<std::uint32_t>(n);
     }
     if (!newRgb || !newLab || !newReference || !newDegree || !newRate || !newMask || !newDetail || !newPending ||
-        !newRgba) {
+        !newNext || !newRgba) {
         std::cerr << "weathering model: cannot hold a photograph of " << width << " x " << height << " pixels\n";
         // The caller set the size for the photograph that was refused; the held one stays.
         if (rgb) {
@@ -240,6 +367,7 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     mask = std::move(newMask);
     detail = std::move(newDetail);
     pendingPaint = std::move(newPending);
+    nextDegree = std::move(newNext);
     rgba = std::move(newRgba);
     heldWidth = width;
     heldHeight = height;
@@ -305,8 +433,7 @@ void WeatheringModel::applyMaskImage(const float* values, int count)
 
 bool WeatheringModel::hasSample(float d) const
 {
-    const int k = fineIndex(d);
-    return k >= 0 && degreeBins[k].a > emptyChroma;
+    return hasSampleIn(binFloats(degreeBins), d);
 }
 
 // The colour a step or dab paints pixel i with at degree d, which has a sample.
@@ -682,12 +809,13 @@ void WeatheringModel::computeRates(const ModelSettings& s)
         return;
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
+        RateWindow window(degree.get(), mask.get(), width);
         for (int y = first; y < end; ++y)
-            rowRates(y, backwards);
+            rowRates(y, backwards, window);
     });
 }
 
-void WeatheringModel::rowRates(int y, bool backwards)
+void WeatheringModel::rowRates(int y, bool backwards, RateWindow& window)
 {
     const int rowStart = y * width;
     if (y == 0 || y == height - 1 || width < 3) {
@@ -698,12 +826,7 @@ void WeatheringModel::rowRates(int y, bool backwards)
     }
     if (isMasked(mask[rowStart]))
         rate[rowStart] = rateOf(rowStart, backwards);
-    const RowNeighbourhood rows{degree.get() + rowStart - width, degree.get() + rowStart, degree.get() + rowStart + width,
-                                mask.get() + rowStart - width,   mask.get() + rowStart,   mask.get() + rowStart + width};
-    if (backwards)
-        innerColumnRates<true>(rows, rate.get() + rowStart, 1, width - 1);
-    else
-        innerColumnRates<false>(rows, rate.get() + rowStart, 1, width - 1);
+    window.innerRates(y, backwards, rate.get() + rowStart);
     const int last = rowStart + width - 1;
     if (isMasked(mask[last]))
         rate[last] = rateOf(last, backwards);
@@ -721,35 +844,23 @@ void WeatheringModel::computeRateAt(float x, float y, const ModelSettings& s)
         rate[i] = rateOf(i, runsBackwards(s));
 }
 
-// A masked pixel whose degree points to a fine bin without a sample keeps its colour
-// through this step. The colour still pending for it lives in the array the step is
-// about to overwrite, so it is painted now.
-void WeatheringModel::keepColoursOfEmptyBins(int first, int last)
+// Rates of row y from the degrees before the step, then the row's pending colours and
+// next degrees. Rows only read the degrees before the step and write their own entries,
+// so any rows can run at the same time.
+void WeatheringModel::stepRow(int y, bool backwards, RateWindow& window)
 {
-    for (int i = first; i < last; ++i) {
-        if (!isMasked(mask[i]) || hasSample(degree[i]))
-            continue;
-        const float pending = pendingPaint[i];
-        if (hasSample(pending))
-            lab[i] = paintedColour(pending, i);
-    }
-}
-
-// Rates of row y from the degrees before the step, then the row's next degrees. Rows
-// only read the degrees before the step and write their own entries, so any rows can run
-// at the same time.
-void WeatheringModel::stepRow(int y, bool backwards)
-{
-    rowRates(y, backwards);
+    rowRates(y, backwards, window);
     const int start = y * width;
-    keepColoursOfEmptyBins(start, start + width);
     const float* now = degree.get() + start;
+    const float* masks = mask.get() + start;
+    const float* rates = rate.get() + start;
+    float* next = nextDegree.get() + start;
+    float* pending = pendingPaint.get() + start;
     if (backwards)
-        advanceRow<true>(now, mask.get() + start, rate.get() + start, pendingPaint.get() + start, width,
-                         simulationStepFactor, maxDegree);
+        advanceRow<true>(now, masks, rates, next, pending, binFloats(degreeBins), width, simulationStepFactor, maxDegree);
     else
-        advanceRow<false>(now, mask.get() + start, rate.get() + start, pendingPaint.get() + start, width,
-                          simulationStepFactor, maxDegree);
+        advanceRow<false>(now, masks, rates, next, pending, binFloats(degreeBins), width, simulationStepFactor,
+                          maxDegree);
 }
 
 void WeatheringModel::simulationStep(const ModelSettings& s)
@@ -758,11 +869,11 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
         return;
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
+        RateWindow window(degree.get(), mask.get(), width);
         for (int y = first; y < end; ++y)
-            stepRow(y, backwards);
+            stepRow(y, backwards, window);
     });
-    // The next degrees become current; the ones painted from stay as the pending colours.
-    std::swap(degree, pendingPaint);
+    std::swap(degree, nextDegree);
     markPendingRows(0, height);
 }
 

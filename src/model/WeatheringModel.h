@@ -136,11 +136,11 @@ private:
     int heldDisplayHeight = 0;
 
     // For each masked pixel, the degree its colour is still to be painted from; NaN, or a
-    // degree whose fine bin has no sample, when nothing is pending. A step writes the next
-    // degrees here and then swaps this array with `degree`, so that it holds the degrees
-    // the step painted from. Outside rows pendingFirstRow ... pendingEndRow - 1 every
-    // entry is NaN.
+    // degree whose fine bin has no sample, when nothing is pending. Outside rows
+    // pendingFirstRow ... pendingEndRow - 1 every entry is NaN.
     std::unique_ptr<float[]> pendingPaint;
+    // Where a step writes the next degrees; then it becomes `degree`, and `degree` this.
+    std::unique_ptr<float[]> nextDegree;
     int pendingFirstRow = 0;
     int pendingEndRow = 0;
 
@@ -153,9 +153,9 @@ private:
     void paintPendingInRect(const PixelRect& rect);
     void markPendingRows(int first, int end);
     float rateOf(int i, bool backwards) const;
-    void rowRates(int y, bool backwards);
-    void stepRow(int y, bool backwards);
-    void keepColoursOfEmptyBins(int first, int last);
+    class RateWindow;  // three rows of values prepared for the rates of the middle one
+    void rowRates(int y, bool backwards, RateWindow& window);
+    void stepRow(int y, bool backwards, RateWindow& window);
     struct PathPass;  // the per-pass state of computeDegrees
     void placeOnPath(int first, int last, PathPass& pass, int share);
     void gatherDegreeTables(PathPass& pass);
