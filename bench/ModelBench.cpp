@@ -1,10 +1,14 @@
-// Single-thread timings of the colour conversions and the weathering operations on
-// generated photographs of 1 and 4 megapixels. Run a Release or RelWithDebInfo build:
+// Timings of the colour conversions and the weathering operations on generated
+// photographs of 1 and 4 megapixels, on one thread and on all cores ("threads" argument).
+// Run a Release or RelWithDebInfo build:
 //   weathering_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-// Every benchmark reports its time per pixel as the counter "per_pixel".
+// Every benchmark reports its wall-clock time per pixel as the counter "per_pixel".
+// BM_StepMemoryTraffic moves the bytes a step of the plain model moved, with next to no
+// arithmetic: the reference for how close a step comes to the memory's speed.
 
 #include "colour/CieLab.h"
 #include "model/WeatheringModel.h"
+#include "parallel/ParallelShares.h"
 
 #include <benchmark/benchmark.h>
 
@@ -100,23 +104,41 @@ void reportPerPixel(benchmark::State& state, long long pixels)
         benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// One thread, and every core the machine has.
+std::vector<int> threadCounts()
+{
+    const int all = parallel::threadCount();
+    return all > 1 ? std::vector<int>{1, all} : std::vector<int>{1};
+}
+
+// The thread count for one benchmark run, from its last argument.
+void useThreads(const benchmark::State& state, int argument)
+{
+    parallel::setThreadCount(static_cast<int>(state.range(argument)));
+}
+
 void modelArgs(benchmark::internal::Benchmark* b)
 {
     for (int mp : {1, 4})
         for (int mask : {fullyMasked, halfMasked})
             for (int points : {2, 5, 10})
-                b->Args({mp, mask, points});
-    b->ArgNames({"Mpx", "halfMask", "points"});
-    b->Unit(benchmark::kMillisecond);
+                for (int threads : threadCounts())
+                    b->Args({mp, mask, points, threads});
+    b->ArgNames({"Mpx", "halfMask", "points", "threads"});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 void sizeArgs(benchmark::internal::Benchmark* b)
 {
-    b->Arg(1)->Arg(4)->ArgName("Mpx")->Unit(benchmark::kMillisecond);
+    for (int mp : {1, 4})
+        for (int threads : threadCounts())
+            b->Args({mp, threads});
+    b->ArgNames({"Mpx", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 void BM_ComputeDegrees(benchmark::State& state)
 {
+    useThreads(state, 3);
     WeatheringModel& m = *sceneFor(state.range(0), state.range(1), state.range(2)).model;
     for (auto _ : state) {
         m.computeDegrees();
@@ -128,6 +150,7 @@ BENCHMARK(BM_ComputeDegrees)->Apply(modelArgs);
 
 void BM_SimulationStep(benchmark::State& state)
 {
+    useThreads(state, 3);
     Scene& scene = sceneFor(state.range(0), state.range(1), state.range(2));
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
@@ -145,17 +168,20 @@ BENCHMARK(BM_SimulationStep)->Apply(modelArgs);
 // the memory bandwidth.
 void BM_StepMemoryTraffic(benchmark::State& state)
 {
+    useThreads(state, 1);
     const int side = sideOf(state.range(0));
     const size_t n = static_cast<size_t>(side) * side;
     std::vector<float> mask(n, 1.0f), degree(n, 0.25f), detail(n, 1.0f), rate(n, 0.0f);
     std::vector<vec3> lab(n, vec3{50.0f, 0.0f, 0.0f});
     for (auto _ : state) {
-        for (size_t i = 0; i < n; ++i) {
-            const float d = degree[i];
-            rate[i] = d * mask[i];
-            degree[i] = d + 0.001f;
-            lab[i] = {detail[i], d, mask[i]};
-        }
+        parallel::forEachShare(side, side, [&](int, int firstRow, int endRow) {
+            for (size_t i = static_cast<size_t>(firstRow) * side; i < static_cast<size_t>(endRow) * side; ++i) {
+                const float d = degree[i];
+                rate[i] = d * mask[i];
+                degree[i] = d + 0.001f;
+                lab[i] = {detail[i], d, mask[i]};
+            }
+        });
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(n) * (3 * 4 + 2 * 4 + 12));
@@ -165,6 +191,7 @@ BENCHMARK(BM_StepMemoryTraffic)->Apply(sizeArgs);
 
 void BM_ApplyBrush(benchmark::State& state)
 {
+    parallel::setThreadCount(0);
     Scene& scene = sceneFor(4, fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     ModelSettings s;
@@ -180,6 +207,7 @@ BENCHMARK(BM_ApplyBrush)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchmark::
 
 void BM_RgbToLab(benchmark::State& state)
 {
+    useThreads(state, 1);
     const std::vector<vec3> rgb = rampPhotograph(sideOf(state.range(0)));
     std::vector<vec3> lab(rgb.size());
     for (auto _ : state) {
@@ -192,6 +220,7 @@ BENCHMARK(BM_RgbToLab)->Apply(sizeArgs);
 
 void BM_LabToRgb(benchmark::State& state)
 {
+    useThreads(state, 1);
     const std::vector<vec3> rgb = rampPhotograph(sideOf(state.range(0)));
     std::vector<vec3> lab(rgb.size()), back(rgb.size());
     rgbToLab(rgb.data(), lab.data(), static_cast<int>(rgb.size()));
@@ -205,6 +234,7 @@ BENCHMARK(BM_LabToRgb)->Apply(sizeArgs);
 
 void BM_LabToRgbInDisc(benchmark::State& state)
 {
+    parallel::setThreadCount(0);
     Scene& scene = sceneFor(4, fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     const float radius = static_cast<float>(state.range(0));
@@ -219,6 +249,7 @@ BENCHMARK(BM_LabToRgbInDisc)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchma
 
 void BM_Reinitialise(benchmark::State& state)
 {
+    useThreads(state, 1);
     Scene& scene = sceneFor(state.range(0), fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
@@ -229,6 +260,26 @@ void BM_Reinitialise(benchmark::State& state)
     reportPerPixel(state, m.pixelCount());
 }
 BENCHMARK(BM_Reinitialise)->Apply(sizeArgs);
+
+// What the display costs after steps: the pending colours painted, converted to RGB and
+// packed to 8 bits (the upload itself is the shell's).
+void BM_RefreshTexture(benchmark::State& state)
+{
+    useThreads(state, 1);
+    Scene& scene = sceneFor(state.range(0), fullyMasked, 10);
+    WeatheringModel& m = *scene.model;
+    const ModelSettings s;
+    for (auto _ : state) {
+        state.PauseTiming();
+        m.simulationStep(s);
+        state.ResumeTiming();
+        m.refreshTexture();
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, m.pixelCount());
+    m.reinitialise(scene.pixels.data(), s);
+}
+BENCHMARK(BM_RefreshTexture)->Apply(sizeArgs);
 
 }  // namespace
 
