@@ -1,6 +1,6 @@
 #include "colour/CieLab.h"
 
-#include "colour/Avx2Clone.h"
+#include "colour/VectorClones.h"
 #include "colour/CieCubeRoot.h"
 #include "parallel/ParallelShares.h"
 
@@ -72,7 +72,7 @@ void whiteRelativeXyz(int count, CompandedBlock& b)
 // The companding f(t) over a block: t^0.333333 above epsilon, else (kappa t + 16) / 116.
 // The powers of all values first, in loops that vectorise; then the few that lie too
 // near a rounding boundary come from the library.
-WEATHERING_AVX2_CLONE void compand(float* values, int count)
+WEATHERING_VECTOR_CLONES void compand(float* values, int count)
 {
     CieCubeRootBlock roots;
     float power[labBlockSize];
@@ -154,7 +154,7 @@ OffsetRange offsetsInside(long long lowest, float radius, float centre, int size
 
 }  // namespace
 
-WEATHERING_AVX2_CLONE void rgbBlockToLab(const vec3* in, int count, vec3* out)
+WEATHERING_VECTOR_CLONES void rgbBlockToLab(const vec3* in, int count, vec3* out)
 {
     CompandedBlock block;
     splitComponents(in, count, block);
@@ -198,7 +198,7 @@ void cubesInDouble(const float* in, float* out)
         out[k] = cubeInDouble(in[k]);
 }
 
-WEATHERING_AVX2_CLONE void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
+WEATHERING_VECTOR_CLONES void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
 {
     for (int k = 0; k < labBlockSize; ++k) {
         b.lightness[k] = in[k].x;

@@ -1,6 +1,6 @@
 #include "colour/Rgba8.h"
 
-#include "colour/Avx2Clone.h"
+#include "colour/VectorClones.h"
 
 using MyAlgebra::vec3;
 
@@ -19,7 +19,7 @@ std::uint32_t byteOf(float v)
 
 }  // namespace
 
-WEATHERING_AVX2_CLONE void rgbToRgba8(const vec3* rgb, std::uint32_t* rgba, int count)
+WEATHERING_VECTOR_CLONES void rgbToRgba8(const vec3* rgb, std::uint32_t* rgba, int count)
 {
     for (int i = 0; i < count; ++i)
         rgba[i] = byteOf(rgb[i].x) | byteOf(rgb[i].y) << 8 | byteOf(rgb[i].z) << 16 | 0xff000000u;

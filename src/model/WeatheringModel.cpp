@@ -1,6 +1,6 @@
 #include "model/WeatheringModel.h"
 
-#include "colour/Avx2Clone.h"
+#include "colour/VectorClones.h"
 #include "colour/CieLab.h"
 #include "colour/Rgba8.h"
 #include "parallel/ParallelShares.h"
@@ -85,7 +85,7 @@ struct RowNeighbourhood {
 // its fixed column-major order. The direction is a template argument and the nine terms
 // are written out so that the loop has no branch and vectorises.
 template <bool backwards>
-WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* rates, int first, int end)
+WEATHERING_VECTOR_CLONES void innerColumnRates(const RowNeighbourhood& r, float* rates, int first, int end)
 {
     for (int x = first; x < end; ++x) {
         float sum = 0.0f;
@@ -112,7 +112,7 @@ WEATHERING_AVX2_CLONE void innerColumnRates(const RowNeighbourhood& r, float* ra
 // order as one pixel's rule; the count of masked neighbours is a whole number, exact in
 // any order.
 template <bool backwards>
-WEATHERING_AVX2_CLONE void innerRatesOfRow(const float* __restrict below, const float* __restrict here,
+WEATHERING_VECTOR_CLONES void innerRatesOfRow(const float* __restrict below, const float* __restrict here,
                                            const float* __restrict above, const float* __restrict columnCount,
                                            const float* __restrict maskHere, float* __restrict rates, int width)
 {
@@ -135,7 +135,7 @@ WEATHERING_AVX2_CLONE void innerRatesOfRow(const float* __restrict below, const 
     }
 }
 
-WEATHERING_AVX2_CLONE void prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
+WEATHERING_VECTOR_CLONES void prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
                                           float* __restrict masked, float* __restrict inside, int width)
 {
     for (int x = 0; x < width; ++x) {
@@ -145,7 +145,7 @@ WEATHERING_AVX2_CLONE void prepareRateRow(const float* __restrict degrees, const
     }
 }
 
-WEATHERING_AVX2_CLONE void addColumns(const float* __restrict below, const float* __restrict here,
+WEATHERING_VECTOR_CLONES void addColumns(const float* __restrict below, const float* __restrict here,
                                       const float* __restrict above, float* __restrict sum, int width)
 {
     for (int x = 0; x < width; ++x)
@@ -185,7 +185,7 @@ inline bool hasSampleIn(const float* bins, float degree)
 // colour (painted later, from the tables as they are now), and the advanced and clamped
 // degree goes to `next`; unmasked pixels keep theirs.
 template <bool backwards>
-WEATHERING_AVX2_CLONE void advanceRow(const float* __restrict now, const float* __restrict masks,
+WEATHERING_VECTOR_CLONES void advanceRow(const float* __restrict now, const float* __restrict masks,
                                       const float* __restrict rates, float* __restrict next,
                                       float* __restrict pending, const float* __restrict bins, int count,
                                       float stepFactor, float maxDegree)
@@ -522,13 +522,15 @@ struct DegreeBlock {
     float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
     float partial[degreeBlockSize];  // squared length from that segment's start to the foot
     int segment[degreeBlockSize];
+    int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
 };
 
+
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
-WEATHERING_AVX2_CLONE void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
+WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
 {
     for (int k = 0; k < degreeBlockSize; ++k) {
         const float gx = block.gx[k];
@@ -554,7 +556,7 @@ WEATHERING_AVX2_CLONE void projectBlockOntoSegment(DegreeBlock& block, const Pat
 
 // T for the lanes beside a segment: the partial length, then the squared lengths of the
 // segments before the chosen one, added one by one in path order.
-void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
+WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
 {
     std::copy(std::begin(block.partial), std::end(block.partial), std::begin(block.position));
     for (int l = 1; l < static_cast<int>(segments.size()); ++l) {
@@ -566,21 +568,63 @@ void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
     }
 }
 
-// The vertex nearest to G, the lowest index on ties.
-int nearestVertex(const std::vector<Point2f>& path, float gx, float gy)
+// For every lane the vertex nearest to G, the lowest index on ties; then T for the lanes
+// beside no segment: the squared lengths of the segments up to that vertex; then every
+// lane's degree, T / S.
+WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path,
+                                          const float* __restrict prefixLength, double pathSize)
 {
-    int nearest = 0;
-    float nearestDistance = 0.0f;
+    float nearestDistance[degreeBlockSize];
     for (int v = 0; v < static_cast<int>(path.size()); ++v) {
-        const float dx = gx - path[v].x;
-        const float dy = gy - path[v].y;
-        const float d = dx * dx + dy * dy;
-        if (v == 0 || d < nearestDistance) {
-            nearest = v;
-            nearestDistance = d;
+        const float vx = path[v].x;
+        const float vy = path[v].y;
+        for (int k = 0; k < degreeBlockSize; ++k) {
+            const float dx = block.gx[k] - vx;
+            const float dy = block.gy[k] - vy;
+            const float d = dx * dx + dy * dy;
+            const bool nearer = (v == 0) | (d < nearestDistance[k]);
+            nearestDistance[k] = nearer ? d : nearestDistance[k];
+            block.nearest[k] = nearer ? v : block.nearest[k];
         }
     }
-    return nearest;
+    for (int k = 0; k < degreeBlockSize; ++k) {
+        const float besideNone = prefixLength[block.nearest[k]];
+        const float position = block.best[k] < 0.0f ? besideNone : block.position[k];
+        // Can come out one unit in the last place above 1; the indices still fit.
+        block.degree[k] = static_cast<float>(static_cast<double>(position) / pathSize);
+    }
+}
+
+// Each masked pixel's L* over the mean L* of its coarse bucket; 0 where that mean is 0
+// or the degree is outside the tables.
+WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, const float* __restrict masks,
+                                           const vec3* __restrict colours, const float* __restrict means,
+                                           float* __restrict details, int count)
+{
+    const float* lightness = reinterpret_cast<const float*>(colours);
+    for (int i = 0; i < count; ++i) {
+        const float position = degrees[i] * 150.0f;
+        const bool inside = position > -1.0f && position < static_cast<float>(coarseBinCount);
+        const float bucketMean = means[static_cast<int>(inside ? position : 0.0f)];
+        const float mean = inside ? bucketMean : 0.0f;
+        const float value = mean == 0.0f ? 0.0f : lightness[3 * i] / mean;
+        details[i] = isMasked(masks[i]) ? value : details[i];
+    }
+}
+
+// The lightness sum and the pixel count of each coarse bucket, adding up the L* of the
+// masked pixels in pixel order. Pixels of no bucket (unmasked, or with a degree outside
+// the tables) go to a spare entry, so that the loop has no branch.
+void sumBucketLightness(const float* degrees, const float* masks, const vec3* colours, int count, float* sums,
+                        long long* totals)
+{
+    for (int i = 0; i < count; ++i) {
+        const float position = degrees[i] * 150.0f;
+        const bool counts = isMasked(masks[i]) & (position > -1.0f) & (position < static_cast<float>(coarseBinCount));
+        const int j = static_cast<int>(counts ? position : static_cast<float>(coarseBinCount));
+        sums[j] += colours[i].x;
+        totals[j] += 1;
+    }
 }
 
 // The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
@@ -594,16 +638,15 @@ struct FineSample {
 
 }  // namespace
 
-// The path and what each share of pixels found: the coarse-bucket counts, the largest
-// degree beside a segment and the fine-bin samples. The shares' findings are combined in
-// share order, which gives what one pass in index order gives.
+// The path and what each share of pixels found: the largest degree beside a segment and
+// the fine-bin samples. The shares' findings are combined in share order, which gives
+// what one pass in index order gives.
 struct WeatheringModel::PathPass {
     std::vector<PathSegment> segments;  // segments[l - 1] is segment l
     std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
     double pathSize = 0.0;
     int shares = 1;
     std::vector<FineSample> samples;  // shares x fineBinCount
-    std::vector<int> counts;          // shares x coarseBinCount
     std::vector<float> largest;       // shares
 };
 
@@ -633,52 +676,40 @@ void WeatheringModel::computeDegrees()
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
-    pass.counts.assign(static_cast<size_t>(pass.shares) * coarseBinCount, 0);
     pass.largest.assign(pass.shares, 0.0f);
     parallel::forEachShare(n, 1, [&](int share, int begin, int end) { placeOnPath(begin, end, pass, share); });
     gatherDegreeTables(pass);
 
     parallel::forEachShare(n, 1, [&](int, int begin, int end) {
-        for (int i = begin; i < end; ++i) {
-            if (!isMasked(mask[i]))
-                continue;
-            const int j = coarseIndex(degree[i]);
-            const float mean = j >= 0 ? meanLightness[j] : 0.0f;
-            detail[i] = mean == 0.0f ? 0.0f : labReference[i].x / mean;
-        }
+        lightnessDetail(degree.get() + begin, mask.get() + begin, labReference.get() + begin, meanLightness,
+                        detail.get() + begin, end - begin);
     });
 }
 
-// Degrees of the masked pixels first ... last - 1, with this share's part of the tables.
-// `detail` holds each pixel's distance to the path until gatherDegreeTables.
+// Degrees of the masked pixels first ... last - 1, with this share's fine-bin samples.
 void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share)
 {
     FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
-    int* counts = pass.counts.data() + static_cast<size_t>(share) * coarseBinCount;
     float largest = 0.0f;
     // A path without length says nothing about colours: every degree is 0 and no fine
     // bin takes a sample; the lightness statistics are gathered as usual.
     const bool takesSamples = pass.pathSize != 0.0;
+    const float* labFloats = reinterpret_cast<const float*>(labReference.get());
     DegreeBlock block;
     int i = first;
     while (i < last) {
-        // Gather the next block of masked pixels; unused lanes project a dummy colour.
+        // The next block of masked pixels, without a branch a pixel; unused lanes keep
+        // what they held and are ignored.
         int filled = 0;
         for (; i < last && filled < degreeBlockSize; ++i) {
-            if (!isMasked(mask[i]))
-                continue;
             const Point2f g = chromaPlanePosition(labReference[i]);
             block.index[filled] = i;
             block.gx[filled] = g.x;
             block.gy[filled] = g.y;
-            ++filled;
+            filled += isMasked(mask[i]) ? 1 : 0;
         }
-        for (int k = filled; k < degreeBlockSize; ++k) {
-            block.gx[k] = 0.0f;
-            block.gy[k] = 0.0f;
-        }
-        std::fill(std::begin(block.best), std::end(block.best), -1.0f);
         if (takesSamples) {
+            std::fill(std::begin(block.best), std::end(block.best), -1.0f);
             std::fill(std::begin(block.partial), std::end(block.partial), 0.0f);
             std::fill(std::begin(block.segment), std::end(block.segment), 1);
             for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
@@ -687,13 +718,9 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
                     projectBlockOntoSegment(block, pass.segments[l - 1], l);
             }
             pathPositions(block, pass.segments);
-            for (int k = 0; k < filled; ++k)
-                if (block.best[k] < 0.0f)
-                    block.position[k] = pass.prefixLength[nearestVertex(chromaPoints, block.gx[k], block.gy[k])];
-            // Can come out one unit in the last place above 1; the indices still fit.
-            for (int k = 0; k < degreeBlockSize; ++k)
-                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pass.pathSize);
+            degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
         } else {
+            std::fill(std::begin(block.best), std::end(block.best), -1.0f);
             std::fill(std::begin(block.degree), std::end(block.degree), 0.0f);
         }
 
@@ -703,18 +730,14 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             const float d = block.degree[k];
             degree[p] = d;
             rate[p] = 0.0f;
-            detail[p] = best;
             if (best >= 0.0f && d > largest)
                 largest = d;
-            const int j = coarseIndex(d);
-            if (j >= 0)
-                ++counts[j];
             const int fine = fineIndex(d);
             if (!takesSamples || fine < 0)
                 continue;
             FineSample& sample = samples[fine];
             if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
-                sample = {best, labReference[p].y, labReference[p].z, 1};
+                sample = {best, labFloats[3 * p + 1], labFloats[3 * p + 2], 1};
         }
     }
     pass.largest[share] = largest;
@@ -726,14 +749,6 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
     for (int share = 0; share < pass.shares; ++share)
         if (pass.largest[share] > maxDegree)
             maxDegree = pass.largest[share];
-
-    // A count adds 1.0f a pixel, which stops growing at 2^24.
-    for (int j = 0; j < coarseBinCount; ++j) {
-        long long total = 0;
-        for (int share = 0; share < pass.shares; ++share)
-            total += pass.counts[static_cast<size_t>(share) * coarseBinCount + j];
-        degreeBins[j].count = static_cast<float>(std::min(total, 16777216LL));
-    }
 
     // A share's sample replaces the bin's as its pixels would have one by one: the first
     // always, a nearer one after a sample from beside the path, any after one from beside
@@ -750,32 +765,22 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
         }
     }
 
-    // The lightness sums depend on their order: pixel by pixel, in index order. Runs of
-    // one bucket are added in a register.
-    const int n = pixelCount();
-    int bucket = -1;
-    float sum = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        if (!isMasked(mask[i]))
-            continue;
-        const int j = coarseIndex(degree[i]);
-        if (j < 0)
-            continue;
-        if (j != bucket) {
-            if (bucket >= 0)
-                degreeBins[bucket].lightnessSum = sum;
-            bucket = j;
-            sum = degreeBins[j].lightnessSum;
-        }
-        sum += labReference[i].x;
-    }
-    if (bucket >= 0)
-        degreeBins[bucket].lightnessSum = sum;
-
-    // Every bucket a masked pixel reached has a count; the others keep a mean of 0.
+    // The lightness sums depend on their order: pixel by pixel, in index order.
+    float sums[coarseBinCount + 1] = {};
+    long long totals[coarseBinCount + 1] = {};
     for (int j = 0; j < coarseBinCount; ++j)
+        sums[j] = degreeBins[j].lightnessSum;
+    sumBucketLightness(degree.get(), mask.get(), labReference.get(), pixelCount(), sums, totals);
+    for (int j = 0; j < coarseBinCount; ++j)
+        degreeBins[j].lightnessSum = sums[j];
+
+    // A count adds 1.0f a pixel, which stops growing at 2^24. Every bucket a masked pixel
+    // reached has a count; the others keep a mean of 0.
+    for (int j = 0; j < coarseBinCount; ++j) {
+        degreeBins[j].count = static_cast<float>(std::min(totals[j], 16777216LL));
         if (degreeBins[j].count > 0.0f)
             meanLightness[j] = degreeBins[j].lightnessSum / degreeBins[j].count;
+    }
 }
 
 // --- rates, steps and dabs ----------------------------------------------------------
