@@ -181,6 +181,34 @@ inline bool hasSampleIn(const float* bins, float degree)
     return inside & (bins[binStride * k + aInBin] > emptyChroma);
 }
 
+// The colours pending for a run of pixels, as a step or dab would have painted them
+// (the paintedColour rule): in one loop that vectorises, gathering from the tables.
+constexpr int paintRunSize = 256;
+
+struct PaintRun {
+    float lightness[paintRunSize];
+    float a[paintRunSize];
+    float b[paintRunSize];
+    std::uint32_t painted[paintRunSize];  // 1: the pixel's colour is painted
+};
+
+WEATHERING_VECTOR_CLONES void paintedColours(const float* __restrict pending, const float* __restrict masks,
+                                             const float* __restrict details, const float* __restrict bins,
+                                             const float* __restrict means, int count, PaintRun& run)
+{
+    for (int k = 0; k < count; ++k) {
+        bool inside;
+        const float d = pending[k];
+        const int fine = fineIndexOrZero(d, inside);
+        const int coarse = static_cast<int>(inside ? d * 150.0f : 0.0f);
+        const float a = bins[binStride * fine + aInBin];
+        run.painted[k] = isMasked(masks[k]) & inside & (a > emptyChroma) ? 1u : 0u;
+        run.lightness[k] = means[coarse] * details[k];
+        run.a[k] = a;
+        run.b[k] = bins[binStride * fine + bInBin];
+    }
+}
+
 // The step's update of a row of pixels: each degree with a colour becomes the pending
 // colour (painted later, from the tables as they are now), and the advanced and clamped
 // degree goes to `next`; unmasked pixels keep theirs.
@@ -451,11 +479,19 @@ vec3 WeatheringModel::currentLab(int i) const
 
 void WeatheringModel::paintPendingIn(int first, int last)
 {
-    for (int i = first; i < last; ++i) {
-        const float pending = pendingPaint[i];
-        if (isMasked(mask[i]) && hasSample(pending))
-            lab[i] = paintedColour(pending, i);
-        pendingPaint[i] = nothingPending;
+    PaintRun run;
+    for (int start = first; start < last; start += paintRunSize) {
+        const int count = std::min(paintRunSize, last - start);
+        paintedColours(pendingPaint.get() + start, mask.get() + start, detail.get() + start, binFloats(degreeBins),
+                       meanLightness, count, run);
+        // Without a branch: masks and bins mix painted and unpainted pixels at random.
+        vec3* colours = lab.get() + start;
+        for (int k = 0; k < count; ++k) {
+            const bool painted = run.painted[k] != 0;
+            const vec3 kept = colours[k];
+            colours[k] = {painted ? run.lightness[k] : kept.x, painted ? run.a[k] : kept.y, painted ? run.b[k] : kept.z};
+        }
+        std::fill(pendingPaint.get() + start, pendingPaint.get() + start + count, nothingPending);
     }
 }
 
