@@ -1,5 +1,6 @@
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <vector>
 
 #include "imageopen/GlErrorCheck.h"
@@ -110,6 +111,7 @@ void drawOutline()
 
 void display()
 {
+    const auto start = std::chrono::steady_clock::now();
     CHECK_GL_ERROR();
     glClear(GL_COLOR_BUFFER_BIT);
     glPushAttrib(GL_ENABLE_BIT);
@@ -128,7 +130,7 @@ void display()
     CHECK_GL_ERROR();
     drawnLook = currentLook();
     drawnOnce = true;
-    noteFrameShown(model.texture != 0);
+    noteFrameShown(model.texture != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 bool mainWindowLookChanged()

@@ -37,6 +37,7 @@ bool pictureShown = false;
 RateCounter steps;
 RateCounter refreshes;
 double lastRefreshSeconds = -1.0;
+double lastFrameSeconds = -1.0;
 Latency click, dab, panel;
 
 double secondsSinceStart()
@@ -57,6 +58,7 @@ void printStatistics(int)
     rollLoopStatistics();
     std::fprintf(stderr, "stats: %.1f steps/s, %.1f refreshes/s", steps.perSecond(), refreshes.perSecond());
     printMilliseconds("last refresh", lastRefreshSeconds);
+    printMilliseconds("last frame", lastFrameSeconds);
     printMilliseconds("click shown", click.last);
     printMilliseconds("dab shown", dab.last);
     printMilliseconds("panel change applied", panel.last);
@@ -100,15 +102,18 @@ void panelChangeApplied()
     panel.finish(secondsSinceStart());
 }
 
-void noteFrameShown(bool showsPicture)
+void noteFrameShown(bool showsPicture, double seconds)
 {
+    lastFrameSeconds = seconds;
     const double now = secondsSinceStart();
     click.finish(now);
     dab.finish(now);
     if (!printing) return;
     if (showsPicture && !pictureShown) {
         pictureShown = true;
-        std::fprintf(stderr, "stats: first picture %.3f s after start\n", now);
+        // The wall clock too, so that a script can add the time before main ran.
+        const double epoch = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        std::fprintf(stderr, "stats: first picture %.3f s after start (clock %.3f)\n", now, epoch);
     }
     // GLUT is up once a frame has been drawn.
     if (!timerArmed) {

@@ -17,8 +17,9 @@ void noteInput(InputKind kind);
 // A panel control's input arrived now; panelChangeApplied() when a frame applied it.
 void notePanelInput();
 void panelChangeApplied();
-// The main window finished a frame; showsPicture: with the photograph's texture.
-void noteFrameShown(bool showsPicture);
+// The main window finished a frame that took this long; showsPicture: with the
+// photograph's texture.
+void noteFrameShown(bool showsPicture, double seconds);
 
 // Closes the counting windows when a second has passed; true when steps/s changed.
 bool rollLoopStatistics();
