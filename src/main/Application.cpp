@@ -154,6 +154,8 @@ void idle()
 {
     glutSetWindow(appState.mainWindow);
     if (pictureStale) refreshModelTexture();
+    // What input changed shows before the next step.
+    if (mainWindowLookChanged()) display();
     if (appState.enableSimulation == 1) {
         if (simulationWasOn == 0) restartRateCounts();
         model.simulationStep(appState.settings);

@@ -93,6 +93,13 @@ void markPressesSeen()
     for (HeldRelease& held : heldReleases) held.pressUnseen = false;
 }
 
+bool releaseWaiting()
+{
+    for (const HeldRelease& held : heldReleases)
+        if (held.releaseHeld) return true;
+    return false;
+}
+
 void panelMotion(int x, int y)
 {
     wantFrames();
@@ -356,6 +363,9 @@ void refreshControlPanel()
     --framesWanted;
     glutSetWindow(appState.panelWindow);
     drawPanel();
+    // A click whose press this frame saw completes in the next one at once, rather than
+    // after the next simulation step.
+    if (releaseWaiting()) drawPanel();
     glutSetWindow(appState.mainWindow);
 }
 

@@ -26,10 +26,11 @@ void loadDefaultMask()
     adoptMaskOfNewPhotograph();  // ignored when there is no photograph to mask
 }
 
+// The panel first, so that a change made there applies before the next step.
 void idleWithPanel()
 {
-    idle();
     refreshControlPanel();
+    idle();
     if (!idleHasWork() && !controlPanelWantsFrames()) restIdle();
 }
 
