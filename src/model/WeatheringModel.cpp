@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <iostream>
 #include <limits>
@@ -552,6 +553,7 @@ namespace {
 // Per-pass state of the projection of one block of pixels onto the path, laid out so that
 // the loop over a block runs the same arithmetic on every lane without branches.
 struct DegreeBlock {
+    int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
     int index[degreeBlockSize];
     float gx[degreeBlockSize];
     float gy[degreeBlockSize];
@@ -561,14 +563,47 @@ struct DegreeBlock {
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
+    int fine[degreeBlockSize];    // the degree's fine bin, -1 outside the table
+    int coarse[degreeBlockSize];  // its coarse bucket, coarseBinCount outside the table
 };
+
+// A run of pixels' a* and b*, for G in a loop that vectorises.
+struct ChromaRun {
+    float a[degreeBlockSize];
+    float b[degreeBlockSize];
+};
+
+void splitChroma(const vec3* colours, int count, ChromaRun& run)
+{
+    for (int k = 0; k < count; ++k) {
+        run.a[k] = colours[k].y;
+        run.b[k] = colours[k].z;
+    }
+}
+
+// G of a run of pixels: the chromaPlanePosition rule.
+WEATHERING_VECTOR_CLONES void chromaOfRun(const ChromaRun& run, int count, float* __restrict gx, float* __restrict gy)
+{
+    for (int k = 0; k < count; ++k) {
+        gx[k] = static_cast<float>((static_cast<double>(run.a[k]) + 134.0) * static_cast<double>(1.422f));
+        gy[k] = static_cast<float>((static_cast<double>(run.b[k]) + 140.0) * static_cast<double>(1.954f));
+    }
+}
+
+WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int count)
+{
+    int masked = 0;
+    for (int k = 0; k < count; ++k)
+        masked += isMasked(masks[k]) ? 1 : 0;
+    return masked;
+}
 
 
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
 WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
 {
-    for (int k = 0; k < degreeBlockSize; ++k) {
+    for (int k = 0; k < block.lanes; ++k) {
         const float gx = block.gx[k];
         const float gy = block.gy[k];
         const float numerator = (gx - s.endX) * s.ax + (gy - s.endY) * s.ay;
@@ -594,10 +629,10 @@ WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const 
 // segments before the chosen one, added one by one in path order.
 WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
 {
-    std::copy(std::begin(block.partial), std::end(block.partial), std::begin(block.position));
+    std::copy(block.partial, block.partial + block.lanes, block.position);
     for (int l = 1; l < static_cast<int>(segments.size()); ++l) {
         const float length = segments[l - 1].lengthSquared;
-        for (int k = 0; k < degreeBlockSize; ++k) {
+        for (int k = 0; k < block.lanes; ++k) {
             const float position = block.position[k];
             block.position[k] = l < block.segment[k] ? position + length : position;
         }
@@ -608,13 +643,13 @@ WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vecto
 // beside no segment: the squared lengths of the segments up to that vertex; then every
 // lane's degree, T / S.
 WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path,
-                                          const float* __restrict prefixLength, double pathSize)
+                                             const float* __restrict prefixLength, double pathSize)
 {
     float nearestDistance[degreeBlockSize];
     for (int v = 0; v < static_cast<int>(path.size()); ++v) {
         const float vx = path[v].x;
         const float vy = path[v].y;
-        for (int k = 0; k < degreeBlockSize; ++k) {
+        for (int k = 0; k < block.lanes; ++k) {
             const float dx = block.gx[k] - vx;
             const float dy = block.gy[k] - vy;
             const float d = dx * dx + dy * dy;
@@ -623,44 +658,56 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
             block.nearest[k] = nearer ? v : block.nearest[k];
         }
     }
-    for (int k = 0; k < degreeBlockSize; ++k) {
+    for (int k = 0; k < block.lanes; ++k) {
         const float besideNone = prefixLength[block.nearest[k]];
         const float position = block.best[k] < 0.0f ? besideNone : block.position[k];
         // Can come out one unit in the last place above 1; the indices still fit.
-        block.degree[k] = static_cast<float>(static_cast<double>(position) / pathSize);
+        const float d = static_cast<float>(static_cast<double>(position) / pathSize);
+        bool inside;
+        const int fine = fineIndexOrZero(d, inside);
+        block.degree[k] = d;
+        block.fine[k] = inside ? fine : -1;
+        block.coarse[k] = static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount));
     }
 }
 
-// Each masked pixel's L* over the mean L* of its coarse bucket; 0 where that mean is 0
-// or the degree is outside the tables.
+// Each masked pixel's L* (which `details` holds) over the mean L* of its coarse bucket;
+// 0 where that mean is 0 or the degree is outside the tables.
 WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, const float* __restrict masks,
-                                           const vec3* __restrict colours, const float* __restrict means,
-                                           float* __restrict details, int count)
+                                              const float* __restrict means, float* __restrict details, int count)
 {
-    const float* lightness = reinterpret_cast<const float*>(colours);
     for (int i = 0; i < count; ++i) {
         const float position = degrees[i] * 150.0f;
         const bool inside = position > -1.0f && position < static_cast<float>(coarseBinCount);
         const float bucketMean = means[static_cast<int>(inside ? position : 0.0f)];
         const float mean = inside ? bucketMean : 0.0f;
-        const float value = mean == 0.0f ? 0.0f : lightness[3 * i] / mean;
+        const float value = mean == 0.0f ? 0.0f : details[i] / mean;
         details[i] = isMasked(masks[i]) ? value : details[i];
     }
 }
 
-// The lightness sum and the pixel count of each coarse bucket, adding up the L* of the
-// masked pixels in pixel order. Pixels of no bucket (unmasked, or with a degree outside
-// the tables) go to a spare entry, so that the loop has no branch.
-void sumBucketLightness(const float* degrees, const float* masks, const vec3* colours, int count, float* sums,
-                        long long* totals)
+// The lightness sum of each coarse bucket: the L* of its pixels added in pixel order.
+// buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for none), lightness[i]
+// its L*. Eight pixels of one bucket add up in a register; mixed ones each in its entry.
+void sumBucketLightness(const std::uint8_t* buckets, const float* lightness, int count, float* sums)
 {
-    for (int i = 0; i < count; ++i) {
-        const float position = degrees[i] * 150.0f;
-        const bool counts = isMasked(masks[i]) & (position > -1.0f) & (position < static_cast<float>(coarseBinCount));
-        const int j = static_cast<int>(counts ? position : static_cast<float>(coarseBinCount));
-        sums[j] += colours[i].x;
-        totals[j] += 1;
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, buckets + i, sizeof eight);
+        const int j = buckets[i];
+        if (eight == static_cast<std::uint64_t>(j) * 0x0101010101010101u) {
+            float sum = sums[j];
+            for (int k = 0; k < 8; ++k)
+                sum += lightness[i + k];
+            sums[j] = sum;
+        } else {
+            for (int k = 0; k < 8; ++k)
+                sums[buckets[i + k]] += lightness[i + k];
+        }
     }
+    for (; i < count; ++i)
+        sums[buckets[i]] += lightness[i];
 }
 
 // The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
@@ -674,8 +721,8 @@ struct FineSample {
 
 }  // namespace
 
-// The path and what each share of pixels found: the largest degree beside a segment and
-// the fine-bin samples. The shares' findings are combined in share order, which gives
+// The path and what each share of pixels found: the largest degree beside a segment, the
+// pixels of each coarse bucket and the fine-bin samples. The shares' findings are combined in share order, which gives
 // what one pass in index order gives.
 struct WeatheringModel::PathPass {
     std::vector<PathSegment> segments;  // segments[l - 1] is segment l
@@ -683,6 +730,7 @@ struct WeatheringModel::PathPass {
     double pathSize = 0.0;
     int shares = 1;
     std::vector<FineSample> samples;  // shares x fineBinCount
+    std::vector<long long> counts;    // shares x coarseBinCount
     std::vector<float> largest;       // shares
 };
 
@@ -712,13 +760,13 @@ void WeatheringModel::computeDegrees()
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
+    pass.counts.assign(static_cast<size_t>(pass.shares) * coarseBinCount, 0);
     pass.largest.assign(pass.shares, 0.0f);
     parallel::forEachShare(n, 1, [&](int share, int begin, int end) { placeOnPath(begin, end, pass, share); });
     gatherDegreeTables(pass);
 
     parallel::forEachShare(n, 1, [&](int, int begin, int end) {
-        lightnessDetail(degree.get() + begin, mask.get() + begin, labReference.get() + begin, meanLightness,
-                        detail.get() + begin, end - begin);
+        lightnessDetail(degree.get() + begin, mask.get() + begin, meanLightness, detail.get() + begin, end - begin);
     });
 }
 
@@ -731,23 +779,41 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     // bin takes a sample; the lightness statistics are gathered as usual.
     const bool takesSamples = pass.pathSize != 0.0;
     const float* labFloats = reinterpret_cast<const float*>(labReference.get());
+    // Each pixel's coarse bucket, coarseBinCount for none, goes to the scratch array of the
+    // steps (as bytes); each masked pixel's L* to `detail`, which lightnessDetail divides.
+    std::uint8_t* buckets = reinterpret_cast<std::uint8_t*>(nextDegree.get());
+    std::fill(buckets + first, buckets + last, static_cast<std::uint8_t>(coarseBinCount));
+    // Four rows of counts, taken in turn, so that a run of one bucket does not wait on
+    // its own count.
+    long long counts[4][coarseBinCount + 1] = {};
     DegreeBlock block;
-    int i = first;
-    while (i < last) {
-        // The next block of masked pixels, without a branch a pixel; unused lanes keep
-        // what they held and are ignored.
+    ChromaRun run;
+    for (int i = first; i < last; i += degreeBlockSize) {
+        // G of the next pixels, masked or not; then the masked ones kept, without a
+        // branch a pixel.
+        const int count = std::min(degreeBlockSize, last - i);
+        splitChroma(labReference.get() + i, count, run);
+        chromaOfRun(run, count, block.gx, block.gy);
         int filled = 0;
-        for (; i < last && filled < degreeBlockSize; ++i) {
-            const Point2f g = chromaPlanePosition(labReference[i]);
-            block.index[filled] = i;
-            block.gx[filled] = g.x;
-            block.gy[filled] = g.y;
-            filled += isMasked(mask[i]) ? 1 : 0;
+        if (maskedCount(mask.get() + i, count) == count) {
+            for (int k = 0; k < count; ++k)
+                block.index[k] = i + k;
+            filled = count;
+        } else {
+            for (int k = 0; k < count; ++k) {
+                block.index[filled] = i + k;
+                block.gx[filled] = block.gx[k];
+                block.gy[filled] = block.gy[k];
+                filled += isMasked(mask[i + k]) ? 1 : 0;
+            }
         }
+        if (filled == 0)
+            continue;
+        block.lanes = (filled + 15) / 16 * 16;
+        std::fill(block.best, block.best + block.lanes, -1.0f);
         if (takesSamples) {
-            std::fill(std::begin(block.best), std::end(block.best), -1.0f);
-            std::fill(std::begin(block.partial), std::end(block.partial), 0.0f);
-            std::fill(std::begin(block.segment), std::end(block.segment), 1);
+            std::fill(block.partial, block.partial + block.lanes, 0.0f);
+            std::fill(block.segment, block.segment + block.lanes, 1);
             for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
                 // A segment of length zero has no foot point and never qualifies.
                 if (pass.segments[l - 1].lengthSquared != 0.0f)
@@ -756,8 +822,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             pathPositions(block, pass.segments);
             degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
         } else {
-            std::fill(std::begin(block.best), std::end(block.best), -1.0f);
-            std::fill(std::begin(block.degree), std::end(block.degree), 0.0f);
+            std::fill(block.degree, block.degree + block.lanes, 0.0f);
+            std::fill(block.coarse, block.coarse + block.lanes, 0);
         }
 
         for (int k = 0; k < filled; ++k) {
@@ -766,17 +832,21 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             const float d = block.degree[k];
             degree[p] = d;
             rate[p] = 0.0f;
+            detail[p] = labFloats[3 * p];
+            buckets[p] = static_cast<std::uint8_t>(block.coarse[k]);
+            ++counts[k & 3][block.coarse[k]];
             if (best >= 0.0f && d > largest)
                 largest = d;
-            const int fine = fineIndex(d);
-            if (!takesSamples || fine < 0)
+            if (!takesSamples || block.fine[k] < 0)
                 continue;
-            FineSample& sample = samples[fine];
+            FineSample& sample = samples[block.fine[k]];
             if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
                 sample = {best, labFloats[3 * p + 1], labFloats[3 * p + 2], 1};
         }
     }
     pass.largest[share] = largest;
+    for (int j = 0; j < coarseBinCount; ++j)
+        pass.counts[static_cast<size_t>(share) * coarseBinCount + j] = counts[0][j] + counts[1][j] + counts[2][j] + counts[3][j];
 }
 
 // The tables from the shares' findings, as one pass in index order would have left them.
@@ -803,10 +873,13 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
 
     // The lightness sums depend on their order: pixel by pixel, in index order.
     float sums[coarseBinCount + 1] = {};
-    long long totals[coarseBinCount + 1] = {};
-    for (int j = 0; j < coarseBinCount; ++j)
+    long long totals[coarseBinCount] = {};
+    for (int j = 0; j < coarseBinCount; ++j) {
         sums[j] = degreeBins[j].lightnessSum;
-    sumBucketLightness(degree.get(), mask.get(), labReference.get(), pixelCount(), sums, totals);
+        for (int share = 0; share < pass.shares; ++share)
+            totals[j] += pass.counts[static_cast<size_t>(share) * coarseBinCount + j];
+    }
+    sumBucketLightness(reinterpret_cast<const std::uint8_t*>(nextDegree.get()), detail.get(), pixelCount(), sums);
     for (int j = 0; j < coarseBinCount; ++j)
         degreeBins[j].lightnessSum = sums[j];
 
