@@ -590,6 +590,18 @@ WEATHERING_VECTOR_CLONES void chromaOfRun(const ChromaRun& run, int count, float
     }
 }
 
+void lightnessOfRun(const vec3* colours, int count, float* lightness)
+{
+    for (int k = 0; k < count; ++k)
+        lightness[k] = colours[k].x;
+}
+
+WEATHERING_VECTOR_CLONES void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes)
+{
+    for (int k = 0; k < count; ++k)
+        bytes[k] = static_cast<std::uint8_t>(values[k]);
+}
+
 WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int count)
 {
     int masked = 0;
@@ -645,8 +657,14 @@ WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vecto
 WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path,
                                              const float* __restrict prefixLength, double pathSize)
 {
+    // Only lanes beside no segment need their nearest vertex.
+    int besideNone = 0;
+    for (int k = 0; k < block.lanes; ++k)
+        besideNone += block.best[k] < 0.0f ? 1 : 0;
+    const int vertices = besideNone > 0 ? static_cast<int>(path.size()) : 0;
+    std::fill(block.nearest, block.nearest + block.lanes, 0);
     float nearestDistance[degreeBlockSize];
-    for (int v = 0; v < static_cast<int>(path.size()); ++v) {
+    for (int v = 0; v < vertices; ++v) {
         const float vx = path[v].x;
         const float vy = path[v].y;
         for (int k = 0; k < block.lanes; ++k) {
@@ -659,8 +677,8 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
         }
     }
     for (int k = 0; k < block.lanes; ++k) {
-        const float besideNone = prefixLength[block.nearest[k]];
-        const float position = block.best[k] < 0.0f ? besideNone : block.position[k];
+        const float vertexPosition = prefixLength[block.nearest[k]];
+        const float position = block.best[k] < 0.0f ? vertexPosition : block.position[k];
         // Can come out one unit in the last place above 1; the indices still fit.
         const float d = static_cast<float>(static_cast<double>(position) / pathSize);
         bool inside;
@@ -826,14 +844,23 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             std::fill(block.coarse, block.coarse + block.lanes, 0);
         }
 
+        if (filled == count) {
+            // A run of masked pixels: its results are contiguous.
+            std::copy(block.degree, block.degree + count, degree.get() + i);
+            std::fill(rate.get() + i, rate.get() + i + count, 0.0f);
+            lightnessOfRun(labReference.get() + i, count, detail.get() + i);
+            bytesOfRun(block.coarse, count, buckets + i);
+        }
         for (int k = 0; k < filled; ++k) {
             const int p = block.index[k];
             const float best = block.best[k];
             const float d = block.degree[k];
-            degree[p] = d;
-            rate[p] = 0.0f;
-            detail[p] = labFloats[3 * p];
-            buckets[p] = static_cast<std::uint8_t>(block.coarse[k]);
+            if (filled != count) {
+                degree[p] = d;
+                rate[p] = 0.0f;
+                detail[p] = labFloats[3 * p];
+                buckets[p] = static_cast<std::uint8_t>(block.coarse[k]);
+            }
             ++counts[k & 3][block.coarse[k]];
             if (best >= 0.0f && d > largest)
                 largest = d;
