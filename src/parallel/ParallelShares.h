@@ -1,6 +1,6 @@
 #pragma once
 
-// Splits a per-pixel pass into contiguous shares of rows (or pixels), one a thread,
+// Splits a per-pixel pass into contiguous shares of rows (or pixels), a few a thread,
 // with OpenMP. Every pass that runs on several cores goes through forEachShare, so the
 // threads live only inside a call and the caller's thread waits for all of them.
 // A pass split this way must give the same bits for any split: each item's result may
@@ -29,7 +29,7 @@ using ShareBody = void (*)(void* context, int share, int begin, int end);
 void runShares(int shares, int items, ShareBody body, void* context);
 
 // Calls body(share, begin, end) for consecutive ranges [begin, end) covering [0, items),
-// share = 0 ... shareCount - 1 in item order, each on its own thread.
+// share = 0 ... shareCount - 1 in item order, on the threads in any order.
 template <typename Body>
 void forEachShare(int items, int pixelsPerItem, Body&& body)
 {
