@@ -410,20 +410,21 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     return true;
 }
 
-// rgb from the pixels and lab from rgb, degrees, rates and detail 0, nothing pending. A
-// new photograph also gets its mask reset, its labReference and its 8-bit copy.
+// lab from the pixels, degrees, rates and detail 0, nothing pending. A new photograph
+// also gets rgb (the pixels themselves), its mask reset, its labReference and its 8-bit
+// copy; a restart leaves rgb to the refresh that ends it, which writes all of it.
 void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph)
 {
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
         for (int first = begin; first < end; first += chunkSize) {
             const int last = std::min(end, first + chunkSize);
-            std::copy(pixels + first, pixels + last, rgb.get() + first);
             std::fill(degree.get() + first, degree.get() + last, 0.0f);
             std::fill(rate.get() + first, rate.get() + last, 0.0f);
             std::fill(detail.get() + first, detail.get() + last, 0.0f);
             std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
-            rgbToLab(rgb.get() + first, lab.get() + first, last - first);
+            rgbToLab(pixels + first, lab.get() + first, last - first);
             if (newPhotograph) {
+                std::copy(pixels + first, pixels + last, rgb.get() + first);
                 std::fill(mask.get() + first, mask.get() + last, 1.0f);
                 std::copy(lab.get() + first, lab.get() + last, labReference.get() + first);
                 rgbToRgba8(rgb.get() + first, rgba.get() + first, last - first);
