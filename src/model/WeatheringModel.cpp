@@ -479,20 +479,27 @@ vec3 WeatheringModel::currentLab(int i) const
     return isMasked(mask[i]) && hasSample(pending) ? paintedColour(pending, i) : lab[i];
 }
 
-void WeatheringModel::paintPendingIn(int first, int last)
+// The colours of pixels start ... start + count - 1 (at most paintRunSize) as they are
+// now: painted where a colour is pending, from lab elsewhere.
+void WeatheringModel::currentColours(int start, int count, vec3* colours) const
 {
     PaintRun run;
+    paintedColours(pendingPaint.get() + start, mask.get() + start, detail.get() + start, binFloats(degreeBins),
+                   meanLightness, count, run);
+    // Without a branch: masks and bins mix painted and unpainted pixels at random.
+    const vec3* kept = lab.get() + start;
+    for (int k = 0; k < count; ++k) {
+        const bool painted = run.painted[k] != 0;
+        colours[k] = {painted ? run.lightness[k] : kept[k].x, painted ? run.a[k] : kept[k].y,
+                      painted ? run.b[k] : kept[k].z};
+    }
+}
+
+void WeatheringModel::paintPendingIn(int first, int last)
+{
     for (int start = first; start < last; start += paintRunSize) {
         const int count = std::min(paintRunSize, last - start);
-        paintedColours(pendingPaint.get() + start, mask.get() + start, detail.get() + start, binFloats(degreeBins),
-                       meanLightness, count, run);
-        // Without a branch: masks and bins mix painted and unpainted pixels at random.
-        vec3* colours = lab.get() + start;
-        for (int k = 0; k < count; ++k) {
-            const bool painted = run.painted[k] != 0;
-            const vec3 kept = colours[k];
-            colours[k] = {painted ? run.lightness[k] : kept.x, painted ? run.a[k] : kept.y, painted ? run.b[k] : kept.z};
-        }
+        currentColours(start, count, lab.get() + start);
         std::fill(pendingPaint.get() + start, pendingPaint.get() + start + count, nothingPending);
     }
 }
@@ -1098,17 +1105,23 @@ void WeatheringModel::refreshTexture()
 {
     if (!hasImage())
         return;
+    // Converts the colours as they are now without painting them into lab: the pending
+    // ones stay pending, so that a refresh writes only rgb and its 8-bit copy.
     const int pendingFirst = pendingFirstRow * width;
     const int pendingEnd = pendingEndRow * width;
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
-        for (int first = begin; first < end; first += chunkSize) {
-            const int last = std::min(end, first + chunkSize);
-            paintPendingIn(std::max(first, pendingFirst), std::min(last, pendingEnd));
-            labToRgb(lab.get() + first, rgb.get() + first, last - first);
-            rgbToRgba8(rgb.get() + first, rgba.get() + first, last - first);
+        vec3 current[paintRunSize];
+        for (int first = begin; first < end; first += paintRunSize) {
+            const int count = std::min(paintRunSize, end - first);
+            const vec3* colours = lab.get() + first;
+            if (first < pendingEnd && first + count > pendingFirst) {
+                currentColours(first, count, current);
+                colours = current;
+            }
+            labToRgb(colours, rgb.get() + first, count);
+            rgbToRgba8(rgb.get() + first, rgba.get() + first, count);
         }
     });
-    pendingFirstRow = pendingEndRow = 0;
     uploadRect({0, 0, width, height});
 }
 

@@ -19,10 +19,11 @@
 //
 // Colours are painted lazily. A step or a dab repaints a pixel from the tables by its
 // degree; instead of writing `lab` there and then, the model keeps the degree the colour
-// is to be painted from and paints it when something reads the colours: a refresh, a
-// path point, a table or mask change. So between those, `lab` may lag behind. Code
-// outside the model that reads or writes `lab` (a save, frames of a run, a snapshot)
-// calls bringColoursUpToDate() first. Every other array is always current.
+// is to be painted from, and paints it into `lab` only before the tables or the mask
+// change; a refresh, a path point and an in-brush refresh use the painted colours
+// without waiting for that. So `lab` may lag behind. Code outside the model that reads
+// or writes `lab` (a save, frames of a run, a snapshot) calls bringColoursUpToDate()
+// first. Every other array is always what the operations so far made it.
 //
 // The per-pixel passes run on all cores (parallel/ParallelShares.h), with results that
 // do not depend on the number of threads.
@@ -149,6 +150,7 @@ private:
     bool hasSample(float degree) const;
     MyAlgebra::vec3 paintedColour(float degree, int i) const;
     MyAlgebra::vec3 currentLab(int i) const;
+    void currentColours(int start, int count, MyAlgebra::vec3* colours) const;
     void paintPendingIn(int first, int last);
     void paintPendingInRect(const PixelRect& rect);
     void markPendingRows(int first, int end);
