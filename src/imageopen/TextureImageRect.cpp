@@ -5,7 +5,7 @@
 namespace {
 
 void specifyRgbTexture(GLenum target, GLuint& texture, const void* data, int width, int height,
-                       GLenum format = GL_RGB, GLenum type = GL_FLOAT)
+                       GLint internalFormat = GL_RGB, GLenum format = GL_RGB, GLenum type = GL_FLOAT)
 {
     if (texture == 0) glGenTextures(1, &texture);
     glBindTexture(target, texture);
@@ -13,7 +13,7 @@ void specifyRgbTexture(GLenum target, GLuint& texture, const void* data, int wid
     glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(target, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(target, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexImage2D(target, 0, GL_RGB, width, height, 0, format, type, data);
+    glTexImage2D(target, 0, internalFormat, width, height, 0, format, type, data);
     // The environment mode belongs to the texture unit, not the texture: setting
     // it here leaves it in place for every later draw.
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_REPLACE));
@@ -53,7 +53,9 @@ void uploadRgbaTexture(GLuint& texture, const std::uint32_t* rgba, int width, in
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &heldHeight);
     }
     if (heldWidth != width || heldHeight != height) {
-        specifyRgbTexture(GL_TEXTURE_2D, texture, rgba, width, height, GL_RGBA, GL_UNSIGNED_BYTE);
+        // Stored as the bytes come, so that uploads are plain copies. Its alpha of 1 goes
+        // nowhere: the quad is drawn without blending, and the screen shows RGB.
+        specifyRgbTexture(GL_TEXTURE_2D, texture, rgba, width, height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
         return;
     }
     // Into the storage the texture has; the rows of the rectangle are read out of the
