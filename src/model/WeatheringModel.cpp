@@ -11,7 +11,6 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
-#include <new>
 
 using MyAlgebra::vec3;
 
@@ -55,12 +54,6 @@ int fineIndex(float degree)
 int coarseIndex(float degree)
 {
     return tableIndex(degree, 150.0f, coarseBinCount);
-}
-
-template <typename T>
-std::unique_ptr<T[]> allocateOrNull(int count)
-{
-    return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
 // Adds a neighbour's degree to the rate mean if it is masked, without a branch.
@@ -359,21 +352,21 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
 {
     const long long count = static_cast<long long>(width) * height;
     const bool sizeUsable = pixels != nullptr && width > 0 && height > 0 && count <= INT_MAX;
-    std::unique_ptr<vec3[]> newRgb, newLab, newReference;
-    std::unique_ptr<float[]> newDegree, newRate, newMask, newDetail, newPending, newNext;
-    std::unique_ptr<std::uint32_t[]> newRgba;
+    PixelArray<vec3> newRgb, newLab, newReference;
+    PixelArray<float> newDegree, newRate, newMask, newDetail, newPending, newNext;
+    PixelArray<std::uint32_t> newRgba;
     if (sizeUsable) {
         const int n = static_cast<int>(count);
-        newRgb = allocateOrNull<vec3>(n);
-        newLab = allocateOrNull<vec3>(n);
-        newReference = allocateOrNull<vec3>(n);
-        newDegree = allocateOrNull<float>(n);
-        newRate = allocateOrNull<float>(n);
-        newMask = allocateOrNull<float>(n);
-        newDetail = allocateOrNull<float>(n);
-        newPending = allocateOrNull<float>(n);
-        newNext = allocateOrNull<float>(n);
-        newRgba = allocateOrNull<std::uint32_t>(n);
+        newRgb = allocatePixelArray<vec3>(n);
+        newLab = allocatePixelArray<vec3>(n);
+        newReference = allocatePixelArray<vec3>(n);
+        newDegree = allocatePixelArray<float>(n);
+        newRate = allocatePixelArray<float>(n);
+        newMask = allocatePixelArray<float>(n);
+        newDetail = allocatePixelArray<float>(n);
+        newPending = allocatePixelArray<float>(n);
+        newNext = allocatePixelArray<float>(n);
+        newRgba = allocatePixelArray<std::uint32_t>(n);
     }
     if (!newRgb || !newLab || !newReference || !newDegree || !newRate || !newMask || !newDetail || !newPending ||
         !newNext || !newRgba) {

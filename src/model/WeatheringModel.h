@@ -2,6 +2,7 @@
 
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
+#include "model/PixelArray.h"
 
 #include <cstdint>
 #include <memory>
@@ -66,14 +67,14 @@ constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
 Point2f chromaPlanePosition(const MyAlgebra::vec3& lab);
 
 struct WeatheringModel {
-    std::unique_ptr<MyAlgebra::vec3[]> rgb;           // display colour, RGB form of lab after a refresh
-    std::unique_ptr<MyAlgebra::vec3[]> lab;           // working colour; see bringColoursUpToDate
-    std::unique_ptr<MyAlgebra::vec3[]> labReference;  // the photograph as loaded, in L*a*b*
-    std::unique_ptr<float[]> degree;                  // 0 = start of the path ... 1 = its end
-    float maxDegree = 0.0f;                           // upper clamp of every degree
-    std::unique_ptr<float[]> rate;                    // weathering speed factor per pixel
-    std::unique_ptr<float[]> mask;                    // 1 takes part, 0 excluded; tested as >= 1
-    std::unique_ptr<float[]> detail;                  // L* relative to its coarse bucket's mean
+    PixelArray<MyAlgebra::vec3> rgb;           // display colour, RGB form of lab after a refresh
+    PixelArray<MyAlgebra::vec3> lab;           // working colour; see bringColoursUpToDate
+    PixelArray<MyAlgebra::vec3> labReference;  // the photograph as loaded, in L*a*b*
+    PixelArray<float> degree;                  // 0 = start of the path ... 1 = its end
+    float maxDegree = 0.0f;                    // upper clamp of every degree
+    PixelArray<float> rate;                    // weathering speed factor per pixel
+    PixelArray<float> mask;                    // 1 takes part, 0 excluded; tested as >= 1
+    PixelArray<float> detail;                  // L* relative to its coarse bucket's mean
     DegreeBin degreeBins[fineBinCount] = {};
     float binDistance[fineBinCount] = {};  // squared chroma distance of each fine sample; -1: none beside the path
     float meanLightness[coarseBinCount] = {};
@@ -85,7 +86,7 @@ struct WeatheringModel {
     std::vector<Point2f> chromaPoints;  // the same path in the chroma plane
     unsigned int texture = 0;
     TextureUploader uploader = nullptr;
-    std::unique_ptr<std::uint32_t[]> rgba;  // `rgb` as the texture stores it, 8 bits a channel
+    PixelArray<std::uint32_t> rgba;  // `rgb` as the texture stores it, 8 bits a channel
 
     // Builds the record from width * height RGB pixels; the caller sets width, height and
     // the display size first. Returns false, prints one line on std::cerr and changes
@@ -139,9 +140,9 @@ private:
     // For each masked pixel, the degree its colour is still to be painted from; NaN, or a
     // degree whose fine bin has no sample, when nothing is pending. Outside rows
     // pendingFirstRow ... pendingEndRow - 1 every entry is NaN.
-    std::unique_ptr<float[]> pendingPaint;
+    PixelArray<float> pendingPaint;
     // Where a step writes the next degrees; then it becomes `degree`, and `degree` this.
-    std::unique_ptr<float[]> nextDegree;
+    PixelArray<float> nextDegree;
     int pendingFirstRow = 0;
     int pendingEndRow = 0;
 
