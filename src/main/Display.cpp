@@ -128,7 +128,10 @@ void display()
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();
-    drawnLook = currentLook();
+    const MainWindowLook look = currentLook();
+    if (look.mouseOperation == 1 && !samePoint(look.brushCenter, drawnLook.brushCenter))
+        noteBrushShown(look.brushCenter.x, look.brushCenter.y);
+    drawnLook = look;
     drawnOnce = true;
     noteFrameShown(model.texture != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }

@@ -38,6 +38,7 @@ RateCounter steps;
 RateCounter refreshes;
 double lastRefreshSeconds = -1.0;
 double lastFrameSeconds = -1.0;
+double lastDabSeconds = -1.0;
 Latency click, dab, panel;
 
 double secondsSinceStart()
@@ -61,6 +62,7 @@ void printStatistics(int)
     printMilliseconds("last frame", lastFrameSeconds);
     printMilliseconds("click shown", click.last);
     printMilliseconds("dab shown", dab.last);
+    printMilliseconds("dab work", lastDabSeconds);
     printMilliseconds("panel change applied", panel.last);
     std::fprintf(stderr, "\n");
     glutTimerFunc(1000, printStatistics, 0);
@@ -89,6 +91,11 @@ void noteRefresh(double seconds)
 void noteInput(InputKind kind)
 {
     (kind == InputKind::click ? click : dab).start(secondsSinceStart());
+}
+
+void noteDabWork(double seconds)
+{
+    lastDabSeconds = seconds;
 }
 
 void notePanelInput()
@@ -120,6 +127,13 @@ void noteFrameShown(bool showsPicture, double seconds)
         timerArmed = true;
         glutTimerFunc(1000, printStatistics, 0);
     }
+}
+
+void noteBrushShown(float x, float y)
+{
+    if (!printing) return;
+    const double epoch = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    std::fprintf(stderr, "stats: brush circle at %.0f %.0f (clock %.3f)\n", x, y, epoch);
 }
 
 bool rollLoopStatistics()

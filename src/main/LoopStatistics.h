@@ -14,12 +14,18 @@ void noteRefresh(double seconds);
 // end of the next frame is its latency.
 enum class InputKind { click, dab };
 void noteInput(InputKind kind);
+// The work of a shown brush dab: the dab and its refresh, without the frame.
+void noteDabWork(double seconds);
 // A panel control's input arrived now; panelChangeApplied() when a frame applied it.
 void notePanelInput();
 void panelChangeApplied();
 // The main window finished a frame that took this long; showsPicture: with the
 // photograph's texture.
 void noteFrameShown(bool showsPicture, double seconds);
+
+// A frame showed the brush circle at a new place (with WEATHERING_STATS=1 a line with the
+// wall clock, for a script to tell how far the circle trails the pointer).
+void noteBrushShown(float x, float y);
 
 // Closes the counting windows when a second has passed; true when steps/s changed.
 bool rollLoopStatistics();

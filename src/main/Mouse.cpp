@@ -1,5 +1,7 @@
 #include <GL/freeglut.h>
 
+#include <chrono>
+
 #include "main/Application.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
@@ -54,6 +56,7 @@ void rightButton(int state)
 
 void brushDab(ImagePixel pixel)
 {
+    const auto start = std::chrono::steady_clock::now();
     appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
     model.applyBrush(pixel.x, pixel.y, appState.settings);
     // The refresh covers only this dab's disc; earlier dabs since the last refresh
@@ -62,6 +65,7 @@ void brushDab(ImagePixel pixel)
     if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) {
         noteInput(InputKind::dab);
         model.refreshTextureInBrush(appState.brushCenter.x, appState.brushCenter.y, appState.settings);
+        noteDabWork(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
 
