@@ -10,6 +10,7 @@
 #include "main/ControlPanel.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/SleepingThreads.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void idleWithPanel()
 
 int main(int argc, char** argv)
 {
+    restartWithSleepingThreads(argv);
     startLoopStatistics();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
