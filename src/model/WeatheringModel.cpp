@@ -1,14 +1,14 @@
 #include "model/WeatheringModel.h"
 
-#include "colour/VectorClones.h"
 #include "colour/CieLab.h"
 #include "colour/Rgba8.h"
+#include "colour/VectorClones.h"
 #include "parallel/ParallelShares.h"
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <limits>
 
@@ -20,7 +20,7 @@ constexpr float emptyChroma = -1000.0f;  // a fine bin whose `a` holds this has 
 constexpr float simulationStepFactor = 0.01f;
 constexpr int degreeBlockSize = 256;  // pixels projected onto the path together
 constexpr float nothingPending = std::numeric_limits<float>::quiet_NaN();
-// Pixels a whole-image pass paints, converts and packs in turn, while they are in cache.
+// Pixels a whole-image pass works through in turn, while they are in cache.
 constexpr int chunkSize = 16384;
 
 bool isMasked(float maskValue)
@@ -107,8 +107,8 @@ WEATHERING_VECTOR_CLONES void innerColumnRates(const RowNeighbourhood& r, float*
 // any order.
 template <bool backwards>
 WEATHERING_VECTOR_CLONES void innerRatesOfRow(const float* __restrict below, const float* __restrict here,
-                                           const float* __restrict above, const float* __restrict columnCount,
-                                           const float* __restrict maskHere, float* __restrict rates, int width)
+                                              const float* __restrict above, const float* __restrict columnCount,
+                                              const float* __restrict maskHere, float* __restrict rates, int width)
 {
     for (int x = 1; x < width - 1; ++x) {
         float sum = 0.0f;
@@ -130,7 +130,7 @@ WEATHERING_VECTOR_CLONES void innerRatesOfRow(const float* __restrict below, con
 }
 
 WEATHERING_VECTOR_CLONES void prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
-                                          float* __restrict masked, float* __restrict inside, int width)
+                                             float* __restrict masked, float* __restrict inside, int width)
 {
     for (int x = 0; x < width; ++x) {
         const bool in = isMasked(masks[x]);
@@ -140,7 +140,7 @@ WEATHERING_VECTOR_CLONES void prepareRateRow(const float* __restrict degrees, co
 }
 
 WEATHERING_VECTOR_CLONES void addColumns(const float* __restrict below, const float* __restrict here,
-                                      const float* __restrict above, float* __restrict sum, int width)
+                                         const float* __restrict above, float* __restrict sum, int width)
 {
     for (int x = 0; x < width; ++x)
         sum[x] = below[x] + here[x] + above[x];
@@ -208,9 +208,9 @@ WEATHERING_VECTOR_CLONES void paintedColours(const float* __restrict pending, co
 // degree goes to `next`; unmasked pixels keep theirs.
 template <bool backwards>
 WEATHERING_VECTOR_CLONES void advanceRow(const float* __restrict now, const float* __restrict masks,
-                                      const float* __restrict rates, float* __restrict next,
-                                      float* __restrict pending, const float* __restrict bins, int count,
-                                      float stepFactor, float maxDegree)
+                                         const float* __restrict rates, float* __restrict next,
+                                         float* __restrict pending, const float* __restrict bins, int count,
+                                         float stepFactor, float maxDegree)
 {
     for (int k = 0; k < count; ++k) {
         const float d = now[k];
@@ -873,8 +873,9 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         }
     }
     pass.largest[share] = largest;
+    long long* shareCounts = pass.counts.data() + static_cast<size_t>(share) * coarseBinCount;
     for (int j = 0; j < coarseBinCount; ++j)
-        pass.counts[static_cast<size_t>(share) * coarseBinCount + j] = counts[0][j] + counts[1][j] + counts[2][j] + counts[3][j];
+        shareCounts[j] = counts[0][j] + counts[1][j] + counts[2][j] + counts[3][j];
 }
 
 // The tables from the shares' findings, as one pass in index order would have left them.
@@ -998,11 +999,11 @@ void WeatheringModel::stepRow(int y, bool backwards, RateWindow& window)
     const float* rates = rate.get() + start;
     float* next = nextDegree.get() + start;
     float* pending = pendingPaint.get() + start;
+    const float* bins = binFloats(degreeBins);
     if (backwards)
-        advanceRow<true>(now, masks, rates, next, pending, binFloats(degreeBins), width, simulationStepFactor, maxDegree);
+        advanceRow<true>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
     else
-        advanceRow<false>(now, masks, rates, next, pending, binFloats(degreeBins), width, simulationStepFactor,
-                          maxDegree);
+        advanceRow<false>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
 }
 
 void WeatheringModel::simulationStep(const ModelSettings& s)
