@@ -16,11 +16,14 @@ struct FreeDeleter {
 template <typename T>
 using PixelArray = std::unique_ptr<T[], FreeDeleter>;
 
-// count elements, uninitialised; null when the memory cannot be had.
+// bytes of memory, uninitialised; null when they cannot be had.
 void* allocatePixelMemory(std::size_t bytes);
 
+// count elements, uninitialised; null when the memory cannot be had.
 template <typename T>
 PixelArray<T> allocatePixelArray(std::size_t count)
 {
+    if (count > static_cast<std::size_t>(-1) / sizeof(T))
+        return nullptr;
     return PixelArray<T>(static_cast<T*>(allocatePixelMemory(count * sizeof(T))));
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -783,4 +784,15 @@ TEST(NonFiniteValues, APathThroughANotANumberColourGivesDegreesThatTouchNoTable)
     EXPECT_TRUE(sameBits(m->lab.get(), lab.data(), 63)) << "no pixel has a colour to take";
     m->reinitialise(pixels.data(), s);
     EXPECT_TRUE(std::isnan(m->degree[0]));
+}
+
+TEST(PixelArray, HoldsItsElementsAlignedAndSaysWhenMemoryIsShort)
+{
+    PixelArray<vec3> colours = allocatePixelArray<vec3>(1000);
+    ASSERT_NE(colours.get(), nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(colours.get()) % (2u << 20), 0u) << "on a 2 MB boundary";
+    for (int i = 0; i < 1000; ++i)
+        colours[i] = {static_cast<float>(i), 0.0f, 0.0f};
+    EXPECT_EQ(colours[999].x, 999.0f);
+    EXPECT_EQ(allocatePixelArray<float>(std::size_t{1} << 62).get(), nullptr);
 }
