@@ -796,3 +796,24 @@ TEST(PixelArray, HoldsItsElementsAlignedAndSaysWhenMemoryIsShort)
     EXPECT_EQ(colours[999].x, 999.0f);
     EXPECT_EQ(allocatePixelArray<float>(std::size_t{1} << 62).get(), nullptr);
 }
+
+TEST(Reinitialise, OfAModelJustBuiltAndMaskedChangesOnlyTheRates)
+{
+    // What start-up relies on when the default mask follows the photograph at once.
+    std::mt19937 rng(13);
+    const RandomScene scene = randomScene(rng);
+    for (int dewethering = 0; dewethering <= 1; ++dewethering) {
+        ModelSettings s;
+        s.dewethering = dewethering;
+        auto restarted = modelOf(scene.pixels, scene.w, scene.h);
+        restarted->applyMaskImage(scene.mask.data(), scene.w * scene.h);
+        restarted->reinitialise(scene.pixels.data(), s);
+        auto rated = modelOf(scene.pixels, scene.w, scene.h);
+        rated->applyMaskImage(scene.mask.data(), scene.w * scene.h);
+        rated->computeRates(s);
+        rated->refreshTexture();
+        EXPECT_TRUE(sameState(*rated, *restarted)) << "dewethering " << dewethering;
+        EXPECT_TRUE(sameBits(rated->rgb.get(), restarted->rgb.get(), scene.w * scene.h));
+        EXPECT_TRUE(sameBits(rated->binDistance, restarted->binDistance, fineBinCount));
+    }
+}
