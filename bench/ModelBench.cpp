@@ -9,6 +9,8 @@
 #include "colour/CieLab.h"
 #include "model/WeatheringModel.h"
 #include "parallel/ParallelShares.h"
+#include "reference/ReferenceCieLab.h"
+#include "reference/ReferenceWeatheringModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -59,38 +61,47 @@ std::vector<float> halfMask(int side)
     return mask;
 }
 
-// One model at a time is kept: a 4 Mpx model holds about 200 MB of arrays.
+// The scene of a benchmark: the ramp photograph, maybe the coin-flip mask, a path along
+// the ramp's diagonal from the unweathered corner outwards, restarted. For the model and
+// for its frozen copy, which has the same operations.
+template <typename Model>
+void buildScene(Model& m, const std::vector<vec3>& pixels, int side, int maskKind, int pathPoints)
+{
+    m.width = m.displayWidth = side;
+    m.height = m.displayHeight = side;
+    m.initFromImage(pixels.data());
+    if (maskKind == halfMasked) {
+        const std::vector<float> mask = halfMask(side);
+        m.applyMaskImage(mask.data(), side * side);
+    }
+    for (int k = 0; k < pathPoints; ++k) {
+        const int p = static_cast<int>((side - 1) * (0.05 + 0.9 * k / std::max(1, pathPoints - 1)));
+        m.addPathPoint(static_cast<float>(p), static_cast<float>((p * 7) % side));
+    }
+    m.reinitialise(pixels.data(), ModelSettings{});
+}
+
+// One model at a time is kept: a 4 Mpx model holds about 270 MB of arrays.
+template <typename Model>
 struct Scene {
     int side = 0;
     int maskKind = -1;
     int pathPoints = 0;
     std::vector<vec3> pixels;
-    std::unique_ptr<WeatheringModel> model;
+    std::unique_ptr<Model> model;
 };
 
-Scene& sceneFor(int megapixels, int maskKind, int pathPoints)
+template <typename Model>
+Scene<Model>& sceneFor(int megapixels, int maskKind, int pathPoints)
 {
-    static Scene scene;
+    static Scene<Model> scene;
     const int side = sideOf(megapixels);
     if (scene.side == side && scene.maskKind == maskKind && scene.pathPoints == pathPoints)
         return scene;
     if (scene.side != side)
         scene.pixels = rampPhotograph(side);
-    scene.model = std::make_unique<WeatheringModel>();
-    WeatheringModel& m = *scene.model;
-    m.width = m.displayWidth = side;
-    m.height = m.displayHeight = side;
-    m.initFromImage(scene.pixels.data());
-    if (maskKind == halfMasked) {
-        const std::vector<float> mask = halfMask(side);
-        m.applyMaskImage(mask.data(), side * side);
-    }
-    // Path points along the ramp's diagonal, from the unweathered corner outwards.
-    for (int k = 0; k < pathPoints; ++k) {
-        const int p = static_cast<int>((side - 1) * (0.05 + 0.9 * k / std::max(1, pathPoints - 1)));
-        m.addPathPoint(static_cast<float>(p), static_cast<float>((p * 7) % side));
-    }
-    m.reinitialise(scene.pixels.data(), ModelSettings{});
+    scene.model = std::make_unique<Model>();
+    buildScene(*scene.model, scene.pixels, side, maskKind, pathPoints);
     scene.side = side;
     scene.maskKind = maskKind;
     scene.pathPoints = pathPoints;
@@ -139,7 +150,7 @@ void sizeArgs(benchmark::internal::Benchmark* b)
 void BM_ComputeDegrees(benchmark::State& state)
 {
     useThreads(state, 3);
-    WeatheringModel& m = *sceneFor(state.range(0), state.range(1), state.range(2)).model;
+    WeatheringModel& m = *sceneFor<WeatheringModel>(state.range(0), state.range(1), state.range(2)).model;
     for (auto _ : state) {
         m.computeDegrees();
         benchmark::DoNotOptimize(m.degree[0]);
@@ -151,7 +162,7 @@ BENCHMARK(BM_ComputeDegrees)->Apply(modelArgs);
 void BM_SimulationStep(benchmark::State& state)
 {
     useThreads(state, 3);
-    Scene& scene = sceneFor(state.range(0), state.range(1), state.range(2));
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), state.range(1), state.range(2));
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
     for (auto _ : state) {
@@ -192,7 +203,7 @@ BENCHMARK(BM_StepMemoryTraffic)->Apply(sizeArgs);
 void BM_ApplyBrush(benchmark::State& state)
 {
     parallel::setThreadCount(0);
-    Scene& scene = sceneFor(4, fullyMasked, 5);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(4, fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     ModelSettings s;
     s.brushSize = static_cast<float>(state.range(0));
@@ -235,7 +246,7 @@ BENCHMARK(BM_LabToRgb)->Apply(sizeArgs);
 void BM_LabToRgbInDisc(benchmark::State& state)
 {
     parallel::setThreadCount(0);
-    Scene& scene = sceneFor(4, fullyMasked, 5);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(4, fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     const float radius = static_cast<float>(state.range(0));
     for (auto _ : state) {
@@ -250,7 +261,7 @@ BENCHMARK(BM_LabToRgbInDisc)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchma
 void BM_Reinitialise(benchmark::State& state)
 {
     useThreads(state, 1);
-    Scene& scene = sceneFor(state.range(0), fullyMasked, 5);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
     for (auto _ : state) {
@@ -266,7 +277,7 @@ BENCHMARK(BM_Reinitialise)->Apply(sizeArgs);
 void BM_RefreshTexture(benchmark::State& state)
 {
     useThreads(state, 1);
-    Scene& scene = sceneFor(state.range(0), fullyMasked, 10);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), fullyMasked, 10);
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
     for (auto _ : state) {
@@ -280,6 +291,76 @@ void BM_RefreshTexture(benchmark::State& state)
     m.reinitialise(scene.pixels.data(), s);
 }
 BENCHMARK(BM_RefreshTexture)->Apply(sizeArgs);
+
+// The frozen copy of the model as it was before its passes were made fast, on one
+// thread: the "before" of the same run, 4 Mpx only.
+void frozenArgs(benchmark::internal::Benchmark* b)
+{
+    b->Args({4, fullyMasked, 10})->Args({4, halfMasked, 10})->ArgNames({"Mpx", "halfMask", "points"});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void BM_FrozenComputeDegrees(benchmark::State& state)
+{
+    auto& scene = sceneFor<reference::WeatheringModel>(state.range(0), state.range(1), state.range(2));
+    reference::WeatheringModel& m = *scene.model;
+    for (auto _ : state) {
+        m.computeDegrees();
+        benchmark::DoNotOptimize(m.degree[0]);
+    }
+    reportPerPixel(state, m.pixelCount());
+}
+BENCHMARK(BM_FrozenComputeDegrees)->Apply(frozenArgs);
+
+void BM_FrozenSimulationStep(benchmark::State& state)
+{
+    auto& scene = sceneFor<reference::WeatheringModel>(state.range(0), state.range(1), state.range(2));
+    const ModelSettings s;
+    for (auto _ : state) {
+        scene.model->simulationStep(s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, scene.model->pixelCount());
+    scene.model->reinitialise(scene.pixels.data(), s);
+}
+BENCHMARK(BM_FrozenSimulationStep)->Apply(frozenArgs);
+
+void BM_FrozenReinitialise(benchmark::State& state)
+{
+    auto& scene = sceneFor<reference::WeatheringModel>(4, fullyMasked, 5);
+    const ModelSettings s;
+    for (auto _ : state) {
+        scene.model->reinitialise(scene.pixels.data(), s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, scene.model->pixelCount());
+}
+BENCHMARK(BM_FrozenReinitialise)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FrozenRgbToLab(benchmark::State& state)
+{
+    const std::vector<vec3> rgb = rampPhotograph(sideOf(4));
+    std::vector<vec3> lab(rgb.size());
+    for (auto _ : state) {
+        reference::rgbToLab(rgb.data(), lab.data(), static_cast<int>(rgb.size()));
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(rgb.size()));
+}
+BENCHMARK(BM_FrozenRgbToLab)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FrozenLabToRgb(benchmark::State& state)
+{
+    const std::vector<vec3> rgb = rampPhotograph(sideOf(4));
+    std::vector<vec3> lab(rgb.size()), back(rgb.size());
+    reference::rgbToLab(rgb.data(), lab.data(), static_cast<int>(rgb.size()));
+    for (auto _ : state) {
+        reference::labToRgb(lab.data(), back.data(), static_cast<int>(lab.size()));
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, static_cast<long long>(lab.size()));
+}
+BENCHMARK(BM_FrozenLabToRgb)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
