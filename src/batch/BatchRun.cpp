@@ -105,7 +105,7 @@ bool save(bool saved, const std::string& path, const std::string& reason)
     return saved;
 }
 
-bool writeFrame(const WeatheringModel& model, const std::string& folder, int index)
+bool writeFrame(WeatheringModel& model, const std::string& folder, int index)
 {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%05d.png", index);
@@ -114,7 +114,7 @@ bool writeFrame(const WeatheringModel& model, const std::string& folder, int ind
     return save(saveModelImage(model, path, reason), path, reason);
 }
 
-bool writeFinalFiles(const BatchOptions& options, const WeatheringModel& model)
+bool writeFinalFiles(const BatchOptions& options, WeatheringModel& model)
 {
     std::string reason;
     if (!options.output.empty() && !save(saveModelImage(model, options.output, reason), options.output, reason))

@@ -74,7 +74,7 @@ private:
 };
 
 // The frame's pixels against the model's colours rounded to 8 bits: all equal.
-void expectFrameShows(const std::string& file, const WeatheringModel& model)
+void expectFrameShows(const std::string& file, WeatheringModel& model)
 {
     ImageRect<vec3> frame;
     ASSERT_TRUE(ImageIO::load(frame, file.c_str())) << file;

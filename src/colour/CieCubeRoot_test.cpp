@@ -53,3 +53,39 @@ TEST(CieCubeRoot, MatchesTheLibraryPowerNearBinadeEdgesAndOutsideTheFastRange)
     EXPECT_TRUE(std::isnan(cieCubeRoot(-1.0f)));
     EXPECT_TRUE(std::isnan(cieCubeRoot(NAN)));
 }
+
+TEST(CieCubeRoot, BlockFormGivesTheSamePowersAsTheLibrary)
+{
+    // The same stride as above, a block at a time, with the values the tables cannot
+    // answer (zero, negative, tiny, huge, NaN) mixed in.
+    std::uint32_t bits;
+    const float start = 0.0087f;
+    std::memcpy(&bits, &start, sizeof bits);
+    const float awkward[] = {0.0f, -1.0f, 1e-30f, 1e-45f, INFINITY, NAN, 3.4e38f};
+    CieCubeRootBlock block;
+    float values[cieCubeRootBlockSize];
+    float power[cieCubeRootBlockSize];
+    std::uint32_t fromLibrary[cieCubeRootBlockSize];
+    int awkwardNext = 0;
+    for (float last = start; last < 1048576.0f;) {
+        for (float& v : values) {
+            bits += 61;
+            std::memcpy(&v, &bits, sizeof v);
+            last = v;
+        }
+        values[awkwardNext % cieCubeRootBlockSize] = awkward[awkwardNext % 7];
+        ++awkwardNext;
+        cieCubeRootRows(values, cieCubeRootBlockSize, block);
+        cieCubeRootTableReads(cieCubeRootBlockSize, block);
+        cieCubeRootSeries(block, cieCubeRootBlockSize, power, fromLibrary);
+        for (int k = 0; k < cieCubeRootBlockSize; ++k) {
+            const float t = values[k];
+            const float got = fromLibrary[k] != 0 ? libraryPower(t) : power[k];
+            if (std::isnan(t) || t < 0.0f) {
+                ASSERT_NE(fromLibrary[k], 0u) << "t " << t;
+                continue;
+            }
+            ASSERT_TRUE(sameBits(got, libraryPower(t))) << "t " << t << ": " << got << " vs " << libraryPower(t);
+        }
+    }
+}

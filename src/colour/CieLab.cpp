@@ -1,10 +1,12 @@
 #include "colour/CieLab.h"
 
-#include "colour/Avx2Clone.h"
+#include "colour/VectorClones.h"
 #include "colour/CieCubeRoot.h"
+#include "parallel/ParallelShares.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 using MyAlgebra::vec3;
 
@@ -26,14 +28,9 @@ float cubeInDouble(float v)
     return static_cast<float>(d * d * d);
 }
 
-float labCompand(float t)
-{
-    return t > epsilon ? cieCubeRoot(t) : (kappa * t + 16.0f) / 116.0f;
-}
-
 // rgbToLab works through blocks of pixels: the XYZ ratios of a whole block first, then
 // their companding, whose independent power chains the processor can overlap.
-constexpr int labBlockSize = 64;
+constexpr int labBlockSize = cieCubeRootBlockSize;
 
 struct CompandedBlock {
     float x[labBlockSize];
@@ -41,29 +38,72 @@ struct CompandedBlock {
     float z[labBlockSize];
 };
 
-void whiteRelativeXyz(const vec3* in, int count, CompandedBlock& b)
+// Packed colours to three plain arrays and back: the arithmetic between then runs on
+// whole vectors of one component.
+void splitComponents(const vec3* in, int count, CompandedBlock& b)
 {
     for (int k = 0; k < count; ++k) {
-        const vec3& c = in[k];
-        const float x = 0.412453f * c.x + 0.357580f * c.y + 0.180423f * c.z;
-        const float y = 0.212671f * c.x + 0.715160f * c.y + 0.072169f * c.z;
-        const float z = 0.019334f * c.x + 0.119193f * c.y + 0.950227f * c.z;
+        b.x[k] = in[k].x;
+        b.y[k] = in[k].y;
+        b.z[k] = in[k].z;
+    }
+}
+
+void packComponents(const CompandedBlock& b, int count, vec3* out)
+{
+    for (int k = 0; k < count; ++k)
+        out[k] = {b.x[k], b.y[k], b.z[k]};
+}
+
+// In place: RGB to XYZ relative to the white.
+void whiteRelativeXyz(int count, CompandedBlock& b)
+{
+    for (int k = 0; k < count; ++k) {
+        const float red = b.x[k], green = b.y[k], blue = b.z[k];
+        const float x = 0.412453f * red + 0.357580f * green + 0.180423f * blue;
+        const float y = 0.212671f * red + 0.715160f * green + 0.072169f * blue;
+        const float z = 0.019334f * red + 0.119193f * green + 0.950227f * blue;
         b.x[k] = x / whiteX;
         b.y[k] = y;
         b.z[k] = z / whiteZ;
     }
 }
 
-void compand(float* values, int count)
+// The companding f(t) over a block: t^0.333333 above epsilon, else (kappa t + 16) / 116.
+// The powers of all values first, in loops that vectorise; then the few that lie too
+// near a rounding boundary come from the library.
+WEATHERING_VECTOR_CLONES void compand(float* values, int count)
 {
-    for (int k = 0; k < count; ++k)
-        values[k] = labCompand(values[k]);
+    CieCubeRootBlock roots;
+    float power[labBlockSize];
+    std::uint32_t fromLibrary[labBlockSize];
+    cieCubeRootRows(values, count, roots);
+    cieCubeRootTableReads(count, roots);
+    cieCubeRootSeries(roots, count, power, fromLibrary);
+    std::uint32_t anyFromLibrary = 0;
+    for (int k = 0; k < count; ++k) {
+        const float t = values[k];
+        fromLibrary[k] &= t > epsilon ? 1u : 0u;
+        anyFromLibrary |= fromLibrary[k];
+        power[k] = t > epsilon ? power[k] : (kappa * t + 16.0f) / 116.0f;
+    }
+    if (anyFromLibrary != 0) {
+        for (int k = 0; k < count; ++k)
+            if (fromLibrary[k] != 0)
+                power[k] = cieCubeRootDetail::powerThroughLibrary(values[k]);
+    }
+    std::copy(power, power + count, values);
 }
 
-void labFromCompanded(const CompandedBlock& b, int count, vec3* out)
+// In place: companded values to (L*, a*, b*).
+void labFromCompanded(int count, CompandedBlock& b)
 {
-    for (int k = 0; k < count; ++k)
-        out[k] = {116.0f * b.y[k] - 16.0f, 500.0f * (b.x[k] - b.y[k]), 200.0f * (b.y[k] - b.z[k])};
+    for (int k = 0; k < count; ++k) {
+        const float fx = b.x[k], fy = b.y[k], fz = b.z[k];
+        b.x[k] = 116.0f * fy - 16.0f;
+        b.y[k] = 500.0f * (fx - fy);
+        b.z[k] = 200.0f * (fy - fz);
+    }
 }
 
 // Inverse of the companding for x and z: the cube unless it falls to the linear part.
@@ -114,17 +154,24 @@ OffsetRange offsetsInside(long long lowest, float radius, float centre, int size
 
 }  // namespace
 
-void rgbToLab(const vec3* in, vec3* out, int count)
+WEATHERING_VECTOR_CLONES void rgbBlockToLab(const vec3* in, int count, vec3* out)
 {
     CompandedBlock block;
-    for (int start = 0; start < count; start += labBlockSize) {
-        const int n = std::min(labBlockSize, count - start);
-        whiteRelativeXyz(in + start, n, block);
-        compand(block.x, n);
-        compand(block.y, n);
-        compand(block.z, n);
-        labFromCompanded(block, n, out + start);
-    }
+    splitComponents(in, count, block);
+    whiteRelativeXyz(count, block);
+    compand(block.x, count);
+    compand(block.y, count);
+    compand(block.z, count);
+    labFromCompanded(count, block);
+    packComponents(block, count, out);
+}
+
+void rgbToLab(const vec3* in, vec3* out, int count)
+{
+    parallel::forEachShare(count, 1, [&](int, int begin, int end) {
+        for (int start = begin; start < end; start += labBlockSize)
+            rgbBlockToLab(in + start, std::min(labBlockSize, end - start), out + start);
+    });
 }
 
 // labPixelToRgb over a full block in stages, each a plain loop over floats that vectorises;
@@ -151,7 +198,7 @@ void cubesInDouble(const float* in, float* out)
         out[k] = cubeInDouble(in[k]);
 }
 
-WEATHERING_AVX2_CLONE void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
+WEATHERING_VECTOR_CLONES void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
 {
     for (int k = 0; k < labBlockSize; ++k) {
         b.lightness[k] = in[k].x;
@@ -192,12 +239,14 @@ WEATHERING_AVX2_CLONE void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBl
 
 void labToRgb(const vec3* in, vec3* out, int count)
 {
-    RgbFromLabBlock block;
-    int i = 0;
-    for (; i + labBlockSize <= count; i += labBlockSize)
-        labBlockToRgb(in + i, out + i, block);
-    for (; i < count; ++i)
-        out[i] = labPixelToRgb(in[i]);
+    parallel::forEachShare(count, 1, [&](int, int begin, int end) {
+        RgbFromLabBlock block;
+        int i = begin;
+        for (; i + labBlockSize <= end; i += labBlockSize)
+            labBlockToRgb(in + i, out + i, block);
+        for (; i < end; ++i)
+            out[i] = labPixelToRgb(in[i]);
+    });
 }
 
 void labToRgbInDisc(const vec3* lab, vec3* rgb, int width, int height, float radius,

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
+
 #include "algebra/vec3.h"
 #include "imageopen/ImageRect.h"
 
@@ -24,6 +26,12 @@ public:
 // Uploads width x height float RGB pixels into the texture, creating the name
 // when it is 0. Same texture settings as uploadTexture, without error checks.
 void uploadRgbTexture(GLuint& texture, const MyAlgebra::vec3* data, int width, int height);
+
+// Uploads the rectangle x, y, w, h of a width x height 8-bit RGBA image (bytes R, G, B,
+// A; rows from the bottom) into the texture. The whole texture is (re)specified when the
+// name is 0 or its size differs; the rectangle alone otherwise. Same texture settings as
+// uploadTexture, without error checks.
+void uploadRgbaTexture(GLuint& texture, const std::uint32_t* rgba, int width, int height, int x, int y, int w, int h);
 
 // Draws the texture on one quad from (0, 0) to (width, height); leaves texturing
 // disabled and the binding at 0. Makes no OpenGL call for texture name 0.

@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 
@@ -11,6 +12,8 @@
 #include "imageopen/ImageSupport.h"
 #include "imageopen/MaskScaling.h"
 #include "main/ControlPanel.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
 #include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
 #include "main/WindowGeometry.h"
@@ -31,6 +34,18 @@ constexpr unsigned char ctrlS = 's' - 'a' + 1;
 // start-up GLUT first reports the window's creation size, and answering that report
 // would replace the fitted size still waiting in GLUT's queue.
 bool fitPending = false;
+// The model was built from a new photograph and its texture is still to come.
+bool pictureStale = false;
+unsigned int pictureVersion = 0;
+int simulationWasOn = 0;
+
+void refreshModelTexture()
+{
+    const auto start = std::chrono::steady_clock::now();
+    model.refreshTexture();
+    pictureStale = false;
+    noteRefresh(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
 }  // namespace
 
 void initGL()
@@ -85,13 +100,15 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
 {
     if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
-    inputImage.uploadTexture();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
     fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
-    model.refreshTexture();
+    // The texture follows at the next idle pass, so that a mask applied right away
+    // needs no texture of its own.
+    pictureStale = true;
+    wakeIdle();
     return true;
 }
 
@@ -101,6 +118,28 @@ void adoptMaskImage()
     if (!fitMaskToPhotograph(maskImage, inputImage.width, inputImage.height)) return;
     model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
     restartModel();
+}
+
+void adoptMaskOfNewPhotograph()
+{
+    if (!model.hasImage()) return;
+    if (!fitMaskToPhotograph(maskImage, inputImage.width, inputImage.height)) return;
+    model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
+    // A restart of a model just built from the photograph (no path, nothing weathered)
+    // would convert the same pixels again and leave all else as it is, but the rates.
+    model.computeRates(appState.settings);
+}
+
+void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
+                        const PixelRect& changed)
+{
+    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+    ++pictureVersion;
+}
+
+unsigned int modelPictureVersion()
+{
+    return pictureVersion;
 }
 
 void restartModel()
@@ -148,15 +187,28 @@ void keyboard(unsigned char key, int, int)
 {
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
+    wakeIdle();
     glutPostRedisplay();
 }
 
 void idle()
 {
     glutSetWindow(appState.mainWindow);
+    if (pictureStale) refreshModelTexture();
+    // What input changed shows before the next step.
+    if (mainWindowLookChanged()) display();
     if (appState.enableSimulation == 1) {
+        if (simulationWasOn == 0) restartRateCounts();
         model.simulationStep(appState.settings);
-        if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) model.refreshTexture();
+        noteStep();
+        if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
+        if (rollLoopStatistics()) redrawControlPanel();
     }
-    display();
+    simulationWasOn = appState.enableSimulation;
+    if (mainWindowLookChanged()) display();
+}
+
+bool idleHasWork()
+{
+    return appState.enableSimulation == 1 || pictureStale || mainWindowLookChanged();
 }

@@ -15,6 +15,8 @@
 #include "main/Application.h"
 #include "result/ModelResult.h"
 #include "result/PathArgument.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
 
 namespace {
 
@@ -46,6 +48,7 @@ HeldRelease heldReleases[3];
 void wantFrames()
 {
     framesWanted = framesAfterInput;
+    wakeIdle();
 }
 
 void readModifiers()
@@ -62,6 +65,7 @@ void readModifiers()
 void panelMouse(int button, int state, int x, int y)
 {
     wantFrames();
+    notePanelInput();
     readModifiers();
     if (button >= 0 && button < 3) {
         HeldRelease& held = heldReleases[button];
@@ -93,6 +97,13 @@ void releaseHeldButtons()
 void markPressesSeen()
 {
     for (HeldRelease& held : heldReleases) held.pressUnseen = false;
+}
+
+bool releaseWaiting()
+{
+    for (const HeldRelease& held : heldReleases)
+        if (held.releaseHeld) return true;
+    return false;
 }
 
 void panelMotion(int x, int y)
@@ -213,6 +224,31 @@ void mainWindowPanel()
     endPanel();
 }
 
+// While the simulation runs, its speed under the panel's groups.
+void simulationRateLine()
+{
+    if (appState.enableSimulation == 1) ImGui::Text("%.0f steps/s", stepsPerSecond());
+}
+
+// The live values the panel writes, to tell when a frame changed one.
+struct LiveValues {
+    int mouseOperation;
+    ModelSettings settings;
+    int enableSimulation;
+};
+
+LiveValues liveValues()
+{
+    return {appState.mouseOperation, appState.settings, appState.enableSimulation};
+}
+
+bool sameLiveValues(const LiveValues& a, const LiveValues& b)
+{
+    return a.mouseOperation == b.mouseOperation && a.settings.dewethering == b.settings.dewethering &&
+           a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
+           a.enableSimulation == b.enableSimulation;
+}
+
 // The ImGui window fills the GLUT window; the GLUT window follows the content.
 // (An auto-resizing ImGui window clamps to the display and would shrink in a loop.)
 void fitPanelWindowToContent(ImVec2 content)
@@ -238,6 +274,7 @@ void drawPanelFrame()
     ImGui::Begin("GLUI", nullptr, flags);
     ImGui::BeginGroup();
     mainWindowPanel();
+    simulationRateLine();
     ImGui::EndGroup();
     const ImVec2 content = ImGui::GetItemRectSize();
     ImGui::End();
@@ -255,7 +292,9 @@ void drawPanelFrame()
 
 void drawPanel()
 {
+    const LiveValues before = liveValues();
     drawPanelFrame();
+    if (!sameLiveValues(before, liveValues())) panelChangeApplied();
     // Commands run after the frame: they open dialogs and switch windows, which
     // must not happen in the middle of an ImGui frame.
     if (pendingCommand != noCommand) {
@@ -375,12 +414,25 @@ void createControlPanel(int x)
     glutSetWindow(appState.mainWindow);
 }
 
+bool controlPanelWantsFrames()
+{
+    return framesWanted > 0 || pendingCommand != noCommand;
+}
+
+void redrawControlPanel()
+{
+    wantFrames();
+}
+
 void refreshControlPanel()
 {
     if (appState.panelWindow == 0 || framesWanted <= 0) return;
     --framesWanted;
     glutSetWindow(appState.panelWindow);
     drawPanel();
+    // A click whose press this frame saw completes in the next one at once, rather than
+    // after the next simulation step.
+    if (releaseWaiting()) drawPanel();
     glutSetWindow(appState.mainWindow);
 }
 

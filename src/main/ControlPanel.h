@@ -9,6 +9,10 @@ void createControlPanel(int x);
 
 // Redraws the panel when its input or contents asked for a frame. Called from idle.
 void refreshControlPanel();
+// Whether the panel still has frames to draw (the idle callback must run for them).
+bool controlPanelWantsFrames();
+// Asks for frames: what the panel shows changed.
+void redrawControlPanel();
 
 // Runs the command of a panel button on the main window.
 void controlCallback(int id);

@@ -1,12 +1,61 @@
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <vector>
 
 #include "imageopen/GlErrorCheck.h"
 #include "main/Application.h"
+#include "main/LoopStatistics.h"
 #include "main/OverlayGeometry.h"
 
 namespace {
+
+// Everything a frame of the main window shows, to tell whether a new frame would differ
+// from the last one drawn.
+struct MainWindowLook {
+    unsigned int picture = 0;
+    size_t pathPoints = 0;
+    Point2f lastPathPoint = {0.0f, 0.0f};
+    size_t outlinePoints = 0;
+    Point2f lastOutlinePoint = {0.0f, 0.0f};
+    int showOutline = 0;
+    int mouseOperation = 0;
+    Point2f brushCenter = {0.0f, 0.0f};
+    float brushSize = 0.0f;
+    int dewethering = 0;
+};
+
+bool samePoint(Point2f a, Point2f b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+
+bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
+{
+    return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
+           a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
+           a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
+           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering;
+}
+
+MainWindowLook currentLook()
+{
+    MainWindowLook look;
+    look.picture = modelPictureVersion();
+    look.pathPoints = model.imagePoints.size();
+    if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
+    look.outlinePoints = outline.points.size();
+    if (!outline.points.empty()) look.lastOutlinePoint = outline.points.back();
+    look.showOutline = appState.showOutline;
+    look.mouseOperation = appState.mouseOperation;
+    look.brushCenter = appState.brushCenter;
+    look.brushSize = appState.settings.brushSize;
+    look.dewethering = appState.settings.dewethering;
+    return look;
+}
+
+MainWindowLook drawnLook;
+bool drawnOnce = false;
 
 void drawPathPoints()
 {
@@ -62,6 +111,7 @@ void drawOutline()
 
 void display()
 {
+    const auto start = std::chrono::steady_clock::now();
     CHECK_GL_ERROR();
     glClear(GL_COLOR_BUFFER_BIT);
     glPushAttrib(GL_ENABLE_BIT);
@@ -78,4 +128,15 @@ void display()
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();
+    const MainWindowLook look = currentLook();
+    if (look.mouseOperation == 1 && !samePoint(look.brushCenter, drawnLook.brushCenter))
+        noteBrushShown(look.brushCenter.x, look.brushCenter.y);
+    drawnLook = look;
+    drawnOnce = true;
+    noteFrameShown(model.texture != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
+
+bool mainWindowLookChanged()
+{
+    return !drawnOnce || !sameLook(currentLook(), drawnLook);
 }

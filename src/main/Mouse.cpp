@@ -1,6 +1,10 @@
 #include <GL/freeglut.h>
 
+#include <chrono>
+
 #include "main/Application.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
@@ -25,6 +29,7 @@ void leftButton(int state, ImagePixel pixel)
     // The window's top pixel row maps one past the photograph's top row: such a
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
+        noteInput(InputKind::click);
         model.addPathPoint(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
         model.computeDegrees();
     }
@@ -51,13 +56,16 @@ void rightButton(int state)
 
 void brushDab(ImagePixel pixel)
 {
+    const auto start = std::chrono::steady_clock::now();
     appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
     model.applyBrush(pixel.x, pixel.y, appState.settings);
     // The refresh covers only this dab's disc; earlier dabs since the last refresh
-    // show when a later refresh reaches them.
+    // show when a later refresh reaches them. The frame follows in the idle pass, after
+    // the input already queued.
     if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) {
+        noteInput(InputKind::dab);
         model.refreshTextureInBrush(appState.brushCenter.x, appState.brushCenter.y, appState.settings);
-        display();
+        noteDabWork(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
 
@@ -65,6 +73,7 @@ void brushDab(ImagePixel pixel)
 
 void mouse(int button, int state, int x, int y)
 {
+    wakeIdle();
     const ImagePixel pixel = imagePixelAt(x, y);
     if (button == GLUT_LEFT_BUTTON)
         leftButton(state, pixel);
@@ -76,6 +85,7 @@ void mouse(int button, int state, int x, int y)
 
 void motion(int x, int y)
 {
+    wakeIdle();
     const ImagePixel pixel = imagePixelAt(x, y);
     if (appState.middleDown != 0)
         outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));

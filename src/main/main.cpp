@@ -12,6 +12,9 @@
 #include "main/Application.h"
 #include "main/CommandLine.h"
 #include "main/ControlPanel.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
+#include "main/SleepingThreads.h"
 
 namespace {
 
@@ -33,7 +36,7 @@ void loadDefaultPhotograph()
 void loadDefaultMask()
 {
     if (!ImageIO::load(maskImage, "image1_mask.jpg")) return;
-    adoptMaskImage();  // ignored when there is no photograph to mask
+    adoptMaskOfNewPhotograph();  // ignored when there is no photograph to mask
 }
 
 void cannotLoad(const std::string& name)
@@ -47,7 +50,7 @@ void loadNamedFiles(const CommandLine& command)
     if (!loadPhotograph(fromHere(command.photograph))) cannotLoad(command.photograph);
     if (command.mask.empty()) return;
     if (!ImageIO::load(maskImage, fromHere(command.mask).c_str())) cannotLoad(command.mask);
-    adoptMaskImage();
+    adoptMaskOfNewPhotograph();
 }
 
 // Help, version and usage errors end the tool before any window opens.
@@ -68,10 +71,12 @@ void answerWithoutWindow(const CommandLine& command)
     }
 }
 
+// The panel first, so that a change made there applies before the next step.
 void idleWithPanel()
 {
-    idle();
     refreshControlPanel();
+    idle();
+    if (!idleHasWork() && !controlPanelWantsFrames()) restIdle();
 }
 
 }  // namespace
@@ -80,6 +85,8 @@ int main(int argc, char** argv)
 {
     const CommandLine command = readCommandLine(argc, argv);
     answerWithoutWindow(command);
+    restartWithSleepingThreads(argv);
+    startLoopStatistics();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
     glutInitWindowSize(appState.windowWidth, appState.windowHeight);
@@ -91,7 +98,7 @@ int main(int argc, char** argv)
     glutReshapeFunc(reshape);
     initGL();
 
-    model.uploader = uploadRgbTexture;
+    model.uploader = uploadModelTexture;
     if (command.photograph.empty()) {
         loadDefaultPhotograph();
         loadDefaultMask();
@@ -100,7 +107,7 @@ int main(int argc, char** argv)
     }
 
     createControlPanel(inputImage.width + 20);
-    glutIdleFunc(idleWithPanel);
+    installIdle(idleWithPanel);
     glutMainLoop();
     return 0;
 }

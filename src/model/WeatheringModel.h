@@ -2,7 +2,9 @@
 
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
+#include "model/PixelArray.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -12,8 +14,20 @@
 //   - the path:         addPathPoint, removeLastPathPoint, computeDegrees
 //   - weathering:       computeRates, computeRateAt, simulationStep, applyBrush
 //   - showing it:       refreshTexture, refreshTextureInBrush (through `uploader`)
+//   - reading colours:  bringColoursUpToDate
 // Per-pixel state is a set of flat arrays with index y * width + x, row 0 at the bottom.
 // Every operation except initFromImage does nothing until a photograph has been loaded.
+//
+// Colours are painted lazily. A step or a dab repaints a pixel from the tables by its
+// degree; instead of writing `lab` there and then, the model keeps the degree the colour
+// is to be painted from, and paints it into `lab` only before the tables or the mask
+// change; a refresh, a path point and an in-brush refresh use the painted colours
+// without waiting for that. So `lab` may lag behind. Code outside the model that reads
+// or writes `lab` (a save, frames of a run, a snapshot) calls bringColoursUpToDate()
+// first. Every other array is always what the operations so far made it.
+//
+// The per-pixel passes run on all cores (parallel/ParallelShares.h), with results that
+// do not depend on the number of threads.
 
 // One entry of the degree table. Two overlaid uses: by fine index trunc(degree * 10000)
 // `a` and `b` hold the chroma sample of that degree (a = -1000: no sample); by coarse
@@ -30,9 +44,20 @@ struct Point2f {
     float y;
 };
 
-// Uploads a float RGB array into the texture name (creating it when 0). The shell
-// sets it to its GL upload; tests leave it null and nothing is uploaded.
-using TextureUploader = void (*)(unsigned int& texture, const MyAlgebra::vec3* rgb, int width, int height);
+// A rectangle of pixels: columns x ... x + width - 1, rows y ... y + height - 1.
+struct PixelRect {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// Uploads the changed rectangle of a width x height 8-bit RGBA image (rgbToRgba8 of
+// `rgb`) into the texture name; when the name is 0 or the rectangle is the whole image
+// it (re)creates the whole texture. The shell sets it to its GL upload; tests leave it
+// null and nothing is uploaded.
+using TextureUploader = void (*)(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
+                                 const PixelRect& changed);
 
 constexpr int fineBinCount = 10001;   // degrees 0 ... 1 in steps of 1/10000
 constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
@@ -42,14 +67,14 @@ constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
 Point2f chromaPlanePosition(const MyAlgebra::vec3& lab);
 
 struct WeatheringModel {
-    std::unique_ptr<MyAlgebra::vec3[]> rgb;           // display colour, RGB form of lab after a refresh
-    std::unique_ptr<MyAlgebra::vec3[]> lab;           // working colour
-    std::unique_ptr<MyAlgebra::vec3[]> labReference;  // the photograph as loaded, in L*a*b*
-    std::unique_ptr<float[]> degree;                  // 0 = start of the path ... 1 = its end
-    float maxDegree = 0.0f;                           // upper clamp of every degree
-    std::unique_ptr<float[]> rate;                    // weathering speed factor per pixel
-    std::unique_ptr<float[]> mask;                    // 1 takes part, 0 excluded; tested as >= 1
-    std::unique_ptr<float[]> detail;                  // L* relative to its coarse bucket's mean
+    PixelArray<MyAlgebra::vec3> rgb;           // display colour, RGB form of lab after a refresh
+    PixelArray<MyAlgebra::vec3> lab;           // working colour; see bringColoursUpToDate
+    PixelArray<MyAlgebra::vec3> labReference;  // the photograph as loaded, in L*a*b*
+    PixelArray<float> degree;                  // 0 = start of the path ... 1 = its end
+    float maxDegree = 0.0f;                    // upper clamp of every degree
+    PixelArray<float> rate;                    // weathering speed factor per pixel
+    PixelArray<float> mask;                    // 1 takes part, 0 excluded; tested as >= 1
+    PixelArray<float> detail;                  // L* relative to its coarse bucket's mean
     DegreeBin degreeBins[fineBinCount] = {};
     float binDistance[fineBinCount] = {};  // squared chroma distance of each fine sample; -1: none beside the path
     float meanLightness[coarseBinCount] = {};
@@ -61,6 +86,7 @@ struct WeatheringModel {
     std::vector<Point2f> chromaPoints;  // the same path in the chroma plane
     unsigned int texture = 0;
     TextureUploader uploader = nullptr;
+    PixelArray<std::uint32_t> rgba;  // `rgb` as the texture stores it, 8 bits a channel
 
     // Builds the record from width * height RGB pixels; the caller sets width, height and
     // the display size first. Returns false, prints one line on std::cerr and changes
@@ -89,7 +115,13 @@ struct WeatheringModel {
     void applyBrush(int x, int y, const ModelSettings& s);
 
     void refreshTexture();  // converts all of lab to rgb, then uploads
-    void refreshTextureInBrush(float x, float y, const ModelSettings& s);  // only the masked brush disc
+    // Converts only the masked pixels of the brush disc and uploads their rectangle.
+    void refreshTextureInBrush(float x, float y, const ModelSettings& s);
+
+    // Paints every colour that steps and dabs left pending, so that `lab` is what the
+    // operations so far made it. Call it before reading or writing `lab` from outside the
+    // model. Cheap when nothing is pending.
+    void bringColoursUpToDate();
 
     // Back to the photograph's colours, keeping mask, path and labReference; recomputes
     // degrees, tables and rates from the path and refreshes the texture.
@@ -105,8 +137,32 @@ private:
     int heldDisplayWidth = 0;
     int heldDisplayHeight = 0;
 
+    // For each masked pixel, the degree its colour is still to be painted from; NaN, or a
+    // degree whose fine bin has no sample, when nothing is pending. Outside rows
+    // pendingFirstRow ... pendingEndRow - 1 every entry is NaN.
+    PixelArray<float> pendingPaint;
+    // Where a step writes the next degrees; then it becomes `degree`, and `degree` this.
+    PixelArray<float> nextDegree;
+    int pendingFirstRow = 0;
+    int pendingEndRow = 0;
+
     void resetDegreeTables();
+    void startFromPhotograph(const MyAlgebra::vec3* pixels, bool resetMask);
+    bool hasSample(float degree) const;
+    MyAlgebra::vec3 paintedColour(float degree, int i) const;
+    MyAlgebra::vec3 currentLab(int i) const;
+    void currentColours(int start, int count, MyAlgebra::vec3* colours) const;
+    void paintPendingIn(int first, int last);
+    void paintPendingInRect(const PixelRect& rect);
+    void markPendingRows(int first, int end);
     float rateOf(int i, bool backwards) const;
-    void rowRates(int y, bool backwards);
-    void updatePixel(int i, float stepFactor, bool backwards);
+    class RateWindow;  // three rows of values prepared for the rates of the middle one
+    void rowRates(int y, bool backwards, RateWindow& window);
+    void stepRow(int y, bool backwards, RateWindow& window);
+    struct PathPass;  // the per-pass state of computeDegrees
+    void placeOnPath(int first, int last, PathPass& pass, int share);
+    void gatherDegreeTables(PathPass& pass);
+    void brushRates(int x, int y, float radius, bool backwards);
+    void brushUpdates(int x, int y, float radius, float stepFactor, bool backwards);
+    void uploadRect(const PixelRect& changed);
 };

@@ -1,11 +1,13 @@
 #include "model/WeatheringModel.h"
 
 #include "colour/CieLab.h"
+#include "colour/Rgba8.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -413,6 +415,7 @@ TEST(ComputeDegrees, PathWithoutLengthGivesDegreeZeroAndNoColourSamples)
     const std::vector<vec3> labBefore(m->lab.get(), m->lab.get() + 100);
     m->simulationStep(ModelSettings{});
     m->applyBrush(5, 5, ModelSettings{});
+    m->bringColoursUpToDate();
     EXPECT_TRUE(sameBits(m->lab.get(), labBefore.data(), 100)) << "nothing may be repainted";
 }
 
@@ -507,6 +510,7 @@ TEST(SimulationStep, ClampsToMaxDegreeAndZeroAndLeavesColourWhereTheBinIsEmpty)
     m->degreeBins[4000].a = -1000.0f;  // pixel 0's bin has no sample
     const vec3 colourBefore = m->lab[0];
     m->simulationStep(ModelSettings{});
+    m->bringColoursUpToDate();
     EXPECT_TRUE(sameBits(&m->lab[0], &colourBefore, 1));
     EXPECT_GT(m->degree[0], 0.4f);
     EXPECT_EQ(m->degree[1], 0.45f);
@@ -528,12 +532,14 @@ TEST(SimulationStep, BeforeAnyPathColoursStayAsTheyAre)
     const std::vector<vec3> lab(m->lab.get(), m->lab.get() + 81);
     m->simulationStep(ModelSettings{});
     m->applyBrush(4, 4, ModelSettings{});
+    m->bringColoursUpToDate();
     EXPECT_TRUE(sameBits(m->lab.get(), lab.data(), 81));
 
     // Init with a one-point path leaves the photograph as it is, too.
     m->addPathPoint(2, 2);
     m->reinitialise(pixels.data(), ModelSettings{});
     m->simulationStep(ModelSettings{});
+    m->bringColoursUpToDate();
     EXPECT_TRUE(sameBits(m->lab.get(), lab.data(), 81));
     for (int i = 0; i < 81; ++i)
         ASSERT_EQ(m->degree[i], 0.0f);
@@ -556,6 +562,7 @@ TEST(SimulationStep, TableIndicesComeFromTheSingleProduct)
     m->meanLightness[16] = 16.0f;
     m->meanLightness[17] = 17.0f;
     m->simulationStep(ModelSettings{});
+    m->bringColoursUpToDate();
     EXPECT_EQ(m->lab[0].x, 17.0f);
 }
 
@@ -624,6 +631,7 @@ TEST(Weathering, RandomStepsAndDabsMatchThePlainRulesAndKeepInvariants)
                             referenceUpdate(*reference, i, s.speed, s.dewethering == 1);
                     }
             }
+            m->bringColoursUpToDate();
             ASSERT_TRUE(sameState(*m, *reference)) << "trial " << trial << " action " << action;
         }
         for (int i = 0; i < n; ++i) {
@@ -664,15 +672,17 @@ TEST(Reinitialise, KeepsMaskPathAndReferenceAndRestoresThePhotograph)
 namespace {
 
 int uploads = 0;
-void countingUploader(unsigned int& texture, const vec3*, int, int)
+PixelRect lastUpload{};
+void countingUploader(unsigned int& texture, const std::uint32_t*, int, int, const PixelRect& changed)
 {
     texture = 7;
     ++uploads;
+    lastUpload = changed;
 }
 
 }  // namespace
 
-TEST(RefreshTexture, ConvertsLabAndUploadsTheWholeArray)
+TEST(RefreshTexture, ConvertsLabAndUploadsTheWholeImageOrTheBrushRectangle)
 {
     std::mt19937 rng(9);
     const std::vector<vec3> pixels = randomPhotograph(32, 32, rng);
@@ -683,17 +693,127 @@ TEST(RefreshTexture, ConvertsLabAndUploadsTheWholeArray)
     std::vector<vec3> expected(32 * 32);
     labToRgb(m->lab.get(), expected.data(), 32 * 32);
     EXPECT_TRUE(sameBits(m->rgb.get(), expected.data(), 32 * 32));
+    std::vector<std::uint32_t> bytes(32 * 32);
+    rgbToRgba8(expected.data(), bytes.data(), 32 * 32);
+    EXPECT_TRUE(sameBits(m->rgba.get(), bytes.data(), 32 * 32));
     EXPECT_EQ(uploads, 1);
     EXPECT_EQ(m->texture, 7u);
+    EXPECT_TRUE(lastUpload.x == 0 && lastUpload.y == 0 && lastUpload.width == 32 && lastUpload.height == 32);
 
-    // In the brush only masked pixels of the disc are converted.
+    // In the brush only masked pixels of the disc are converted, and only the disc's
+    // square is packed and uploaded.
     std::fill(m->rgb.get(), m->rgb.get() + 32 * 32, vec3{-1, -1, -1});
     m->mask[16 * 32 + 16] = 0.0f;
     m->refreshTextureInBrush(16, 16, ModelSettings{});
     EXPECT_EQ(uploads, 2);
+    EXPECT_TRUE(lastUpload.x == 6 && lastUpload.y == 6 && lastUpload.width == 21 && lastUpload.height == 21)
+        << lastUpload.x << " " << lastUpload.y << " " << lastUpload.width << " " << lastUpload.height;
     int converted = 0;
     for (int i = 0; i < 32 * 32; ++i)
         converted += m->rgb[i].x != -1.0f ? 1 : 0;
     EXPECT_EQ(converted, 316);
     EXPECT_EQ(m->rgb[16 * 32 + 16].x, -1.0f);
+    rgbToRgba8(m->rgb.get(), bytes.data(), 32 * 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool inside = x >= 6 && x < 27 && y >= 6 && y < 27;
+            ASSERT_EQ(m->rgba[y * 32 + x] == bytes[y * 32 + x], inside) << x << ", " << y;
+        }
+
+    // A brush off the photograph converts and uploads nothing.
+    m->refreshTextureInBrush(-50, 16, ModelSettings{});
+    EXPECT_EQ(uploads, 2);
+}
+
+TEST(NonFiniteValues, ADegreeOutsideTheTablesIndexesNothingAndKeepsItsColour)
+{
+    std::mt19937 rng(11);
+    const std::vector<vec3> pixels = randomPhotograph(12, 10, rng);
+    auto m = modelOf(pixels, 12, 10);
+    m->addPathPoint(1, 1);
+    m->addPathPoint(10, 8);
+    m->computeDegrees();
+    const float awkward[] = {NAN, -NAN, INFINITY, -INFINITY, 1e30f, -1e30f};
+    for (int k = 0; k < 6; ++k)
+        m->degree[13 * k + 5] = awkward[k];
+    const std::vector<vec3> lab(m->lab.get(), m->lab.get() + 120);
+    ModelSettings s;
+    s.brushSize = 30.0f;
+    // The first step paints from these degrees: nothing. The clamp then brings the
+    // infinite and huge ones back to 0 ... maxDegree; NaN stays NaN and never paints.
+    m->simulationStep(s);
+    m->bringColoursUpToDate();
+    for (int k = 0; k < 6; ++k) {
+        const int i = 13 * k + 5;
+        EXPECT_TRUE(sameBits(&m->lab[i], &lab[i], 1)) << "pixel " << i << " with degree " << awkward[k];
+    }
+    for (int round = 0; round < 3; ++round) {
+        m->simulationStep(s);
+        m->applyBrush(6, 5, s);
+        m->refreshTextureInBrush(6, 5, s);
+    }
+    m->refreshTexture();
+    EXPECT_TRUE(std::isnan(m->degree[5]) && sameBits(&m->lab[5], &lab[5], 1));
+    EXPECT_TRUE(std::isnan(m->degree[18]) && sameBits(&m->lab[18], &lab[18], 1));
+}
+
+TEST(NonFiniteValues, APathThroughANotANumberColourGivesDegreesThatTouchNoTable)
+{
+    std::mt19937 rng(12);
+    std::vector<vec3> pixels = randomPhotograph(9, 7, rng);
+    pixels[20] = {NAN, 0.5f, 0.5f};
+    pixels[30] = {INFINITY, INFINITY, INFINITY};
+    pixels[40] = {-INFINITY, 0.2f, NAN};
+    auto m = modelOf(pixels, 9, 7);
+    m->addPathPoint(0, 0);
+    m->addPathPoint(2, 2);  // pixel 20
+    m->addPathPoint(8, 6);
+    m->computeDegrees();
+    for (int i = 0; i < 63; ++i)
+        ASSERT_TRUE(std::isnan(m->degree[i])) << "pixel " << i << ": " << m->degree[i];
+    for (int k = 0; k < fineBinCount; ++k)
+        ASSERT_TRUE(m->degreeBins[k].a == -1000.0f && m->degreeBins[k].count == 0.0f) << "bin " << k;
+    EXPECT_EQ(m->maxDegree, 0.0f);
+    const std::vector<vec3> lab(m->lab.get(), m->lab.get() + 63);
+    ModelSettings s;
+    for (int round = 0; round < 3; ++round) {
+        m->simulationStep(s);
+        m->applyBrush(4, 3, s);
+    }
+    m->refreshTexture();
+    EXPECT_TRUE(sameBits(m->lab.get(), lab.data(), 63)) << "no pixel has a colour to take";
+    m->reinitialise(pixels.data(), s);
+    EXPECT_TRUE(std::isnan(m->degree[0]));
+}
+
+TEST(PixelArray, HoldsItsElementsAlignedAndSaysWhenMemoryIsShort)
+{
+    PixelArray<vec3> colours = allocatePixelArray<vec3>(1000);
+    ASSERT_NE(colours.get(), nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(colours.get()) % (2u << 20), 0u) << "on a 2 MB boundary";
+    for (int i = 0; i < 1000; ++i)
+        colours[i] = {static_cast<float>(i), 0.0f, 0.0f};
+    EXPECT_EQ(colours[999].x, 999.0f);
+    EXPECT_EQ(allocatePixelArray<float>(std::size_t{1} << 62).get(), nullptr);
+}
+
+TEST(Reinitialise, OfAModelJustBuiltAndMaskedChangesOnlyTheRates)
+{
+    // What start-up relies on when the default mask follows the photograph at once.
+    std::mt19937 rng(13);
+    const RandomScene scene = randomScene(rng);
+    for (int dewethering = 0; dewethering <= 1; ++dewethering) {
+        ModelSettings s;
+        s.dewethering = dewethering;
+        auto restarted = modelOf(scene.pixels, scene.w, scene.h);
+        restarted->applyMaskImage(scene.mask.data(), scene.w * scene.h);
+        restarted->reinitialise(scene.pixels.data(), s);
+        auto rated = modelOf(scene.pixels, scene.w, scene.h);
+        rated->applyMaskImage(scene.mask.data(), scene.w * scene.h);
+        rated->computeRates(s);
+        rated->refreshTexture();
+        EXPECT_TRUE(sameState(*rated, *restarted)) << "dewethering " << dewethering;
+        EXPECT_TRUE(sameBits(rated->rgb.get(), restarted->rgb.get(), scene.w * scene.h));
+        EXPECT_TRUE(sameBits(rated->binDistance, restarted->binDistance, fineBinCount));
+    }
 }

@@ -3,12 +3,13 @@
 #include "colour/CieLab.h"
 #include "imageopen/ImageWriter.h"
 
-void currentRgb(const WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
+void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
 {
     if (!model.hasImage()) {
         rgb.clear();
         return;
     }
+    model.bringColoursUpToDate();
     rgb.resize(static_cast<std::size_t>(model.pixelCount()));
     labToRgb(model.lab.get(), rgb.data(), model.pixelCount());
 }
@@ -42,7 +43,7 @@ bool hasPhotograph(const WeatheringModel& model, std::string& reason)
 
 }  // namespace
 
-bool saveModelImage(const WeatheringModel& model, const std::string& path, std::string& reason)
+bool saveModelImage(WeatheringModel& model, const std::string& path, std::string& reason)
 {
     if (!hasPhotograph(model, reason)) return false;
     std::vector<MyAlgebra::vec3> rgb;

@@ -10,10 +10,11 @@
 // What is kept of a weathering: the model's colours and its degree map, as arrays
 // and as files. Nothing here changes the model.
 
-// The model's colours as they are now: all of lab converted to RGB, not the last
-// throttled display refresh. Every output reads the model's colours through this
-// one function. Empty when the model holds no photograph.
-void currentRgb(const WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb);
+// The model's colours as they are now: all of lab, with the colours steps and dabs
+// left pending painted first, converted to RGB; not the last throttled display
+// refresh. Every output reads the model's colours through this one function. Empty
+// when the model holds no photograph.
+void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb);
 
 // A degree 0..1 as a 16-bit grey value, 0 -> 0 and 1 -> 65535, rounded; out-of-range
 // degrees are clamped and NaN gives 0.
@@ -24,7 +25,7 @@ void degreeMap16(const WeatheringModel& model, std::vector<std::uint16_t>& grey)
 
 // Saves currentRgb upright at the photograph's full size, 8 bits a channel, in the
 // format of the path's extension. False with a reason when nothing was saved.
-bool saveModelImage(const WeatheringModel& model, const std::string& path, std::string& reason);
+bool saveModelImage(WeatheringModel& model, const std::string& path, std::string& reason);
 
 // Saves degreeMap16 as a 16-bit grey PNG; the path must end in .png.
 bool saveModelDegrees(const WeatheringModel& model, const std::string& path, std::string& reason);

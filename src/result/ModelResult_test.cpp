@@ -46,8 +46,9 @@ std::unique_ptr<WeatheringModel> weatheredModel()
     return model;
 }
 
-std::vector<vec3> convertedLab(const WeatheringModel& model)
+std::vector<vec3> convertedLab(WeatheringModel& model)
 {
+    model.bringColoursUpToDate();
     std::vector<vec3> rgb(model.pixelCount());
     labToRgb(model.lab.get(), rgb.data(), model.pixelCount());
     return rgb;
@@ -74,7 +75,8 @@ TEST_F(ModelResultTest, CurrentRgbIsAllOfLabNotTheLastRefresh)
     EXPECT_TRUE(sameBits(rgb.data(), expected.data(), rgb.size() * sizeof(vec3)));
     EXPECT_FALSE(sameBits(rgb.data(), model->rgb.get(), rgb.size() * sizeof(vec3)))
         << "the steps should have left the display colours behind";
-    currentRgb(WeatheringModel{}, rgb);
+    const auto empty = std::make_unique<WeatheringModel>();
+    currentRgb(*empty, rgb);
     EXPECT_TRUE(rgb.empty());
 }
 
@@ -115,6 +117,8 @@ TEST_F(ModelResultTest, SavingChangesNothingInTheModel)
 {
     const auto model = weatheredModel();
     const std::size_t n = model->pixelCount();
+    // Painting the colours steps left pending is no change: every read sees them.
+    model->bringColoursUpToDate();
     const std::vector<vec3> lab(model->lab.get(), model->lab.get() + n);
     const std::vector<vec3> rgb(model->rgb.get(), model->rgb.get() + n);
     const std::vector<float> degree(model->degree.get(), model->degree.get() + n);
@@ -167,7 +171,8 @@ TEST_F(ModelResultTest, RefusesWhatItCannotSaveAndWritesNothing)
     EXPECT_FALSE(saveModelDegrees(*model, scratch.path("d.jpg"), reason));
     EXPECT_NE(reason.find("use .png"), std::string::npos);
     EXPECT_FALSE(saveModelImage(*model, scratch.path("w.webp"), reason));
-    EXPECT_FALSE(saveModelImage(WeatheringModel{}, scratch.path("w.png"), reason));
+    const auto empty = std::make_unique<WeatheringModel>();
+    EXPECT_FALSE(saveModelImage(*empty, scratch.path("w.png"), reason));
     EXPECT_EQ(reason, "no photograph is loaded");
     EXPECT_FALSE(saveModelDegrees(WeatheringModel{}, scratch.path("d.png"), reason));
     EXPECT_TRUE(scratch.entries().empty());

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "timing/RateCounter.h"
 #include "timing/RefreshThrottle.h"
 #include "timing/StopwatchSteady.h"
 
@@ -70,4 +71,25 @@ TEST(RefreshThrottle, RefreshesOnlyStrictlyAfterTheIntervalAndSharesTheLastTime)
     EXPECT_FALSE(refreshIsDue(last, 0.15f));
     EXPECT_TRUE(refreshIsDue(last, 0.17f));
     EXPECT_EQ(last, 0.17f);
+}
+
+TEST(RateCounter, GivesEventsPerSecondOfEachClosedWindow)
+{
+    RateCounter steps;
+    EXPECT_FALSE(steps.roll(10.0));  // opens the first window
+    for (int k = 0; k < 30; ++k)
+        steps.count();
+    EXPECT_FALSE(steps.roll(10.9));
+    EXPECT_EQ(steps.perSecond(), 0.0);
+    ASSERT_TRUE(steps.roll(11.5));
+    EXPECT_DOUBLE_EQ(steps.perSecond(), 20.0);  // 30 in 1.5 s
+    // The next window starts empty.
+    EXPECT_TRUE(steps.roll(12.5));
+    EXPECT_DOUBLE_EQ(steps.perSecond(), 0.0);
+    // A restart forgets what was counted before it.
+    steps.count();
+    steps.restart(20.0);
+    steps.count();
+    EXPECT_TRUE(steps.roll(22.0));
+    EXPECT_DOUBLE_EQ(steps.perSecond(), 0.5);
 }
