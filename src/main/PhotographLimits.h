@@ -3,9 +3,9 @@
 #include <string>
 
 // What the window tool needs besides the photograph's own pixels, per pixel: the
-// model's arrays (three colours and four floats) and the texture's copy (the GL
-// may keep float RGB as four floats).
-constexpr long long photographBytesPerPixel = 3 * 12 + 4 * 4 + 16;
+// model's arrays (three colours, six floats and the 8-bit colours the texture is
+// filled from) and the texture's own RGBA copy.
+constexpr long long photographBytesPerPixel = 3 * 12 + 6 * 4 + 4 + 4;
 
 // Why the window tool cannot take a photograph of this size: a side beyond the
 // GL's largest texture, or more memory than is available (availableBytes < 0:
