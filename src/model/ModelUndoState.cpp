@@ -29,7 +29,7 @@ struct Reader {
     {
         const std::size_t n = count * sizeof(T);
         if (bytes.size() - at < n) return false;
-        std::memcpy(values, bytes.data() + at, n);
+        if (n > 0) std::memcpy(values, bytes.data() + at, n);  // an empty path has no storage
         at += n;
         return true;
     }
