@@ -7,7 +7,7 @@
 namespace {
 
 template <typename T>
-PixelArray pixelArray(const char* name, const std::unique_ptr<T[]>& values)
+StateArray stateArray(const char* name, const PixelArray<T>& values)
 {
     return {name, reinterpret_cast<unsigned char*>(values.get()), static_cast<int>(sizeof(T))};
 }
@@ -50,9 +50,9 @@ PixelState undoablePixels(WeatheringModel& model)
     if (!model.hasImage()) return state;
     state.width = model.width;
     state.height = model.height;
-    state.arrays = {pixelArray("lab", model.lab),   pixelArray("degree", model.degree),
-                    pixelArray("rate", model.rate), pixelArray("mask", model.mask),
-                    pixelArray("detail", model.detail)};
+    state.arrays = {stateArray("lab", model.lab),   stateArray("degree", model.degree),
+                    stateArray("rate", model.rate), stateArray("mask", model.mask),
+                    stateArray("detail", model.detail)};
     return state;
 }
 
@@ -96,6 +96,42 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
     model.imagePoints = std::move(imagePoints);
     model.chromaPoints = std::move(chromaPoints);
     return true;
+}
+
+bool startUndoHistory(UndoHistory& history, WeatheringModel& model)
+{
+    if (!model.hasImage()) {
+        history.clear();
+        return false;
+    }
+    model.bringColoursUpToDate();
+    return history.reset(undoablePixels(model), undoableRest(model));
+}
+
+bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
+{
+    if (!history.active()) return false;
+    model.bringColoursUpToDate();
+    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
+    return history.commit(undoableRest(model));
+}
+
+bool undoModelStep(UndoHistory& history, WeatheringModel& model)
+{
+    if (!history.active()) return false;
+    model.bringColoursUpToDate();
+    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
+    Bytes rest = undoableRest(model);
+    return history.undo(rest) && restoreUndoableRest(model, rest);
+}
+
+bool redoModelStep(UndoHistory& history, WeatheringModel& model)
+{
+    if (!history.active()) return false;
+    model.bringColoursUpToDate();
+    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
+    Bytes rest = undoableRest(model);
+    return history.redo(rest) && restoreUndoableRest(model, rest);
 }
 
 DabBounds dabBounds(float x, float y, float radius)

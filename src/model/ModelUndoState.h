@@ -15,6 +15,15 @@ Bytes undoableRest(const WeatheringModel& model);
 // nothing, for bytes of any other shape.
 bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest);
 
+// The history's steps on a model whose colours may be pending: each brings `lab` up to
+// date first, and shows the history where the arrays are now (a simulation step swaps
+// buffers), so that the history compares and restores the state as it is. After
+// an undo or a redo the display form is stale: refresh the texture.
+bool startUndoHistory(UndoHistory& history, WeatheringModel& model);
+bool commitUndoStep(UndoHistory& history, WeatheringModel& model);
+bool undoModelStep(UndoHistory& history, WeatheringModel& model);
+bool redoModelStep(UndoHistory& history, WeatheringModel& model);
+
 // The pixels one brush dab at (x, y) can change, as a half-open rectangle for
 // UndoHistory::willChange (a margin of a pixel beyond the radius).
 struct DabBounds {

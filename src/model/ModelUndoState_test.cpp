@@ -17,10 +17,10 @@ struct ModelRecord {
     std::vector<Bytes> pixels;
     Bytes rest;
 
-    explicit ModelRecord(WeatheringModel& m) : pixelsView(undoablePixels(m)), rest(undoableRest(m))
+    explicit ModelRecord(WeatheringModel& m) : pixelsView((m.bringColoursUpToDate(), undoablePixels(m))), rest(undoableRest(m))
     {
         const std::size_t n = static_cast<std::size_t>(m.pixelCount());
-        for (const PixelArray& a : pixelsView.arrays) pixels.emplace_back(a.bytes, a.bytes + n * a.elementSize);
+        for (const StateArray& a : pixelsView.arrays) pixels.emplace_back(a.bytes, a.bytes + n * a.elementSize);
     }
 
     bool operator==(const ModelRecord& o) const { return pixels == o.pixels && rest == o.rest; }
@@ -52,7 +52,7 @@ struct Session {
         model.width = model.displayWidth = width;
         model.height = model.displayHeight = height;
         model.initFromImage(photograph.data());
-        history.reset(undoablePixels(model), undoableRest(model));
+        startUndoHistory(history, model);
     }
 
     int below(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
@@ -106,19 +106,9 @@ struct Session {
         model.reinitialise(photograph.data(), settings);
     }
 
-    bool commit() { return history.commit(undoableRest(model)); }
-
-    bool undo()
-    {
-        Bytes rest = undoableRest(model);
-        return history.undo(rest) && restoreUndoableRest(model, rest);
-    }
-
-    bool redo()
-    {
-        Bytes rest = undoableRest(model);
-        return history.redo(rest) && restoreUndoableRest(model, rest);
-    }
+    bool commit() { return commitUndoStep(history, model); }
+    bool undo() { return undoModelStep(history, model); }
+    bool redo() { return redoModelStep(history, model); }
 };
 
 }  // namespace

@@ -15,14 +15,14 @@ struct TileRect {
     int x0, y0, x1, y1;  // half-open
 };
 
-std::size_t arrayBytes(const PixelArray& a, int width, int height)
+std::size_t arrayBytes(const StateArray& a, int width, int height)
 {
     return static_cast<std::size_t>(width) * height * a.elementSize;
 }
 
 // Calls visit(offset, row bytes) for the tile's rows of one array.
 template <typename Visit>
-void forEachRow(const PixelArray& a, int width, const TileRect& r, Visit visit)
+void forEachRow(const StateArray& a, int width, const TileRect& r, Visit visit)
 {
     const std::size_t rowBytes = static_cast<std::size_t>(r.x1 - r.x0) * a.elementSize;
     for (int y = r.y0; y < r.y1; ++y)
@@ -118,7 +118,7 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
     clear();
     if (state.width <= 0 || state.height <= 0) return false;
     std::vector<std::unique_ptr<unsigned char[]>> newCopies;
-    for (const PixelArray& a : state.arrays) {
+    for (const StateArray& a : state.arrays) {
         newCopies.emplace_back(new (std::nothrow) unsigned char[arrayBytes(a, state.width, state.height)]);
         if (!newCopies.back()) return false;
     }
@@ -132,6 +132,18 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
     return true;
 }
 
+bool UndoHistory::rebind(const PixelState& state)
+{
+    bool same = state.width == width && state.height == height && state.arrays.size() == arrays.size();
+    for (std::size_t i = 0; same && i < arrays.size(); ++i) same = state.arrays[i].elementSize == arrays[i].elementSize;
+    if (!same) {
+        clear();
+        return false;
+    }
+    arrays = state.arrays;
+    return true;
+}
+
 void UndoHistory::copyState()
 {
     for (std::size_t i = 0; i < arrays.size(); ++i)
@@ -141,7 +153,7 @@ void UndoHistory::copyState()
 std::size_t UndoHistory::copyBytes() const
 {
     std::size_t total = 0;
-    for (const PixelArray& a : arrays) total += arrayBytes(a, width, height);
+    for (const StateArray& a : arrays) total += arrayBytes(a, width, height);
     return total;
 }
 
@@ -187,7 +199,7 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
     std::size_t total = 0;
-    for (const PixelArray& a : arrays) total += pixels * a.elementSize;
+    for (const StateArray& a : arrays) total += pixels * a.elementSize;
     delta.resize(total);
     planes.resize(total);
     std::size_t at = 0;
@@ -301,7 +313,7 @@ bool UndoHistory::applyStep(const Step& step, bool backwards, Bytes& rest)
     for (const TileDelta& tileDelta : step.tiles) {
         const TileRect r = tileRectOf(tileDelta.tile, tilesAcross(), width, height);
         std::size_t total = 0;
-        for (const PixelArray& a : arrays) total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize;
+        for (const StateArray& a : arrays) total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize;
         planes.resize(total);
         delta.resize(total);
         if (!compressor->unpack(tileDelta.packed, planes.data(), total)) {

@@ -26,18 +26,18 @@ using Bytes = std::vector<unsigned char>;
 
 // One per-pixel array of the state: width * height elements of elementSize bytes,
 // row-major with row 0 at the bottom, like every pixel array of the model.
-struct PixelArray {
+struct StateArray {
     const char* name;
     unsigned char* bytes;
     int elementSize;
 };
 
 // The per-pixel state of one photograph. The arrays must stay where they are from a
-// reset until the next reset or clear.
+// reset until the next reset, rebind or clear.
 struct PixelState {
     int width = 0;
     int height = 0;
-    std::vector<PixelArray> arrays;
+    std::vector<StateArray> arrays;
 };
 
 class UndoHistory {
@@ -53,6 +53,9 @@ public:
     // A new photograph: forgets every step and starts from `state` and `rest` as they
     // are now. False (and no history) when the copy cannot be held.
     bool reset(const PixelState& state, Bytes rest);
+    // The same arrays at new places (an owner that swaps buffers): false, and no
+    // history, when their shape is not the one reset saw.
+    bool rebind(const PixelState& state);
     // No photograph: no state, no steps.
     void clear();
     bool active() const { return !arrays.empty(); }
@@ -106,7 +109,7 @@ private:
 
     int width = 0;
     int height = 0;
-    std::vector<PixelArray> arrays;
+    std::vector<StateArray> arrays;
     std::vector<std::unique_ptr<unsigned char[]>> copies;  // the arrays as of the last commit
     Bytes restCopy;
     std::vector<char> marked;  // per tile: may have changed since the last commit
