@@ -16,6 +16,7 @@
 #include "main/LoopStatistics.h"
 #include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
+#include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
@@ -100,6 +101,7 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
 {
     if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
+    resetView(inputImage.width, inputImage.height);
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
     fitPending = true;
@@ -164,12 +166,12 @@ void reshape(int w, int h)
         glLoadIdentity();
         return;
     }
-    gluOrtho2D(0, inputImage.width, 0, inputImage.height);
     appState.windowWidth = w;
     appState.scaleX = static_cast<float>(w) / inputImage.width;
     appState.scaleY = static_cast<float>(h) / inputImage.height;
     appState.windowHeight = heightForWidth(w, appState.imageAspect);
-    glMatrixMode(GL_MODELVIEW);
+    view.setWindow(w, h, appState.scaleX, appState.scaleY, appState.windowHeight);
+    applyViewProjection();
     glLoadIdentity();
     if (fitPending) {
         fitPending = false;
@@ -183,12 +185,23 @@ void reshape(int w, int h)
     if (appState.windowHeight != h) glutReshapeWindow(appState.windowWidth, appState.windowHeight);
 }
 
-void keyboard(unsigned char key, int, int)
+void keyboard(unsigned char key, int x, int y)
 {
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
+    viewKeyDown(key, x, y);
     wakeIdle();
     glutPostRedisplay();
+}
+
+void keyboardUp(unsigned char key, int, int)
+{
+    viewKeyUp(key);
+}
+
+void specialKey(int key, int, int)
+{
+    viewSpecialKey(key);
 }
 
 void idle()

@@ -45,6 +45,8 @@ void restartModel();
 
 void reshape(int w, int h);
 void keyboard(unsigned char key, int x, int y);
+void keyboardUp(unsigned char key, int x, int y);
+void specialKey(int key, int x, int y);
 void idle();
 
 // Drawing and mouse input of the main window. display draws a frame; the idle pass

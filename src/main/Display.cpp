@@ -7,6 +7,7 @@
 #include "main/Application.h"
 #include "main/LoopStatistics.h"
 #include "main/OverlayGeometry.h"
+#include "main/ViewControls.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct MainWindowLook {
     Point2f brushCenter = {0.0f, 0.0f};
     float brushSize = 0.0f;
     int dewethering = 0;
+    unsigned int view = 0;
 };
 
 bool samePoint(Point2f a, Point2f b)
@@ -35,7 +37,8 @@ bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
     return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
            a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
            a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
-           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering;
+           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering &&
+           a.view == b.view;
 }
 
 MainWindowLook currentLook()
@@ -51,6 +54,7 @@ MainWindowLook currentLook()
     look.brushCenter = appState.brushCenter;
     look.brushSize = appState.settings.brushSize;
     look.dewethering = appState.settings.dewethering;
+    look.view = viewVersion();
     return look;
 }
 
@@ -60,12 +64,15 @@ bool drawnOnce = false;
 void drawPathPoints()
 {
     const int n = static_cast<int>(model.imagePoints.size());
+    const bool zoomed = !view.atFit();
+    // Zoomed in, a point covers its pixel rather than the pixel's corner.
+    const float offset = zoomed ? 0.5f : 0.0f;
     for (int i = 0; i < n; ++i) {
         const MyAlgebra::vec3 colour = pathPointColour(i, n);
         glColor3f(colour.x, colour.y, colour.z);
-        glPointSize(5);
+        glPointSize(pathPointSize(zoomed, view.pixelScale()));
         glBegin(GL_POINTS);
-        glVertex2f(model.imagePoints[i].x, model.imagePoints[i].y);
+        glVertex2f(model.imagePoints[i].x + offset, model.imagePoints[i].y + offset);
         glEnd();
     }
 }
@@ -78,8 +85,11 @@ void drawBrushCircle()
     else
         glColor3f(1.0f, 0.0f, 0.0f);
     glLineWidth(1.5f);
-    brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
-                        vertices);
+    if (view.atFit())
+        brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize, vertices);
+    else
+        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
+                                  view.pixelScale(), vertices);
     glBegin(GL_LINE_LOOP);
     for (const Point2f& vertex : vertices) glVertex2f(vertex.x, vertex.y);
     glEnd();
@@ -87,8 +97,19 @@ void drawBrushCircle()
 
 }  // namespace
 
+// Past one screen pixel per photograph pixel a zoomed or magnified picture shows its
+// pixels as squares; at the fit of an ordinary photograph it is drawn as it always was.
+void setPictureFilter()
+{
+    if (model.texture == 0) return;
+    const bool sharp = view.pixelScale() > 1.0 && (!view.atFit() || magnificationFor(model.width, model.height) > 1);
+    glBindTexture(GL_TEXTURE_2D, model.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sharp ? GL_NEAREST : GL_LINEAR);
+}
+
 void drawPoints()
 {
+    setPictureFilter();
     drawTextureQuad(model.texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
 }

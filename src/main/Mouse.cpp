@@ -5,6 +5,7 @@
 #include "main/Application.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 ImagePixel imagePixelAt(int x, int y)
 {
-    return windowToImage(x, y, appState.scaleX, appState.scaleY, appState.windowHeight);
+    return view.windowToImage(x, y);
 }
 
 bool insidePhotograph(ImagePixel pixel)
@@ -74,6 +75,7 @@ void brushDab(ImagePixel pixel)
 void mouse(int button, int state, int x, int y)
 {
     wakeIdle();
+    if (button == GLUT_LEFT_BUTTON && (state == GLUT_DOWN ? startPan(x, y) : endPan())) return;
     const ImagePixel pixel = imagePixelAt(x, y);
     if (button == GLUT_LEFT_BUTTON)
         leftButton(state, pixel);
@@ -86,6 +88,7 @@ void mouse(int button, int state, int x, int y)
 void motion(int x, int y)
 {
     wakeIdle();
+    if (continuePan(x, y)) return;
     const ImagePixel pixel = imagePixelAt(x, y);
     if (appState.middleDown != 0)
         outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
