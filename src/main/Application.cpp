@@ -16,6 +16,7 @@
 #include "main/LoopStatistics.h"
 #include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
+#include "main/UndoSteps.h"
 #include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
@@ -30,6 +31,8 @@ OutlinePath outline;
 namespace {
 // GLUT hands ctrl+letter over as the letter's control code.
 constexpr unsigned char ctrlS = 's' - 'a' + 1;
+constexpr unsigned char ctrlY = 'y' - 'a' + 1;
+constexpr unsigned char ctrlZ = 'z' - 'a' + 1;
 
 // Set when a photograph was adopted, until a reshape has seen the fitted size. At
 // start-up GLUT first reports the window's creation size, and answering that report
@@ -102,6 +105,7 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
     if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
     resetView(inputImage.width, inputImage.height);
+    startNewHistory();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
     fitPending = true;
@@ -118,8 +122,10 @@ void adoptMaskImage()
 {
     if (!model.hasImage()) return;  // a mask means nothing without a photograph under it
     if (!fitMaskToPhotograph(maskImage, inputImage.width, inputImage.height)) return;
+    noteWholeChange();
     model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
     restartModel();
+    commitChange();
 }
 
 void adoptMaskOfNewPhotograph()
@@ -130,6 +136,7 @@ void adoptMaskOfNewPhotograph()
     // A restart of a model just built from the photograph (no path, nothing weathered)
     // would convert the same pixels again and leave all else as it is, but the rates.
     model.computeRates(appState.settings);
+    startNewHistory();
 }
 
 void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
@@ -148,6 +155,22 @@ void restartModel()
 {
     if (inputImage.empty()) return;
     model.reinitialise(inputImage.data.get(), appState.settings);
+}
+
+void showModelAgain()
+{
+    pictureStale = true;
+    wakeIdle();
+}
+
+bool handleUndoKey(unsigned char key)
+{
+    if (key != ctrlZ && key != ctrlY) return false;
+    if (key == ctrlZ && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) == 0)
+        undoChange();
+    else
+        redoChange();
+    return true;
 }
 
 void reshape(int w, int h)
@@ -189,7 +212,7 @@ void keyboard(unsigned char key, int x, int y)
 {
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
-    viewKeyDown(key, x, y);
+    if (!handleUndoKey(key)) viewKeyDown(key, x, y);
     wakeIdle();
     glutPostRedisplay();
 }
@@ -211,12 +234,16 @@ void idle()
     // What input changed shows before the next step.
     if (mainWindowLookChanged()) display();
     if (appState.enableSimulation == 1) {
-        if (simulationWasOn == 0) restartRateCounts();
+        if (simulationWasOn == 0) {
+            restartRateCounts();
+            noteWholeChange();  // the run, tick to untick, is one step
+        }
         model.simulationStep(appState.settings);
         noteStep();
         if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
         if (rollLoopStatistics()) redrawControlPanel();
     }
+    if (appState.enableSimulation == 0 && simulationWasOn == 1) commitChange();
     simulationWasOn = appState.enableSimulation;
     if (mainWindowLookChanged()) display();
 }

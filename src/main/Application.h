@@ -42,6 +42,10 @@ unsigned int modelPictureVersion();
 bool idleHasWork();
 // Restarts the model from the photograph, keeping mask and path.
 void restartModel();
+// The model's arrays were put back (undo): the whole picture is redrawn from them.
+void showModelAgain();
+// ctrl+Z, ctrl+shift+Z and ctrl+Y; false for any other key.
+bool handleUndoKey(unsigned char key);
 
 void reshape(int w, int h);
 void keyboard(unsigned char key, int x, int y);

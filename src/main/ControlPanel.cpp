@@ -17,6 +17,7 @@
 #include "result/PathArgument.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/UndoSteps.h"
 
 namespace {
 
@@ -121,6 +122,13 @@ void panelReshape(int w, int h)
 void panelKeyboard(unsigned char key, int x, int y)
 {
     wantFrames();
+    // Undo works over the panel too, unless a field is being typed in.
+    if (!ImGui::GetIO().WantTextInput) {
+        glutSetWindow(appState.mainWindow);
+        const bool undoKey = handleUndoKey(key);
+        glutSetWindow(appState.panelWindow);
+        if (undoKey) return;
+    }
     ImGui_ImplGLUT_KeyboardFunc(key, x, y);
 }
 
@@ -208,6 +216,14 @@ void resultPanel()
     endPanel();
 }
 
+// The tool's own additions, below the groups above so that none of them moves.
+void viewPanel()
+{
+    if (!beginPanel("View")) return;
+    ImGui::Text("Undo: %d steps", undoableSteps());
+    endPanel();
+}
+
 void mainWindowPanel()
 {
     if (!beginPanel("Main Window", panelWidth)) return;
@@ -221,6 +237,7 @@ void mainWindowPanel()
         endPanel();
     }
     resultPanel();
+    viewPanel();
     endPanel();
 }
 
@@ -447,7 +464,9 @@ void controlCallback(int id)
         loadMaskCommand();
         break;
     case initId:
+        noteWholeChange();
         restartModel();
+        commitChange();
         display();
         break;
     case saveImageId:

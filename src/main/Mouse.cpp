@@ -5,11 +5,14 @@
 #include "main/Application.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/UndoSteps.h"
 #include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
 namespace {
+
+bool strokeHasDabs = false;  // the brush changed the picture since the left press
 
 ImagePixel imagePixelAt(int x, int y)
 {
@@ -25,14 +28,23 @@ void leftButton(int state, ImagePixel pixel)
 {
     if (state != GLUT_DOWN) {
         appState.leftDown = 0;
+        if (strokeHasDabs) {
+            commitChange();
+            // The in-brush refreshes showed only some dabs: the screen shows all of the
+            // stroke once it ends.
+            showModelAgain();
+        }
+        strokeHasDabs = false;
         return;
     }
     // The window's top pixel row maps one past the photograph's top row: such a
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         noteInput(InputKind::click);
+        noteWholeChange();
         model.addPathPoint(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
         model.computeDegrees();
+        commitChange();
     }
     appState.leftDown = 1;
 }
@@ -51,15 +63,19 @@ void middleButton(int state, ImagePixel pixel)
 void rightButton(int state)
 {
     if (state != GLUT_DOWN || appState.mouseOperation != 0) return;
+    noteWholeChange();
     model.removeLastPathPoint();
     model.computeDegrees();
+    commitChange();
 }
 
 void brushDab(ImagePixel pixel)
 {
     const auto start = std::chrono::steady_clock::now();
     appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
+    noteDab(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize);
     model.applyBrush(pixel.x, pixel.y, appState.settings);
+    strokeHasDabs = true;
     // The refresh covers only this dab's disc; earlier dabs since the last refresh
     // show when a later refresh reaches them. The frame follows in the idle pass, after
     // the input already queued.

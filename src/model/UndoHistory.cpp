@@ -117,9 +117,9 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
 {
     clear();
     if (state.width <= 0 || state.height <= 0) return false;
-    std::vector<std::unique_ptr<unsigned char[]>> newCopies;
+    std::vector<PixelArray<unsigned char>> newCopies;
     for (const StateArray& a : state.arrays) {
-        newCopies.emplace_back(new (std::nothrow) unsigned char[arrayBytes(a, state.width, state.height)]);
+        newCopies.push_back(allocatePixelArray<unsigned char>(arrayBytes(a, state.width, state.height)));
         if (!newCopies.back()) return false;
     }
     width = state.width;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "model/PixelArray.h"
+
 // The undo and redo history of one photograph's state.
 //   - the state:   a list of per-pixel arrays (PixelState), and the rest of it (tables,
 //                  the path) as one byte string that its owner writes and reads back
@@ -110,7 +112,7 @@ private:
     int width = 0;
     int height = 0;
     std::vector<StateArray> arrays;
-    std::vector<std::unique_ptr<unsigned char[]>> copies;  // the arrays as of the last commit
+    std::vector<PixelArray<unsigned char>> copies;  // the arrays as of the last commit
     Bytes restCopy;
     std::vector<char> marked;  // per tile: may have changed since the last commit
     Bytes delta;

@@ -256,6 +256,27 @@ TEST(UndoHistory, ANewPhotographStartsANewHistory)
     EXPECT_FALSE(redoInto(history, other));
 }
 
+TEST(UndoHistory, ArraysMovedByTheirOwnerAreFollowedAndOtherShapesRefused)
+{
+    std::mt19937 rng(19);
+    TestState s = randomState(70, 50, rng);
+    UndoHistory history;
+    history.reset(s.view(), s.rest);
+    const TestState start = s;
+    recordStep(history, s, {{0, 0, 20, 20}}, false, rng);
+    // The owner swaps its buffers, as a simulation step does with its degrees.
+    TestState moved = s;
+    s = TestState(1, 1);
+    ASSERT_TRUE(history.rebind(moved.view()));
+    ASSERT_TRUE(undoInto(history, moved));
+    EXPECT_TRUE(moved == start);
+
+    TestState smaller = randomState(69, 50, rng);
+    EXPECT_FALSE(history.rebind(smaller.view()));
+    EXPECT_FALSE(history.active());
+    EXPECT_EQ(history.undoSteps(), 0);
+}
+
 TEST(UndoHistory, BudgetHoldsAtTwelveMegapixels)
 {
     // A 4000 x 3000 photograph with a degree array: 48 MB of state.
