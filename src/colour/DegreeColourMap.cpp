@@ -90,6 +90,30 @@ std::array<Rgba8, degreeMapSize> degreeMapTable()
     return table;
 }
 
+namespace {
+
+std::uint32_t packed(const Rgba8& c)
+{
+    return static_cast<std::uint32_t>(c.r) | static_cast<std::uint32_t>(c.g) << 8 |
+           static_cast<std::uint32_t>(c.b) << 16 | static_cast<std::uint32_t>(c.a) << 24;
+}
+
+}  // namespace
+
+void paintDegreeView(const float* degree, const float* mask, int count, std::uint32_t* rgba)
+{
+    static const std::array<std::uint32_t, degreeMapSize> table = [] {
+        std::array<std::uint32_t, degreeMapSize> t;
+        const std::array<Rgba8, degreeMapSize> colours = degreeMapTable();
+        for (int k = 0; k < degreeMapSize; ++k) t[k] = packed(colours[k]);
+        return t;
+    }();
+    const vec3 grey = unmaskedDegreeColour();
+    const auto byte = [](float v) { return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0f)); };
+    const std::uint32_t unmasked = packed({byte(grey.x), byte(grey.y), byte(grey.z), 255});
+    for (int i = 0; i < count; ++i) rgba[i] = mask[i] >= 1.0f ? table[degreeMapIndex(degree[i])] : unmasked;
+}
+
 int degreeMapIndex(float degree)
 {
     const float t = degree > 0.0f ? std::min(degree, 1.0f) : 0.0f;

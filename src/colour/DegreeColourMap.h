@@ -31,6 +31,10 @@ std::array<Rgba8, degreeMapSize> degreeMapTable();
 // The table entry a degree is painted with: the nearest sample, ends clamped.
 int degreeMapIndex(float degree);
 
+// The degree view of count pixels as 8-bit RGBA (bytes R, G, B, A, as rgbToRgba8 writes
+// them): a masked pixel (mask >= 1) by its degree's table entry, any other grey.
+void paintDegreeView(const float* degree, const float* mask, int count, std::uint32_t* rgba);
+
 // Display RGB from linear RGB and back, for the screen's standard transfer curve.
 float encodeDisplay(float linear);
 float decodeDisplay(float display);

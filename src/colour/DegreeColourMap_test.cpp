@@ -96,3 +96,25 @@ TEST(DegreeColourMap, DisplayCurveRoundTrips)
     EXPECT_NEAR(encodeDisplay(1.0f), 1.0f, 1e-6f);
     EXPECT_NEAR(encodeDisplay(0.214f), 0.5f, 0.002f);
 }
+
+TEST(DegreeColourMap, DegreeViewPaintsMaskedPixelsByDegreeAndOthersGrey)
+{
+    const float degree[] = {0.0f, 1.0f, 0.5f, 1.0f, std::nanf(""), 7.0f};
+    const float mask[] = {1.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f};
+    std::uint32_t rgba[6];
+    paintDegreeView(degree, mask, 6, rgba);
+    const auto table = degreeMapTable();
+    const auto bytes = [](std::uint32_t v, int k) { return static_cast<int>((v >> (8 * k)) & 0xff); };
+    const auto is = [&](std::uint32_t v, const Rgba8& c) {
+        return bytes(v, 0) == c.r && bytes(v, 1) == c.g && bytes(v, 2) == c.b && bytes(v, 3) == 255;
+    };
+    EXPECT_TRUE(is(rgba[0], table[0]));
+    EXPECT_TRUE(is(rgba[1], table[degreeMapSize - 1]));
+    EXPECT_TRUE(is(rgba[2], table[degreeMapIndex(0.5f)]));
+    EXPECT_TRUE(is(rgba[3], Rgba8{128, 128, 128, 255}));  // outside the mask, whatever its degree
+    EXPECT_TRUE(is(rgba[4], table[0]));
+    EXPECT_TRUE(is(rgba[5], table[degreeMapSize - 1]));
+    // Dark start, bright end: the sum of the bytes rises from one to the other.
+    EXPECT_LT(bytes(rgba[0], 0) + bytes(rgba[0], 1) + bytes(rgba[0], 2) + 200,
+              bytes(rgba[1], 0) + bytes(rgba[1], 1) + bytes(rgba[1], 2));
+}

@@ -20,6 +20,7 @@ struct AppState {
     ModelSettings settings;  // dewethering, speed, brushSize
     float speedMin = 0.01f;
     int enableSimulation = 0;
+    int showDegrees = 0;  // the main window shows degrees instead of colours
 
     int leftDown = 0;
     int middleDown = 0;

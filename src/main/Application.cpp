@@ -11,6 +11,7 @@
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
 #include "imageopen/MaskScaling.h"
+#include "main/AlternativePictures.h"
 #include "main/ControlPanel.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
@@ -105,6 +106,7 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
     if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
     resetView(inputImage.width, inputImage.height);
+    photographChanged();
     startNewHistory();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
     fitWindowToImage();
@@ -212,6 +214,7 @@ void keyboard(unsigned char key, int x, int y)
 {
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
+    if (key == 'b') holdBefore(true);
     if (!handleUndoKey(key)) viewKeyDown(key, x, y);
     wakeIdle();
     glutPostRedisplay();
@@ -219,6 +222,7 @@ void keyboard(unsigned char key, int x, int y)
 
 void keyboardUp(unsigned char key, int, int)
 {
+    if (key == 'b') holdBefore(false);
     viewKeyUp(key);
 }
 
@@ -239,16 +243,18 @@ void idle()
             noteWholeChange();  // the run, tick to untick, is one step
         }
         model.simulationStep(appState.settings);
+        degreesChanged();
         noteStep();
         if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
         if (rollLoopStatistics()) redrawControlPanel();
     }
     if (appState.enableSimulation == 0 && simulationWasOn == 1) commitChange();
     simulationWasOn = appState.enableSimulation;
+    refreshAlternativePictures(appState.enableSimulation == 1 || (appState.leftDown == 1 && appState.mouseOperation == 1));
     if (mainWindowLookChanged()) display();
 }
 
 bool idleHasWork()
 {
-    return appState.enableSimulation == 1 || pictureStale || mainWindowLookChanged();
+    return appState.enableSimulation == 1 || pictureStale || alternativePicturesHaveWork() || mainWindowLookChanged();
 }

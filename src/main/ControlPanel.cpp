@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "colour/DegreeColourMap.h"
 #include "imageopen/FileDialog.h"
 #include "imageopen/ImageIO.h"
 #include "main/Application.h"
@@ -216,10 +217,38 @@ void resultPanel()
     endPanel();
 }
 
+// The degree colour map from the path's start (left) to its end (right).
+void degreeColourBar()
+{
+    constexpr int segments = 32;
+    constexpr float barHeight = 10.0f;
+    const float width = ImGui::GetContentRegionAvail().x;
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const auto colourAt = [](int k) {
+        const MyAlgebra::vec3 c = degreeMapColour(static_cast<float>(k) / segments);
+        return ImGui::GetColorU32(ImVec4(c.x, c.y, c.z, 1.0f));
+    };
+    for (int k = 0; k < segments; ++k) {
+        const float x0 = origin.x + width * k / segments;
+        const float x1 = origin.x + width * (k + 1) / segments;
+        draw->AddRectFilledMultiColor({x0, origin.y}, {x1, origin.y + barHeight}, colourAt(k), colourAt(k + 1),
+                                      colourAt(k + 1), colourAt(k));
+    }
+    ImGui::Dummy({width, barHeight});
+    const float left = ImGui::GetCursorPosX();
+    ImGui::TextUnformatted("start");
+    ImGui::SameLine();
+    ImGui::SetCursorPosX(left + width - ImGui::CalcTextSize("end").x);
+    ImGui::TextUnformatted("end");
+}
+
 // The tool's own additions, below the groups above so that none of them moves.
 void viewPanel()
 {
     if (!beginPanel("View")) return;
+    checkbox("Show Degrees", appState.showDegrees);
+    degreeColourBar();
     ImGui::Text("Undo: %d steps", undoableSteps());
     endPanel();
 }
@@ -252,18 +281,19 @@ struct LiveValues {
     int mouseOperation;
     ModelSettings settings;
     int enableSimulation;
+    int showDegrees;
 };
 
 LiveValues liveValues()
 {
-    return {appState.mouseOperation, appState.settings, appState.enableSimulation};
+    return {appState.mouseOperation, appState.settings, appState.enableSimulation, appState.showDegrees};
 }
 
 bool sameLiveValues(const LiveValues& a, const LiveValues& b)
 {
     return a.mouseOperation == b.mouseOperation && a.settings.dewethering == b.settings.dewethering &&
            a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
-           a.enableSimulation == b.enableSimulation;
+           a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees;
 }
 
 // The ImGui window fills the GLUT window; the GLUT window follows the content.

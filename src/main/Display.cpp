@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imageopen/GlErrorCheck.h"
+#include "main/AlternativePictures.h"
 #include "main/Application.h"
 #include "main/LoopStatistics.h"
 #include "main/OverlayGeometry.h"
@@ -25,6 +26,7 @@ struct MainWindowLook {
     float brushSize = 0.0f;
     int dewethering = 0;
     unsigned int view = 0;
+    unsigned int alternative = 0;
 };
 
 bool samePoint(Point2f a, Point2f b)
@@ -38,7 +40,7 @@ bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
            a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
            a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
            samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering &&
-           a.view == b.view;
+           a.view == b.view && a.alternative == b.alternative;
 }
 
 MainWindowLook currentLook()
@@ -55,6 +57,7 @@ MainWindowLook currentLook()
     look.brushSize = appState.settings.brushSize;
     look.dewethering = appState.settings.dewethering;
     look.view = viewVersion();
+    look.alternative = alternativePictureVersion();
     return look;
 }
 
@@ -99,18 +102,20 @@ void drawBrushCircle()
 
 // Past one screen pixel per photograph pixel a zoomed or magnified picture shows its
 // pixels as squares; at the fit of an ordinary photograph it is drawn as it always was.
-void setPictureFilter()
+void setPictureFilter(unsigned int texture)
 {
-    if (model.texture == 0) return;
+    if (texture == 0) return;
     const bool sharp = view.pixelScale() > 1.0 && (!view.atFit() || magnificationFor(model.width, model.height) > 1);
-    glBindTexture(GL_TEXTURE_2D, model.texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sharp ? GL_NEAREST : GL_LINEAR);
 }
 
 void drawPoints()
 {
-    setPictureFilter();
-    drawTextureQuad(model.texture, model.displayWidth, model.displayHeight);
+    const unsigned int alternative = alternativeTexture();
+    const unsigned int texture = alternative != 0 ? alternative : model.texture;
+    setPictureFilter(texture);
+    drawTextureQuad(texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
 }
 

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "main/AlternativePictures.h"
 #include "main/Application.h"
 #include "main/ControlPanel.h"
 #include "main/IdleSwitch.h"
@@ -14,6 +15,7 @@ UndoHistory history;
 
 void historyChanged()
 {
+    degreesChanged();
     redrawControlPanel();
     wakeIdle();
 }
@@ -49,11 +51,13 @@ void startNewHistory()
 
 void noteWholeChange()
 {
+    degreesChanged();
     history.willChangeAll();
 }
 
 void noteDab(float x, float y, float radius)
 {
+    degreesChanged();
     const DabBounds b = dabBounds(x, y, radius);
     history.willChange(b.x0, b.y0, b.x1, b.y1);
 }
