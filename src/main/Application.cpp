@@ -44,6 +44,23 @@ bool pictureStale = false;
 unsigned int pictureVersion = 0;
 int simulationWasOn = 0;
 
+// The step counter, and the simulation's own stop when it reaches "Stop at step".
+void countStep()
+{
+    // The panel shows the count a few times a second: a frame of it per step would
+    // slow the run.
+    constexpr float countInterval = 0.25f;
+    static float countShown = 0.0f;
+    ++appState.stepsSinceRestart;
+    const bool stop = appState.stopAtStep > 0 && appState.stepsSinceRestart == appState.stopAtStep;
+    if (stop) appState.enableSimulation = 0;
+    const float now = appStopwatch.elapsed();
+    if (stop || now - countShown > countInterval) {
+        countShown = now;
+        redrawControlPanel();
+    }
+}
+
 void refreshModelTexture()
 {
     const auto start = std::chrono::steady_clock::now();
@@ -63,9 +80,23 @@ void initGL()
     initImageSupport();
 }
 
+WindowSize screenSize()
+{
+    return {glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT)};
+}
+
+namespace {
+
+WindowSize fittedWindowSize()
+{
+    return fitWindowToScreen(inputImage.width, inputImage.height, appState.imageAspect, screenSize());
+}
+
+}  // namespace
+
 void fitWindowToImage()
 {
-    const WindowSize size = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+    const WindowSize size = fittedWindowSize();
     appState.windowWidth = size.width;
     appState.windowHeight = size.height;
 }
@@ -107,9 +138,13 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
     resetView(inputImage.width, inputImage.height);
     photographChanged();
+    outline.clear();
+    appState.stepsSinceRestart = 0;
     startNewHistory();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
+    const int oldWidth = appState.windowWidth;
     fitWindowToImage();
+    if (appState.windowWidth != oldWidth) placeControlPanel();
     fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
@@ -157,6 +192,7 @@ void restartModel()
 {
     if (inputImage.empty()) return;
     model.reinitialise(inputImage.data.get(), appState.settings);
+    appState.stepsSinceRestart = 0;
 }
 
 void showModelAgain()
@@ -200,7 +236,7 @@ void reshape(int w, int h)
     glLoadIdentity();
     if (fitPending) {
         fitPending = false;
-        const WindowSize fit = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+        const WindowSize fit = fittedWindowSize();
         if (w != fit.width) {
             glutReshapeWindow(fit.width, fit.height);  // a size from before the fit
             return;
@@ -215,6 +251,7 @@ void keyboard(unsigned char key, int x, int y)
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
     if (key == 'b') holdBefore(true);
+    if (key == 'c') outline.clear();
     if (!handleUndoKey(key)) viewKeyDown(key, x, y);
     wakeIdle();
     glutPostRedisplay();
@@ -244,6 +281,7 @@ void idle()
         }
         model.simulationStep(appState.settings);
         degreesChanged();
+        countStep();
         noteStep();
         if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
         if (rollLoopStatistics()) redrawControlPanel();

@@ -6,6 +6,7 @@
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"
 #include "main/OutlinePath.h"
+#include "main/WindowGeometry.h"
 #include "model/WeatheringModel.h"
 #include "timing/StopwatchSteady.h"
 
@@ -19,8 +20,11 @@ extern OutlinePath outline;
 
 // One-time GL, clock and image-library set-up for the main window.
 void initGL();
-// Sizes the main window for inputImage (windowWidth, windowHeight).
+// Sizes the main window for inputImage (windowWidth, windowHeight): the photograph's
+// size, a small one magnified, one larger than the screen scaled down to fit.
 void fitWindowToImage();
+// GLUT's screen size.
+WindowSize screenSize();
 // Everything that follows a successful load of a photograph: unless the texture
 // or the model cannot hold it (a line says why, and the old photograph, texture
 // and model stay together), it becomes inputImage, with window size and the model

@@ -13,6 +13,7 @@
 #include "colour/DegreeColourMap.h"
 #include "imageopen/FileDialog.h"
 #include "imageopen/ImageIO.h"
+#include "main/ErrorLineCapture.h"
 #include "main/Application.h"
 #include "result/ModelResult.h"
 #include "result/PathArgument.h"
@@ -31,8 +32,13 @@ constexpr float panelWidth = 220.0f;
 constexpr int framesAfterInput = 3;
 
 int framesWanted = framesAfterInput;
+// The panel's width before it has sized itself to its content.
+constexpr int panelOpeningWidth = 260;
 // The outcome of the last save, shown at the bottom of the "Result" group.
 std::string resultLine;
+// The outcome of the last load or save, at the bottom of the panel; a failure in red.
+std::string statusLine;
+bool statusFailed = false;
 int pendingCommand = noCommand;
 ImVec2 requestedSize = {0.0f, 0.0f};
 
@@ -249,6 +255,15 @@ void viewPanel()
     if (!beginPanel("View")) return;
     checkbox("Show Degrees", appState.showDegrees);
     degreeColourBar();
+    endPanel();
+}
+
+void stepsPanel()
+{
+    if (!beginPanel("Steps")) return;
+    ImGui::Text("Steps: %d", appState.stepsSinceRestart);
+    ImGui::SetNextItemWidth(90.0f);
+    if (ImGui::InputInt("Stop at step", &appState.stopAtStep, 0, 0) && appState.stopAtStep < 0) appState.stopAtStep = 0;
     ImGui::Text("Undo: %d steps", undoableSteps());
     endPanel();
 }
@@ -267,6 +282,7 @@ void mainWindowPanel()
     }
     resultPanel();
     viewPanel();
+    stepsPanel();
     endPanel();
 }
 
@@ -274,6 +290,17 @@ void mainWindowPanel()
 void simulationRateLine()
 {
     if (appState.enableSimulation == 1) ImGui::Text("%.0f steps/s", stepsPerSecond());
+}
+
+void statusLineText()
+{
+    if (statusLine.empty()) return;
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + panelWidth);
+    if (statusFailed)
+        ImGui::TextColored({1.0f, 0.35f, 0.3f, 1.0f}, "%s", statusLine.c_str());
+    else
+        ImGui::TextUnformatted(statusLine.c_str());
+    ImGui::PopTextWrapPos();
 }
 
 // The live values the panel writes, to tell when a frame changed one.
@@ -322,6 +349,7 @@ void drawPanelFrame()
     ImGui::BeginGroup();
     mainWindowPanel();
     simulationRateLine();
+    statusLineText();
     ImGui::EndGroup();
     const ImVec2 content = ImGui::GetItemRectSize();
     ImGui::End();
@@ -375,12 +403,37 @@ void installPanelCallbacks()
     glutSpecialUpFunc(panelSpecialUp);
 }
 
+void setStatus(const std::string& text, bool failed)
+{
+    statusLine = text;
+    statusFailed = failed;
+    wantFrames();
+}
+
+// The loader and the model say why on the console: the loader's own last line is the
+// reason shown, or else the last line of all (the image library's notes come after it).
+void reportNotLoaded(const std::string& what, const std::string& name, const ErrorLineCapture& capture)
+{
+    std::string reason = capture.lastLine("ImageIO::load: ");
+    if (reason.empty()) reason = capture.lastLine();
+    const std::string file = std::filesystem::path(name).filename().string();
+    setStatus("cannot load " + what + file + (reason.empty() ? std::string() : ": " + reason), true);
+}
+
 void loadImageCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
     ImageRect<MyAlgebra::vec3> loaded;  // the photograph shown stays until this one is taken
-    if (ImageIO::load(loaded, name.c_str()) && adoptInputImage(loaded)) appState.photographPath = name;
+    const ErrorLineCapture capture;
+    if (!ImageIO::load(loaded, name.c_str()) || !adoptInputImage(loaded)) {
+        reportNotLoaded("", name, capture);
+        return;
+    }
+    appState.photographPath = name;
+    setStatus("Loaded " + std::filesystem::path(name).filename().string() + " (" + std::to_string(inputImage.width) +
+                  " x " + std::to_string(inputImage.height) + ")",
+              false);
 }
 
 enum class SavedWhat { image, degrees };
@@ -404,6 +457,7 @@ void reportSaved(const std::string& path)
 {
     const std::string size = " (" + std::to_string(model.width) + " x " + std::to_string(model.height) + ")";
     resultLine = "Saved " + std::filesystem::path(path).filename().string() + size;
+    setStatus(resultLine, false);
     std::cout << "Saved " << path << size << " --path \"" << formatPathArgument(model.imagePoints, model.height) << "\""
               << std::endl;
 }
@@ -411,6 +465,7 @@ void reportSaved(const std::string& path)
 void reportNotSaved(const std::string& path, const std::string& reason)
 {
     resultLine = "cannot save " + path + ": " + reason;
+    setStatus(resultLine, true);
     std::cerr << resultLine << std::endl;
 }
 
@@ -419,6 +474,7 @@ void saveCommand(SavedWhat what)
 {
     if (!model.hasImage()) {
         resultLine = "nothing to save: no photograph is loaded";
+        setStatus(resultLine, true);
         std::cerr << resultLine << std::endl;
         return;
     }
@@ -438,16 +494,22 @@ void loadMaskCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;
-    if (!ImageIO::load(maskImage, name.c_str())) return;
+    const ErrorLineCapture capture;
+    if (!ImageIO::load(maskImage, name.c_str())) {
+        reportNotLoaded("mask ", name, capture);
+        return;
+    }
     adoptMaskImage();
+    setStatus("Loaded mask " + std::filesystem::path(name).filename().string(), false);
 }
 
 }  // namespace
 
-void createControlPanel(int x)
+void createControlPanel()
 {
-    glutInitWindowPosition(x, 0);
-    glutInitWindowSize(260, 380);
+    const WindowPosition at = panelPosition(appState.windowWidth, panelOpeningWidth, screenSize().width);
+    glutInitWindowPosition(at.x, at.y);
+    glutInitWindowSize(panelOpeningWidth, 380);
     appState.panelWindow = glutCreateWindow("GLUI");
 
     IMGUI_CHECKVERSION();
@@ -458,6 +520,16 @@ void createControlPanel(int x)
     ImGui_ImplGLUT_Init();
     ImGui_ImplOpenGL2_Init();
     installPanelCallbacks();
+    glutSetWindow(appState.mainWindow);
+}
+
+void placeControlPanel()
+{
+    if (appState.panelWindow == 0) return;
+    const int width = requestedSize.x > 0.0f ? static_cast<int>(requestedSize.x + 0.5f) : panelOpeningWidth;
+    const WindowPosition at = panelPosition(appState.windowWidth, width, screenSize().width);
+    glutSetWindow(appState.panelWindow);
+    glutPositionWindow(at.x, at.y);
     glutSetWindow(appState.mainWindow);
 }
 

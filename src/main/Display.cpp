@@ -19,6 +19,7 @@ struct MainWindowLook {
     size_t pathPoints = 0;
     Point2f lastPathPoint = {0.0f, 0.0f};
     size_t outlinePoints = 0;
+    size_t outlineStrokes = 0;
     Point2f lastOutlinePoint = {0.0f, 0.0f};
     int showOutline = 0;
     int mouseOperation = 0;
@@ -37,7 +38,8 @@ bool samePoint(Point2f a, Point2f b)
 bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
 {
     return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
-           a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
+           a.outlinePoints == b.outlinePoints && a.outlineStrokes == b.outlineStrokes &&
+           samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
            a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
            samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering &&
            a.view == b.view && a.alternative == b.alternative;
@@ -50,6 +52,7 @@ MainWindowLook currentLook()
     look.pathPoints = model.imagePoints.size();
     if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
     look.outlinePoints = outline.points.size();
+    look.outlineStrokes = outline.strokeCount();
     if (!outline.points.empty()) look.lastOutlinePoint = outline.points.back();
     look.showOutline = appState.showOutline;
     look.mouseOperation = appState.mouseOperation;
@@ -122,17 +125,20 @@ void drawPoints()
 void drawOutline()
 {
     glColor3f(0.0f, 1.0f, 0.0f);
-    if (outline.points.size() == 1) {
-        glPointSize(2);
-        glBegin(GL_POINTS);
-        glVertex2f(outline.points[0].x, outline.points[0].y);
+    for (std::size_t s = 0; s < outline.strokeCount(); ++s) {
+        const OutlinePath::Stroke stroke = outline.stroke(s);
+        if (stroke.count == 1) {
+            glPointSize(2);
+            glBegin(GL_POINTS);
+            glVertex2f(stroke.points[0].x, stroke.points[0].y);
+            glEnd();
+            continue;
+        }
+        glLineWidth(2);
+        glBegin(GL_LINE_STRIP);
+        for (std::size_t i = 0; i < stroke.count; ++i) glVertex2f(stroke.points[i].x, stroke.points[i].y);
         glEnd();
-        return;
     }
-    glLineWidth(2);
-    glBegin(GL_LINE_STRIP);
-    for (const Point2f& point : outline.points) glVertex2f(point.x, point.y);
-    glEnd();
 }
 
 void display()

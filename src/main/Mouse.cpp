@@ -44,6 +44,7 @@ void leftButton(int state, ImagePixel pixel)
         noteWholeChange();
         model.addPathPoint(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
         model.computeDegrees();
+        appState.stepsSinceRestart = 0;
         commitChange();
     }
     appState.leftDown = 1;
@@ -66,6 +67,7 @@ void rightButton(int state)
     noteWholeChange();
     model.removeLastPathPoint();
     model.computeDegrees();
+    appState.stepsSinceRestart = 0;
     commitChange();
 }
 

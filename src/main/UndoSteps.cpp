@@ -1,6 +1,7 @@
 #include "main/UndoSteps.h"
 
 #include <iostream>
+#include <vector>
 
 #include "main/AlternativePictures.h"
 #include "main/Application.h"
@@ -12,6 +13,36 @@
 namespace {
 
 UndoHistory history;
+// The step counter of every state the history can go to, and the index of the present
+// one: an undo shows the count the state had.
+std::vector<int> stepCounts;
+std::size_t present = 0;
+
+void restartStepCounts()
+{
+    stepCounts.assign(1, appState.stepsSinceRestart);
+    present = 0;
+}
+
+void keepStepCount()
+{
+    stepCounts.resize(present + 1);  // what could have been redone is gone
+    stepCounts.push_back(appState.stepsSinceRestart);
+    ++present;
+    // The oldest steps went when the budget was full.
+    const std::size_t states = static_cast<std::size_t>(history.undoSteps() + history.redoSteps()) + 1;
+    if (stepCounts.size() > states) {
+        const std::size_t gone = stepCounts.size() - states;
+        stepCounts.erase(stepCounts.begin(), stepCounts.begin() + static_cast<std::ptrdiff_t>(gone));
+        present -= gone;
+    }
+}
+
+void showStepCount(int move)
+{
+    present = static_cast<std::size_t>(static_cast<int>(present) + move);
+    if (present < stepCounts.size()) appState.stepsSinceRestart = stepCounts[present];
+}
 
 void historyChanged()
 {
@@ -28,14 +59,16 @@ void stopSimulation()
     commitChange();
 }
 
-void showRestoredModel(bool done)
+void showRestoredModel(bool done, int move)
 {
     if (!done) {
+        if (!history.active()) restartStepCounts();
         // The history refuses when the model changed behind its back, and empties.
         if (!history.active() && model.hasImage()) std::cerr << "undo: the history was out of step and is cleared" << std::endl;
         historyChanged();
         return;
     }
+    showStepCount(move);
     showModelAgain();
     historyChanged();
 }
@@ -46,6 +79,7 @@ void startNewHistory()
 {
     if (!startUndoHistory(history, model) && model.hasImage())
         std::cerr << "undo: not enough memory for a history of this photograph" << std::endl;
+    restartStepCounts();
     historyChanged();
 }
 
@@ -64,7 +98,10 @@ void noteDab(float x, float y, float radius)
 
 void commitChange()
 {
-    commitUndoStep(history, model);
+    if (commitUndoStep(history, model))
+        keepStepCount();
+    else if (history.undoSteps() + history.redoSteps() == 0)
+        restartStepCounts();  // also when a step too large for the budget emptied it
     if (appState.enableSimulation == 1) history.willChangeAll();
     historyChanged();
 }
@@ -72,13 +109,13 @@ void commitChange()
 void undoChange()
 {
     stopSimulation();
-    showRestoredModel(undoModelStep(history, model));
+    showRestoredModel(undoModelStep(history, model), -1);
 }
 
 void redoChange()
 {
     stopSimulation();
-    showRestoredModel(redoModelStep(history, model));
+    showRestoredModel(redoModelStep(history, model), 1);
 }
 
 int undoableSteps()

@@ -111,7 +111,7 @@ int main(int argc, char** argv)
         loadNamedFiles(command);
     }
 
-    createControlPanel(inputImage.width + 20);
+    createControlPanel();
     installIdle(idleWithPanel);
     glutMainLoop();
     return 0;
