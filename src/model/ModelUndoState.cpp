@@ -108,30 +108,39 @@ bool startUndoHistory(UndoHistory& history, WeatheringModel& model)
     return history.reset(undoablePixels(model), undoableRest(model));
 }
 
-bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
+namespace {
+
+// The model as the history last saw it, where its arrays are now; false when the
+// history cannot follow it.
+bool readyForHistory(UndoHistory& history, WeatheringModel& model)
 {
     if (!history.active()) return false;
     model.bringColoursUpToDate();
-    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
-    return history.commit(undoableRest(model));
+    return history.rebind(undoablePixels(model));  // a step swaps its degree buffers
+}
+
+bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
+{
+    if (!readyForHistory(history, model)) return false;
+    Bytes rest = undoableRest(model);
+    return (back ? history.undo(rest) : history.redo(rest)) && restoreUndoableRest(model, rest);
+}
+
+}  // namespace
+
+bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
+{
+    return readyForHistory(history, model) && history.commit(undoableRest(model));
 }
 
 bool undoModelStep(UndoHistory& history, WeatheringModel& model)
 {
-    if (!history.active()) return false;
-    model.bringColoursUpToDate();
-    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
-    Bytes rest = undoableRest(model);
-    return history.undo(rest) && restoreUndoableRest(model, rest);
+    return moveModelStep(history, model, true);
 }
 
 bool redoModelStep(UndoHistory& history, WeatheringModel& model)
 {
-    if (!history.active()) return false;
-    model.bringColoursUpToDate();
-    if (!history.rebind(undoablePixels(model))) return false;  // a step swaps its degree buffers
-    Bytes rest = undoableRest(model);
-    return history.redo(rest) && restoreUndoableRest(model, rest);
+    return moveModelStep(history, model, false);
 }
 
 DabBounds dabBounds(float x, float y, float radius)

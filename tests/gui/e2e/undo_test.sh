@@ -51,19 +51,18 @@ key_in_main ctrl+y
 expect_screen redone_y stroke "ctrl+Y did not bring the stroke back"
 
 # A path click is a step: ctrl+Z removes the point; "Init" too.
+# After a change, ctrl+Z shows the reference again.
+undo_brings_back() {  # undo_brings_back <shot of the change> <reference> <what changed>
+  sleep 0.5
+  shot "$1"
+  n=$(count_differing "$2" "$1" main)
+  [ "$n" -gt 0 ] || fail "$3 changed nothing"
+  key_in_main ctrl+z
+  expect_screen "$1_undone" "$2" "ctrl+Z did not take back $3"
+}
 click_at "$(main_x 250)" "$(main_y 250)"
-sleep 0.5
-shot clicked
-n=$(count_differing stroke clicked main)
-[ "$n" -gt 0 ] || fail "the third path point changed nothing"
-key_in_main ctrl+z
-expect_screen click_undone stroke "ctrl+Z did not take back the path click"
+undo_brings_back clicked stroke "the third path point"
 panel_click "${INIT[@]}"
-sleep 0.5
-shot init
-n=$(count_differing stroke init main)
-[ "$n" -gt 0 ] || fail "\"Init\" did not take the stroke away"
-key_in_main ctrl+z
-expect_screen init_undone stroke "ctrl+Z did not take back \"Init\""
+undo_brings_back init stroke "\"Init\""
 
 finish
