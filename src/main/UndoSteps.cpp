@@ -51,10 +51,10 @@ void historyChanged()
     wakeIdle();
 }
 
-// The run so far becomes a step of its own, and the simulation stops.
-void stopSimulation()
+// What changed so far (the run, a stroke still under way) becomes a step of its own,
+// and the simulation stops: an undo then starts from a state the history has seen.
+void finishChange()
 {
-    if (appState.enableSimulation == 0) return;
     appState.enableSimulation = 0;
     commitChange();
 }
@@ -80,6 +80,7 @@ void startNewHistory()
     if (!startUndoHistory(history, model) && model.hasImage())
         std::cerr << "undo: not enough memory for a history of this photograph" << std::endl;
     restartStepCounts();
+    if (appState.enableSimulation == 1) history.willChangeAll();  // a run goes on over the new photograph
     historyChanged();
 }
 
@@ -108,13 +109,13 @@ void commitChange()
 
 void undoChange()
 {
-    stopSimulation();
+    finishChange();
     showRestoredModel(undoModelStep(history, model), -1);
 }
 
 void redoChange()
 {
-    stopSimulation();
+    finishChange();
     showRestoredModel(redoModelStep(history, model), 1);
 }
 

@@ -16,8 +16,9 @@ void noteDab(float x, float y, float radius);
 // from now on belongs to the next step.
 void commitChange();
 
-// ctrl+Z and ctrl+shift+Z: a running simulation stops first (its run so far is the
-// step undone). The picture follows at the next idle pass.
+// ctrl+Z and ctrl+shift+Z: a running simulation stops first, and what changed so far
+// (the run, a stroke under way) is the step undone. The picture follows at the next
+// idle pass.
 void undoChange();
 void redoChange();
 int undoableSteps();
