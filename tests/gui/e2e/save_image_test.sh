@@ -120,12 +120,15 @@ answer_dialog "Save Image" "$scratch/saved/running.png"
 wait_for_line "$scratch/out" "^Saved $scratch/saved/running.png" 30 || fail "ctrl+S saved nothing"
 changed=$(compare -metric AE -fuzz 2% "$scratch/saved/door.png" "$scratch/saved/running.png" null: 2>&1 | awk '{ printf "%d", $1 }')
 [ "$changed" -gt 1000 ] || fail "the file saved while weathering shows only $changed weathered pixels"
-shot after_save_1
+# The door may be fully weathered by now (a weathered surface stays as it is), so
+# the picture cannot show that the simulation goes on. The panel can: its steps/s
+# line is there while the simulation runs, and goes when it is switched off here.
 sleep 1.5
-shot after_save_2
-main_selection main
-moving=$(count_differing after_save_1 after_save_2 main)
-[ "$moving" -gt 100 ] || fail "the simulation stopped after saving ($moving pixels changed in 1.5 s)"
+read_geometry
+running_height=$PANEL_H
+panel_click "${ENABLE_SIMULATION[@]}"
+shrank() { read_geometry && [ "$PANEL_H" -lt "$running_height" ]; }
+wait_until 10 shrank || fail "the simulation stopped after saving (the panel has no steps/s line)"
 ls -A "$scratch/saved" | grep -q '^\.' && fail "temporary files left: $(ls -A "$scratch/saved")"
 
 finish
