@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake g++ pkg-config make
-  freeglut3-dev libgl-dev libglu1-mesa-dev libdevil-dev libimgui-dev libgtk-3-dev libx11-dev
+  freeglut3-dev libgl-dev libglu1-mesa-dev libdevil-dev libimgui-dev libgtk-3-dev libx11-dev libzstd-dev
   libcli11-dev libseccomp-dev
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev

@@ -20,6 +20,9 @@ struct AppState {
     ModelSettings settings;  // dewethering, speed, brushSize
     float speedMin = 0.01f;
     int enableSimulation = 0;
+    int showDegrees = 0;  // the main window shows degrees instead of colours
+    int stepsSinceRestart = 0;  // simulation steps since the last Init, path change or load
+    int stopAtStep = 0;         // the simulation unticks itself at this step; 0: never
 
     int leftDown = 0;
     int middleDown = 0;

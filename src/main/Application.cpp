@@ -11,11 +11,14 @@
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
 #include "imageopen/MaskScaling.h"
+#include "main/AlternativePictures.h"
 #include "main/ControlPanel.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
 #include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
+#include "main/UndoSteps.h"
+#include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
@@ -29,6 +32,8 @@ OutlinePath outline;
 namespace {
 // GLUT hands ctrl+letter over as the letter's control code.
 constexpr unsigned char ctrlS = 's' - 'a' + 1;
+constexpr unsigned char ctrlY = 'y' - 'a' + 1;
+constexpr unsigned char ctrlZ = 'z' - 'a' + 1;
 
 // Set when a photograph was adopted, until a reshape has seen the fitted size. At
 // start-up GLUT first reports the window's creation size, and answering that report
@@ -38,6 +43,23 @@ bool fitPending = false;
 bool pictureStale = false;
 unsigned int pictureVersion = 0;
 int simulationWasOn = 0;
+
+// The step counter, and the simulation's own stop when it reaches "Stop at step".
+void countStep()
+{
+    // The panel shows the count a few times a second: a frame of it per step would
+    // slow the run.
+    constexpr float countInterval = 0.25f;
+    static float countShown = 0.0f;
+    ++appState.stepsSinceRestart;
+    const bool stop = appState.stopAtStep > 0 && appState.stepsSinceRestart == appState.stopAtStep;
+    if (stop) appState.enableSimulation = 0;
+    const float now = appStopwatch.elapsed();
+    if (stop || now - countShown > countInterval) {
+        countShown = now;
+        redrawControlPanel();
+    }
+}
 
 void refreshModelTexture()
 {
@@ -58,9 +80,23 @@ void initGL()
     initImageSupport();
 }
 
+WindowSize screenSize()
+{
+    return {glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT)};
+}
+
+namespace {
+
+WindowSize fittedWindowSize()
+{
+    return fitWindowToScreen(inputImage.width, inputImage.height, appState.imageAspect, screenSize());
+}
+
+}  // namespace
+
 void fitWindowToImage()
 {
-    const WindowSize size = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+    const WindowSize size = fittedWindowSize();
     appState.windowWidth = size.width;
     appState.windowHeight = size.height;
 }
@@ -100,8 +136,15 @@ bool adoptInputImage(ImageRect<MyAlgebra::vec3>& loaded)
 {
     if (!photographFits(loaded) || !rebuildModelFrom(loaded)) return false;
     inputImage.adopt(loaded.width, loaded.height, std::move(loaded.data));
+    resetView(inputImage.width, inputImage.height);
+    photographChanged();
+    outline.clear();
+    appState.stepsSinceRestart = 0;
+    startNewHistory();
     appState.imageAspect = static_cast<float>(static_cast<double>(inputImage.height) / inputImage.width);
+    const int oldWidth = appState.windowWidth;
     fitWindowToImage();
+    if (appState.windowWidth != oldWidth) placeControlPanel();
     fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
@@ -116,8 +159,10 @@ void adoptMaskImage()
 {
     if (!model.hasImage()) return;  // a mask means nothing without a photograph under it
     if (!fitMaskToPhotograph(maskImage, inputImage.width, inputImage.height)) return;
+    noteWholeChange();
     model.applyMaskImage(maskImage.data.get(), maskImage.pixelCount());
     restartModel();
+    commitChange();
 }
 
 void adoptMaskOfNewPhotograph()
@@ -128,6 +173,7 @@ void adoptMaskOfNewPhotograph()
     // A restart of a model just built from the photograph (no path, nothing weathered)
     // would convert the same pixels again and leave all else as it is, but the rates.
     model.computeRates(appState.settings);
+    startNewHistory();
 }
 
 void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
@@ -146,6 +192,23 @@ void restartModel()
 {
     if (inputImage.empty()) return;
     model.reinitialise(inputImage.data.get(), appState.settings);
+    appState.stepsSinceRestart = 0;
+}
+
+void showModelAgain()
+{
+    pictureStale = true;
+    wakeIdle();
+}
+
+bool handleUndoKey(unsigned char key)
+{
+    if (key != ctrlZ && key != ctrlY) return false;
+    if (key == ctrlZ && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) == 0)
+        undoChange();
+    else
+        redoChange();
+    return true;
 }
 
 void reshape(int w, int h)
@@ -164,16 +227,16 @@ void reshape(int w, int h)
         glLoadIdentity();
         return;
     }
-    gluOrtho2D(0, inputImage.width, 0, inputImage.height);
     appState.windowWidth = w;
     appState.scaleX = static_cast<float>(w) / inputImage.width;
     appState.scaleY = static_cast<float>(h) / inputImage.height;
     appState.windowHeight = heightForWidth(w, appState.imageAspect);
-    glMatrixMode(GL_MODELVIEW);
+    view.setWindow(w, h, appState.scaleX, appState.scaleY, appState.windowHeight);
+    applyViewProjection();
     glLoadIdentity();
     if (fitPending) {
         fitPending = false;
-        const WindowSize fit = fitWindowToImage(inputImage.width, inputImage.height, appState.imageAspect);
+        const WindowSize fit = fittedWindowSize();
         if (w != fit.width) {
             glutReshapeWindow(fit.width, fit.height);  // a size from before the fit
             return;
@@ -183,12 +246,26 @@ void reshape(int w, int h)
     if (appState.windowHeight != h) glutReshapeWindow(appState.windowWidth, appState.windowHeight);
 }
 
-void keyboard(unsigned char key, int, int)
+void keyboard(unsigned char key, int x, int y)
 {
     if (key == 27 || key == 'q') std::exit(0);
     if (key == ctrlS) controlCallback(saveImageId);
+    if (key == 'b') holdBefore(true);
+    if (key == 'c') outline.clear();
+    if (!handleUndoKey(key)) viewKeyDown(key, x, y);
     wakeIdle();
     glutPostRedisplay();
+}
+
+void keyboardUp(unsigned char key, int, int)
+{
+    if (key == 'b') holdBefore(false);
+    viewKeyUp(key);
+}
+
+void specialKey(int key, int, int)
+{
+    viewSpecialKey(key);
 }
 
 void idle()
@@ -198,17 +275,24 @@ void idle()
     // What input changed shows before the next step.
     if (mainWindowLookChanged()) display();
     if (appState.enableSimulation == 1) {
-        if (simulationWasOn == 0) restartRateCounts();
+        if (simulationWasOn == 0) {
+            restartRateCounts();
+            noteWholeChange();  // the run, tick to untick, is one step
+        }
         model.simulationStep(appState.settings);
+        degreesChanged();
+        countStep();
         noteStep();
         if (refreshIsDue(appState.lastRefreshTime, appStopwatch.elapsed())) refreshModelTexture();
         if (rollLoopStatistics()) redrawControlPanel();
     }
+    if (appState.enableSimulation == 0 && simulationWasOn == 1) commitChange();
     simulationWasOn = appState.enableSimulation;
+    refreshAlternativePictures(appState.enableSimulation == 1 || (appState.leftDown == 1 && appState.mouseOperation == 1));
     if (mainWindowLookChanged()) display();
 }
 
 bool idleHasWork()
 {
-    return appState.enableSimulation == 1 || pictureStale || mainWindowLookChanged();
+    return appState.enableSimulation == 1 || pictureStale || alternativePicturesHaveWork() || mainWindowLookChanged();
 }

@@ -6,6 +6,7 @@
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"
 #include "main/OutlinePath.h"
+#include "main/WindowGeometry.h"
 #include "model/WeatheringModel.h"
 #include "timing/StopwatchSteady.h"
 
@@ -19,8 +20,11 @@ extern OutlinePath outline;
 
 // One-time GL, clock and image-library set-up for the main window.
 void initGL();
-// Sizes the main window for inputImage (windowWidth, windowHeight).
+// Sizes the main window for inputImage (windowWidth, windowHeight): the photograph's
+// size, a small one magnified, one larger than the screen scaled down to fit.
 void fitWindowToImage();
+// GLUT's screen size.
+WindowSize screenSize();
 // Everything that follows a successful load of a photograph: unless the texture
 // or the model cannot hold it (a line says why, and the old photograph, texture
 // and model stay together), it becomes inputImage, with window size and the model
@@ -42,9 +46,15 @@ unsigned int modelPictureVersion();
 bool idleHasWork();
 // Restarts the model from the photograph, keeping mask and path.
 void restartModel();
+// The model's arrays were put back (undo): the whole picture is redrawn from them.
+void showModelAgain();
+// ctrl+Z, ctrl+shift+Z and ctrl+Y; false for any other key.
+bool handleUndoKey(unsigned char key);
 
 void reshape(int w, int h);
 void keyboard(unsigned char key, int x, int y);
+void keyboardUp(unsigned char key, int x, int y);
+void specialKey(int key, int x, int y);
 void idle();
 
 // Drawing and mouse input of the main window. display draws a frame; the idle pass

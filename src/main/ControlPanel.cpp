@@ -10,13 +10,16 @@
 #include <iostream>
 #include <string>
 
+#include "colour/DegreeColourMap.h"
 #include "imageopen/FileDialog.h"
 #include "imageopen/ImageIO.h"
+#include "main/ErrorLineCapture.h"
 #include "main/Application.h"
 #include "result/ModelResult.h"
 #include "result/PathArgument.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/UndoSteps.h"
 
 namespace {
 
@@ -29,8 +32,13 @@ constexpr float panelWidth = 220.0f;
 constexpr int framesAfterInput = 3;
 
 int framesWanted = framesAfterInput;
+// The panel's width before it has sized itself to its content.
+constexpr int panelOpeningWidth = 260;
 // The outcome of the last save, shown at the bottom of the "Result" group.
 std::string resultLine;
+// The outcome of the last load or save, at the bottom of the panel; a failure in red.
+std::string statusLine;
+bool statusFailed = false;
 int pendingCommand = noCommand;
 ImVec2 requestedSize = {0.0f, 0.0f};
 
@@ -121,6 +129,13 @@ void panelReshape(int w, int h)
 void panelKeyboard(unsigned char key, int x, int y)
 {
     wantFrames();
+    // Undo works over the panel too, unless a field is being typed in.
+    if (!ImGui::GetIO().WantTextInput) {
+        glutSetWindow(appState.mainWindow);
+        const bool undoKey = handleUndoKey(key);
+        glutSetWindow(appState.panelWindow);
+        if (undoKey) return;
+    }
     ImGui_ImplGLUT_KeyboardFunc(key, x, y);
 }
 
@@ -208,6 +223,51 @@ void resultPanel()
     endPanel();
 }
 
+// The degree colour map from the path's start (left) to its end (right).
+void degreeColourBar()
+{
+    constexpr int segments = 32;
+    constexpr float barHeight = 10.0f;
+    const float width = ImGui::GetContentRegionAvail().x;
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const auto colourAt = [](int k) {
+        const MyAlgebra::vec3 c = degreeMapColour(static_cast<float>(k) / segments);
+        return ImGui::GetColorU32(ImVec4(c.x, c.y, c.z, 1.0f));
+    };
+    for (int k = 0; k < segments; ++k) {
+        const float x0 = origin.x + width * k / segments;
+        const float x1 = origin.x + width * (k + 1) / segments;
+        draw->AddRectFilledMultiColor({x0, origin.y}, {x1, origin.y + barHeight}, colourAt(k), colourAt(k + 1),
+                                      colourAt(k + 1), colourAt(k));
+    }
+    ImGui::Dummy({width, barHeight});
+    const float left = ImGui::GetCursorPosX();
+    ImGui::TextUnformatted("start");
+    ImGui::SameLine();
+    ImGui::SetCursorPosX(left + width - ImGui::CalcTextSize("end").x);
+    ImGui::TextUnformatted("end");
+}
+
+// The tool's own additions, below the groups above so that none of them moves.
+void viewPanel()
+{
+    if (!beginPanel("View")) return;
+    checkbox("Show Degrees", appState.showDegrees);
+    degreeColourBar();
+    endPanel();
+}
+
+void stepsPanel()
+{
+    if (!beginPanel("Steps")) return;
+    ImGui::Text("Steps: %d", appState.stepsSinceRestart);
+    ImGui::SetNextItemWidth(90.0f);
+    if (ImGui::InputInt("Stop at step", &appState.stopAtStep, 0, 0) && appState.stopAtStep < 0) appState.stopAtStep = 0;
+    ImGui::Text("Undo: %d steps", undoableSteps());
+    endPanel();
+}
+
 void mainWindowPanel()
 {
     if (!beginPanel("Main Window", panelWidth)) return;
@@ -221,6 +281,8 @@ void mainWindowPanel()
         endPanel();
     }
     resultPanel();
+    viewPanel();
+    stepsPanel();
     endPanel();
 }
 
@@ -230,23 +292,35 @@ void simulationRateLine()
     if (appState.enableSimulation == 1) ImGui::Text("%.0f steps/s", stepsPerSecond());
 }
 
+void statusLineText()
+{
+    if (statusLine.empty()) return;
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + panelWidth);
+    if (statusFailed)
+        ImGui::TextColored({1.0f, 0.35f, 0.3f, 1.0f}, "%s", statusLine.c_str());
+    else
+        ImGui::TextUnformatted(statusLine.c_str());
+    ImGui::PopTextWrapPos();
+}
+
 // The live values the panel writes, to tell when a frame changed one.
 struct LiveValues {
     int mouseOperation;
     ModelSettings settings;
     int enableSimulation;
+    int showDegrees;
 };
 
 LiveValues liveValues()
 {
-    return {appState.mouseOperation, appState.settings, appState.enableSimulation};
+    return {appState.mouseOperation, appState.settings, appState.enableSimulation, appState.showDegrees};
 }
 
 bool sameLiveValues(const LiveValues& a, const LiveValues& b)
 {
     return a.mouseOperation == b.mouseOperation && a.settings.dewethering == b.settings.dewethering &&
            a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
-           a.enableSimulation == b.enableSimulation;
+           a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees;
 }
 
 // The ImGui window fills the GLUT window; the GLUT window follows the content.
@@ -275,6 +349,7 @@ void drawPanelFrame()
     ImGui::BeginGroup();
     mainWindowPanel();
     simulationRateLine();
+    statusLineText();
     ImGui::EndGroup();
     const ImVec2 content = ImGui::GetItemRectSize();
     ImGui::End();
@@ -328,12 +403,37 @@ void installPanelCallbacks()
     glutSpecialUpFunc(panelSpecialUp);
 }
 
+void setStatus(const std::string& text, bool failed)
+{
+    statusLine = text;
+    statusFailed = failed;
+    wantFrames();
+}
+
+// The loader and the model say why on the console: the loader's own last line is the
+// reason shown, or else the last line of all (the image library's notes come after it).
+void reportNotLoaded(const std::string& what, const std::string& name, const ErrorLineCapture& capture)
+{
+    std::string reason = capture.lastLine("ImageIO::load: ");
+    if (reason.empty()) reason = capture.lastLine();
+    const std::string file = std::filesystem::path(name).filename().string();
+    setStatus("cannot load " + what + file + (reason.empty() ? std::string() : ": " + reason), true);
+}
+
 void loadImageCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
     ImageRect<MyAlgebra::vec3> loaded;  // the photograph shown stays until this one is taken
-    if (ImageIO::load(loaded, name.c_str()) && adoptInputImage(loaded)) appState.photographPath = name;
+    const ErrorLineCapture capture;
+    if (!ImageIO::load(loaded, name.c_str()) || !adoptInputImage(loaded)) {
+        reportNotLoaded("", name, capture);
+        return;
+    }
+    appState.photographPath = name;
+    setStatus("Loaded " + std::filesystem::path(name).filename().string() + " (" + std::to_string(inputImage.width) +
+                  " x " + std::to_string(inputImage.height) + ")",
+              false);
 }
 
 enum class SavedWhat { image, degrees };
@@ -357,6 +457,7 @@ void reportSaved(const std::string& path)
 {
     const std::string size = " (" + std::to_string(model.width) + " x " + std::to_string(model.height) + ")";
     resultLine = "Saved " + std::filesystem::path(path).filename().string() + size;
+    setStatus(resultLine, false);
     std::cout << "Saved " << path << size << " --path \"" << formatPathArgument(model.imagePoints, model.height) << "\""
               << std::endl;
 }
@@ -364,6 +465,7 @@ void reportSaved(const std::string& path)
 void reportNotSaved(const std::string& path, const std::string& reason)
 {
     resultLine = "cannot save " + path + ": " + reason;
+    setStatus(resultLine, true);
     std::cerr << resultLine << std::endl;
 }
 
@@ -372,6 +474,7 @@ void saveCommand(SavedWhat what)
 {
     if (!model.hasImage()) {
         resultLine = "nothing to save: no photograph is loaded";
+        setStatus(resultLine, true);
         std::cerr << resultLine << std::endl;
         return;
     }
@@ -391,16 +494,22 @@ void loadMaskCommand()
 {
     const std::string name = openFileDialog();
     if (name.empty()) return;
-    if (!ImageIO::load(maskImage, name.c_str())) return;
+    const ErrorLineCapture capture;
+    if (!ImageIO::load(maskImage, name.c_str())) {
+        reportNotLoaded("mask ", name, capture);
+        return;
+    }
     adoptMaskImage();
+    setStatus("Loaded mask " + std::filesystem::path(name).filename().string(), false);
 }
 
 }  // namespace
 
-void createControlPanel(int x)
+void createControlPanel()
 {
-    glutInitWindowPosition(x, 0);
-    glutInitWindowSize(260, 380);
+    const WindowPosition at = panelPosition(appState.windowWidth, panelOpeningWidth, screenSize().width);
+    glutInitWindowPosition(at.x, at.y);
+    glutInitWindowSize(panelOpeningWidth, 380);
     appState.panelWindow = glutCreateWindow("GLUI");
 
     IMGUI_CHECKVERSION();
@@ -411,6 +520,16 @@ void createControlPanel(int x)
     ImGui_ImplGLUT_Init();
     ImGui_ImplOpenGL2_Init();
     installPanelCallbacks();
+    glutSetWindow(appState.mainWindow);
+}
+
+void placeControlPanel()
+{
+    if (appState.panelWindow == 0) return;
+    const int width = requestedSize.x > 0.0f ? static_cast<int>(requestedSize.x + 0.5f) : panelOpeningWidth;
+    const WindowPosition at = panelPosition(appState.windowWidth, width, screenSize().width);
+    glutSetWindow(appState.panelWindow);
+    glutPositionWindow(at.x, at.y);
     glutSetWindow(appState.mainWindow);
 }
 
@@ -447,7 +566,9 @@ void controlCallback(int id)
         loadMaskCommand();
         break;
     case initId:
+        noteWholeChange();
         restartModel();
+        commitChange();
         display();
         break;
     case saveImageId:

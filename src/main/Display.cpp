@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "imageopen/GlErrorCheck.h"
+#include "main/AlternativePictures.h"
 #include "main/Application.h"
 #include "main/LoopStatistics.h"
 #include "main/OverlayGeometry.h"
+#include "main/ViewControls.h"
 
 namespace {
 
@@ -17,12 +19,15 @@ struct MainWindowLook {
     size_t pathPoints = 0;
     Point2f lastPathPoint = {0.0f, 0.0f};
     size_t outlinePoints = 0;
+    size_t outlineStrokes = 0;
     Point2f lastOutlinePoint = {0.0f, 0.0f};
     int showOutline = 0;
     int mouseOperation = 0;
     Point2f brushCenter = {0.0f, 0.0f};
     float brushSize = 0.0f;
     int dewethering = 0;
+    unsigned int view = 0;
+    unsigned int alternative = 0;
 };
 
 bool samePoint(Point2f a, Point2f b)
@@ -33,9 +38,11 @@ bool samePoint(Point2f a, Point2f b)
 bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
 {
     return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
-           a.outlinePoints == b.outlinePoints && samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
+           a.outlinePoints == b.outlinePoints && a.outlineStrokes == b.outlineStrokes &&
+           samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
            a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
-           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering;
+           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering &&
+           a.view == b.view && a.alternative == b.alternative;
 }
 
 MainWindowLook currentLook()
@@ -45,12 +52,15 @@ MainWindowLook currentLook()
     look.pathPoints = model.imagePoints.size();
     if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
     look.outlinePoints = outline.points.size();
+    look.outlineStrokes = outline.strokeCount();
     if (!outline.points.empty()) look.lastOutlinePoint = outline.points.back();
     look.showOutline = appState.showOutline;
     look.mouseOperation = appState.mouseOperation;
     look.brushCenter = appState.brushCenter;
     look.brushSize = appState.settings.brushSize;
     look.dewethering = appState.settings.dewethering;
+    look.view = viewVersion();
+    look.alternative = alternativePictureVersion();
     return look;
 }
 
@@ -60,12 +70,15 @@ bool drawnOnce = false;
 void drawPathPoints()
 {
     const int n = static_cast<int>(model.imagePoints.size());
+    const bool zoomed = !view.atFit();
+    // Zoomed in, a point covers its pixel rather than the pixel's corner.
+    const float offset = zoomed ? 0.5f : 0.0f;
     for (int i = 0; i < n; ++i) {
         const MyAlgebra::vec3 colour = pathPointColour(i, n);
         glColor3f(colour.x, colour.y, colour.z);
-        glPointSize(5);
+        glPointSize(pathPointSize(zoomed, view.pixelScale()));
         glBegin(GL_POINTS);
-        glVertex2f(model.imagePoints[i].x, model.imagePoints[i].y);
+        glVertex2f(model.imagePoints[i].x + offset, model.imagePoints[i].y + offset);
         glEnd();
     }
 }
@@ -78,8 +91,11 @@ void drawBrushCircle()
     else
         glColor3f(1.0f, 0.0f, 0.0f);
     glLineWidth(1.5f);
-    brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
-                        vertices);
+    if (view.atFit())
+        brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize, vertices);
+    else
+        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
+                                  view.pixelScale(), vertices);
     glBegin(GL_LINE_LOOP);
     for (const Point2f& vertex : vertices) glVertex2f(vertex.x, vertex.y);
     glEnd();
@@ -87,26 +103,42 @@ void drawBrushCircle()
 
 }  // namespace
 
+// Past one screen pixel per photograph pixel a zoomed or magnified picture shows its
+// pixels as squares; at the fit of an ordinary photograph it is drawn as it always was.
+void setPictureFilter(unsigned int texture)
+{
+    if (texture == 0) return;
+    const bool sharp = view.pixelScale() > 1.0 && (!view.atFit() || magnificationFor(model.width, model.height) > 1);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sharp ? GL_NEAREST : GL_LINEAR);
+}
+
 void drawPoints()
 {
-    drawTextureQuad(model.texture, model.displayWidth, model.displayHeight);
+    const unsigned int alternative = alternativeTexture();
+    const unsigned int texture = alternative != 0 ? alternative : model.texture;
+    setPictureFilter(texture);
+    drawTextureQuad(texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
 }
 
 void drawOutline()
 {
     glColor3f(0.0f, 1.0f, 0.0f);
-    if (outline.points.size() == 1) {
-        glPointSize(2);
-        glBegin(GL_POINTS);
-        glVertex2f(outline.points[0].x, outline.points[0].y);
+    for (std::size_t s = 0; s < outline.strokeCount(); ++s) {
+        const OutlinePath::Stroke stroke = outline.stroke(s);
+        if (stroke.count == 1) {
+            glPointSize(2);
+            glBegin(GL_POINTS);
+            glVertex2f(stroke.points[0].x, stroke.points[0].y);
+            glEnd();
+            continue;
+        }
+        glLineWidth(2);
+        glBegin(GL_LINE_STRIP);
+        for (std::size_t i = 0; i < stroke.count; ++i) glVertex2f(stroke.points[i].x, stroke.points[i].y);
         glEnd();
-        return;
     }
-    glLineWidth(2);
-    glBegin(GL_LINE_STRIP);
-    for (const Point2f& point : outline.points) glVertex2f(point.x, point.y);
-    glEnd();
 }
 
 void display()

@@ -5,14 +5,18 @@
 #include "main/Application.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
+#include "main/UndoSteps.h"
+#include "main/ViewControls.h"
 #include "main/WindowGeometry.h"
 #include "timing/RefreshThrottle.h"
 
 namespace {
 
+bool strokeHasDabs = false;  // the brush changed the picture since the left press
+
 ImagePixel imagePixelAt(int x, int y)
 {
-    return windowToImage(x, y, appState.scaleX, appState.scaleY, appState.windowHeight);
+    return view.windowToImage(x, y);
 }
 
 bool insidePhotograph(ImagePixel pixel)
@@ -24,14 +28,24 @@ void leftButton(int state, ImagePixel pixel)
 {
     if (state != GLUT_DOWN) {
         appState.leftDown = 0;
+        if (strokeHasDabs) {
+            commitChange();
+            // The in-brush refreshes showed only some dabs: the screen shows all of the
+            // stroke once it ends.
+            showModelAgain();
+        }
+        strokeHasDabs = false;
         return;
     }
     // The window's top pixel row maps one past the photograph's top row: such a
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         noteInput(InputKind::click);
+        noteWholeChange();
         model.addPathPoint(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
         model.computeDegrees();
+        appState.stepsSinceRestart = 0;
+        commitChange();
     }
     appState.leftDown = 1;
 }
@@ -50,15 +64,20 @@ void middleButton(int state, ImagePixel pixel)
 void rightButton(int state)
 {
     if (state != GLUT_DOWN || appState.mouseOperation != 0) return;
+    noteWholeChange();
     model.removeLastPathPoint();
     model.computeDegrees();
+    appState.stepsSinceRestart = 0;
+    commitChange();
 }
 
 void brushDab(ImagePixel pixel)
 {
     const auto start = std::chrono::steady_clock::now();
     appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
+    noteDab(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize);
     model.applyBrush(pixel.x, pixel.y, appState.settings);
+    strokeHasDabs = true;
     // The refresh covers only this dab's disc; earlier dabs since the last refresh
     // show when a later refresh reaches them. The frame follows in the idle pass, after
     // the input already queued.
@@ -74,6 +93,7 @@ void brushDab(ImagePixel pixel)
 void mouse(int button, int state, int x, int y)
 {
     wakeIdle();
+    if (button == GLUT_LEFT_BUTTON && (state == GLUT_DOWN ? startPan(x, y) : endPan())) return;
     const ImagePixel pixel = imagePixelAt(x, y);
     if (button == GLUT_LEFT_BUTTON)
         leftButton(state, pixel);
@@ -86,6 +106,7 @@ void mouse(int button, int state, int x, int y)
 void motion(int x, int y)
 {
     wakeIdle();
+    if (continuePan(x, y)) return;
     const ImagePixel pixel = imagePixelAt(x, y);
     if (appState.middleDown != 0)
         outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));

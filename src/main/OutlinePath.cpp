@@ -14,10 +14,8 @@ float edgeXAtRow(int row, float cx, float cy, float qx, float qy)
 
 void OutlinePath::startOutline(float x, float y)
 {
-    if (points.empty())
-        points.push_back({x, y});
-    else
-        addOutlineEdge(x, y, previous.x, previous.y);
+    strokeStarts.push_back(points.size());
+    points.push_back({x, y});
     previous = {x, y};
 }
 
@@ -37,7 +35,20 @@ void OutlinePath::addOutlineEdge(float cx, float cy, float qx, float qy)
         for (int row = static_cast<int>(qy) + 1; row <= static_cast<int>(cy); ++row)
             points.push_back({edgeXAtRow(row, cx, cy, qx, qy), static_cast<float>(row)});
     } else {
-        if (points.size() >= 2) points.pop_back();
+        if (points.size() - strokeStarts.back() >= 2) points.pop_back();
         points.push_back({cx, cy});
     }
+}
+
+void OutlinePath::clear()
+{
+    points.clear();
+    strokeStarts.clear();
+    previous = {0.0f, 0.0f};
+}
+
+OutlinePath::Stroke OutlinePath::stroke(std::size_t i) const
+{
+    const std::size_t end = i + 1 < strokeStarts.size() ? strokeStarts[i + 1] : points.size();
+    return {points.data() + strokeStarts[i], end - strokeStarts[i]};
 }

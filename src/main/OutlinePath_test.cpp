@@ -37,18 +37,34 @@ TEST(OutlinePath, DownwardDragSkipsThePreviousRow)
     expectPoints(outline, {{0, 4}, {1, 3}, {2, 2}, {3, 1}, {4, 0}});
 }
 
-TEST(OutlinePath, DragBeforeAnyPressIsIgnoredAndANewPressJoinsTheOldStroke)
+TEST(OutlinePath, DragBeforeAnyPressIsIgnoredAndANewPressStartsANewStroke)
 {
     OutlinePath outline;
     outline.continueOutline(5, 5);
     EXPECT_TRUE(outline.points.empty());
+    EXPECT_EQ(outline.strokeCount(), 0u);
     EXPECT_FLOAT_EQ(outline.previous.x, 0);
 
     outline.startOutline(0, 0);
     outline.continueOutline(0, 2);
-    // Released, then pressed again elsewhere: a straight edge joins the strokes.
+    // Released, then pressed again elsewhere: a stroke of its own, nothing between.
     outline.startOutline(4, 4);
-    expectPoints(outline, {{0, 0}, {0, 1}, {0, 2}, {2, 3}, {4, 4}});
+    expectPoints(outline, {{0, 0}, {0, 1}, {0, 2}, {4, 4}});
+    ASSERT_EQ(outline.strokeCount(), 2u);
+    EXPECT_EQ(outline.stroke(0).count, 3u);
+    EXPECT_EQ(outline.stroke(1).count, 1u);
+    EXPECT_FLOAT_EQ(outline.stroke(1).points[0].x, 4);
+    // A row move on the new stroke's single point appends to that stroke.
+    outline.continueOutline(9, 4);
+    EXPECT_EQ(outline.stroke(1).count, 2u);
+    outline.continueOutline(11, 4);
+    expectPoints(outline, {{0, 0}, {0, 1}, {0, 2}, {4, 4}, {11, 4}});
+
+    outline.clear();
+    EXPECT_TRUE(outline.points.empty());
+    EXPECT_EQ(outline.strokeCount(), 0u);
+    outline.continueOutline(3, 3);
+    EXPECT_TRUE(outline.points.empty());
 }
 
 TEST(OutlinePath, SameRowMoveOnASinglePointAppendsInsteadOfReplacing)

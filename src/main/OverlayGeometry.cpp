@@ -1,5 +1,6 @@
 #include "main/OverlayGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 MyAlgebra::vec3 pathPointColour(int i, int n)
@@ -23,4 +24,23 @@ void brushCircleVertices(float cx, float cy, float radius, std::vector<Point2f>&
         vertices.push_back({cx + dx, cy + dy});
         theta = static_cast<float>(theta + step);
     }
+}
+
+void zoomedBrushCircleVertices(float cx, float cy, float radius, double pixelScale, std::vector<Point2f>& vertices)
+{
+    vertices.clear();
+    if (!(radius > 0.0f) || !(pixelScale > 0.0)) return;
+    const double circumference = 2.0 * M_PI * radius * pixelScale;
+    const int count = static_cast<int>(std::min(2048.0, std::max(24.0, std::ceil(circumference / 3.0))));
+    for (int i = 0; i < count; ++i) {
+        const double angle = 2.0 * M_PI * i / count;
+        vertices.push_back({static_cast<float>(cx + radius * std::cos(angle)),
+                            static_cast<float>(cy + radius * std::sin(angle))});
+    }
+}
+
+float pathPointSize(bool zoomed, double pixelScale)
+{
+    if (!zoomed) return 5.0f;
+    return static_cast<float>(std::max(5.0, pixelScale));
 }

@@ -51,3 +51,26 @@ TEST(OverlayGeometry, DegenerateRadiiGiveFiniteCircles)
     brushCircleVertices(0, 0, 1e30f, vertices);  // step below float resolution
     EXPECT_LE(vertices.size(), 4096u);
 }
+
+TEST(OverlayGeometry, ZoomedBrushCircleKeepsItsVerticesAFewScreenPixelsApart)
+{
+    std::vector<Point2f> vertices;
+    zoomedBrushCircleVertices(50, 60, 10, 8.0, vertices);
+    const double gap = std::hypot(vertices[1].x - vertices[0].x, vertices[1].y - vertices[0].y) * 8.0;
+    EXPECT_GT(gap, 2.0);
+    EXPECT_LE(gap, 3.0);
+    for (const Point2f& v : vertices) EXPECT_NEAR(std::hypot(v.x - 50.0, v.y - 60.0), 10.0, 1e-4);
+    zoomedBrushCircleVertices(50, 60, 100, 32.0, vertices);
+    EXPECT_EQ(vertices.size(), 2048u);
+    zoomedBrushCircleVertices(50, 60, 10, 0.25, vertices);
+    EXPECT_EQ(vertices.size(), 24u);
+    zoomedBrushCircleVertices(50, 60, 0, 4.0, vertices);
+    EXPECT_TRUE(vertices.empty());
+}
+
+TEST(OverlayGeometry, PathPointsCoverTheirPixelWhenZoomed)
+{
+    EXPECT_EQ(pathPointSize(false, 3.0), 5.0f);
+    EXPECT_EQ(pathPointSize(true, 1.25), 5.0f);
+    EXPECT_EQ(pathPointSize(true, 32.0), 32.0f);
+}

@@ -15,6 +15,7 @@
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
 #include "main/SleepingThreads.h"
+#include "main/ViewControls.h"
 
 namespace {
 
@@ -92,6 +93,10 @@ int main(int argc, char** argv)
     glutInitWindowSize(appState.windowWidth, appState.windowHeight);
     appState.mainWindow = glutCreateWindow("");
     glutKeyboardFunc(keyboard);
+    glutKeyboardUpFunc(keyboardUp);
+    glutSpecialFunc(specialKey);
+    glutIgnoreKeyRepeat(1);  // space is held to pan: its repeats are not presses
+    glutMouseWheelFunc(viewWheel);
     glutMouseFunc(mouse);
     glutMotionFunc(motion);
     glutDisplayFunc(display);
@@ -106,7 +111,7 @@ int main(int argc, char** argv)
         loadNamedFiles(command);
     }
 
-    createControlPanel(inputImage.width + 20);
+    createControlPanel();
     installIdle(idleWithPanel);
     glutMainLoop();
     return 0;

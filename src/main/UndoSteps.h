@@ -1,0 +1,25 @@
+#pragma once
+
+// The changes to the picture that ctrl+Z takes back and ctrl+shift+Z / ctrl+Y
+// repeats: a brush stroke (press to release), a run of the simulation (tick to
+// untick), "Init", a path click, "Load Mask". Each change is announced before it
+// happens (noteWholeChange, noteDab) and kept as one step when it is done
+// (commitChange). A new photograph starts a new history.
+
+// A new photograph, or its start-up mask: no steps, the model as it is now.
+void startNewHistory();
+// Before a change that may touch every pixel.
+void noteWholeChange();
+// Before a brush dab at (x, y).
+void noteDab(float x, float y, float radius);
+// After a change: keeps it as a step. While the simulation runs, what it changes
+// from now on belongs to the next step.
+void commitChange();
+
+// ctrl+Z and ctrl+shift+Z: a running simulation stops first, and what changed so far
+// (the run, a stroke under way) is the step undone. The picture follows at the next
+// idle pass.
+void undoChange();
+void redoChange();
+int undoableSteps();
+int redoableSteps();

@@ -1,0 +1,152 @@
+#include "model/ModelUndoState.h"
+
+#include <cmath>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+template <typename T>
+StateArray stateArray(const char* name, const PixelArray<T>& values)
+{
+    return {name, reinterpret_cast<unsigned char*>(values.get()), static_cast<int>(sizeof(T))};
+}
+
+template <typename T>
+void append(Bytes& out, const T* values, std::size_t count)
+{
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(values);
+    out.insert(out.end(), bytes, bytes + count * sizeof(T));
+}
+
+// Reads from a byte string, failing once it would read past the end.
+struct Reader {
+    const Bytes& bytes;
+    std::size_t at = 0;
+
+    template <typename T>
+    bool read(T* values, std::size_t count)
+    {
+        const std::size_t n = count * sizeof(T);
+        if (bytes.size() - at < n) return false;
+        if (n > 0) std::memcpy(values, bytes.data() + at, n);  // an empty path has no storage
+        at += n;
+        return true;
+    }
+};
+
+// The tables as they are read back, before any of them is put in place.
+struct Tables {
+    DegreeBin degreeBins[fineBinCount];
+    float binDistance[fineBinCount];
+    float meanLightness[coarseBinCount];
+};
+
+}  // namespace
+
+PixelState undoablePixels(WeatheringModel& model)
+{
+    PixelState state;
+    if (!model.hasImage()) return state;
+    state.width = model.width;
+    state.height = model.height;
+    state.arrays = {stateArray("lab", model.lab),   stateArray("degree", model.degree),
+                    stateArray("rate", model.rate), stateArray("mask", model.mask),
+                    stateArray("detail", model.detail)};
+    return state;
+}
+
+Bytes undoableRest(const WeatheringModel& model)
+{
+    Bytes rest;
+    append(rest, model.degreeBins, std::size(model.degreeBins));
+    append(rest, model.binDistance, std::size(model.binDistance));
+    append(rest, model.meanLightness, std::size(model.meanLightness));
+    append(rest, &model.maxDegree, 1);
+    const std::uint64_t points = model.imagePoints.size();
+    append(rest, &points, 1);
+    append(rest, model.imagePoints.data(), model.imagePoints.size());
+    append(rest, model.chromaPoints.data(), model.chromaPoints.size());
+    return rest;
+}
+
+bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
+{
+    // Read into a copy first: a malformed rest leaves the model as it was.
+    auto tables = std::make_unique<Tables>();
+    Reader reader{rest};
+    std::uint64_t points = 0;
+    float maxDegree = 0.0f;
+    bool ok = reader.read(tables->degreeBins, std::size(tables->degreeBins)) &&
+              reader.read(tables->binDistance, std::size(tables->binDistance)) &&
+              reader.read(tables->meanLightness, std::size(tables->meanLightness)) && reader.read(&maxDegree, 1) &&
+              reader.read(&points, 1);
+    const std::size_t pointBytes = 2 * sizeof(Point2f);
+    const std::size_t remaining = rest.size() - reader.at;
+    ok = ok && points <= remaining / pointBytes && remaining == points * pointBytes;
+    if (!ok) return false;
+    std::vector<Point2f> imagePoints(points), chromaPoints(points);
+    reader.read(imagePoints.data(), points);
+    reader.read(chromaPoints.data(), points);
+
+    std::memcpy(model.degreeBins, tables->degreeBins, sizeof(model.degreeBins));
+    std::memcpy(model.binDistance, tables->binDistance, sizeof(model.binDistance));
+    std::memcpy(model.meanLightness, tables->meanLightness, sizeof(model.meanLightness));
+    model.maxDegree = maxDegree;
+    model.imagePoints = std::move(imagePoints);
+    model.chromaPoints = std::move(chromaPoints);
+    return true;
+}
+
+bool startUndoHistory(UndoHistory& history, WeatheringModel& model)
+{
+    if (!model.hasImage()) {
+        history.clear();
+        return false;
+    }
+    model.bringColoursUpToDate();
+    return history.reset(undoablePixels(model), undoableRest(model));
+}
+
+namespace {
+
+// The model as the history last saw it, where its arrays are now; false when the
+// history cannot follow it.
+bool readyForHistory(UndoHistory& history, WeatheringModel& model)
+{
+    if (!history.active()) return false;
+    model.bringColoursUpToDate();
+    return history.rebind(undoablePixels(model));  // a step swaps its degree buffers
+}
+
+bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
+{
+    if (!readyForHistory(history, model)) return false;
+    Bytes rest = undoableRest(model);
+    return (back ? history.undo(rest) : history.redo(rest)) && restoreUndoableRest(model, rest);
+}
+
+}  // namespace
+
+bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
+{
+    return readyForHistory(history, model) && history.commit(undoableRest(model));
+}
+
+bool undoModelStep(UndoHistory& history, WeatheringModel& model)
+{
+    return moveModelStep(history, model, true);
+}
+
+bool redoModelStep(UndoHistory& history, WeatheringModel& model)
+{
+    return moveModelStep(history, model, false);
+}
+
+DabBounds dabBounds(float x, float y, float radius)
+{
+    // Beyond any photograph, and keeps the conversions to int defined.
+    const float r = std::fmin(std::fabs(radius), 1e7f) + 1.0f;
+    return {static_cast<int>(std::floor(x - r)), static_cast<int>(std::floor(y - r)),
+            static_cast<int>(std::ceil(x + r)) + 1, static_cast<int>(std::ceil(y + r)) + 1};
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "model/PixelArray.h"
+
+// The undo and redo history of one photograph's state.
+//   - the state:   a list of per-pixel arrays (PixelState), and the rest of it (tables,
+//                  the path) as one byte string that its owner writes and reads back
+//   - recording:   reset on a new photograph; willChange before pixels change; commit
+//                  after each change the user can take back
+//   - going back:  undo, redo, and the number of steps each way
+// The history keeps a copy of the state as of the last commit. A step holds only what
+// changed: for every 64 x 64 tile that differs from that copy, the XOR of before and
+// after, byte planes grouped and compressed. The same delta turns the after state into
+// the before state and back, so one step serves undo and redo. Steps are kept within a
+// memory budget; when a new step would exceed it, the oldest go.
+//
+// Undo and redo check that the state is still the one the history last saw; if
+// anything changed it behind the history's back they refuse, and the history empties,
+// rather than writing a wrong picture.
+
+using Bytes = std::vector<unsigned char>;
+
+// One per-pixel array of the state: width * height elements of elementSize bytes,
+// row-major with row 0 at the bottom, like every pixel array of the model.
+struct StateArray {
+    const char* name;
+    unsigned char* bytes;
+    int elementSize;
+};
+
+// The per-pixel state of one photograph. The arrays must stay where they are from a
+// reset until the next reset, rebind or clear.
+struct PixelState {
+    int width = 0;
+    int height = 0;
+    std::vector<StateArray> arrays;
+};
+
+class UndoHistory {
+public:
+    static constexpr std::size_t defaultBudget = std::size_t(1) << 30;
+    static constexpr int tileSize = 64;
+
+    explicit UndoHistory(std::size_t budgetBytes = defaultBudget);
+    ~UndoHistory();
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
+
+    // A new photograph: forgets every step and starts from `state` and `rest` as they
+    // are now. False (and no history) when the copy cannot be held.
+    bool reset(const PixelState& state, Bytes rest);
+    // The same arrays at new places (an owner that swaps buffers): false, and no
+    // history, when their shape is not the one reset saw.
+    bool rebind(const PixelState& state);
+    // No photograph: no state, no steps.
+    void clear();
+    bool active() const { return !arrays.empty(); }
+
+    // Must come before the pixels in [x0, x1) x [y0, y1) change (clipped to the
+    // photograph): commit compares only the tiles marked since the last commit.
+    void willChange(int x0, int y0, int x1, int y1);
+    void willChangeAll();
+    // Keeps everything that changed since the last commit as one step, with `rest` as
+    // it is now, and drops the steps that could have been redone. Returns whether a
+    // step was kept: one that changed nothing is not, and neither is one larger than
+    // the whole budget (the history then empties: the older steps are out of reach).
+    bool commit(Bytes rest);
+
+    int undoSteps() const { return cursor; }
+    int redoSteps() const { return static_cast<int>(steps.size()) - cursor; }
+
+    // Turns the state back to how it was before the newest step. `rest` comes in as the
+    // rest of the state now and goes out as the rest to put back. False, changing
+    // nothing, when there is no step to undo; false, with the history emptied and the
+    // state untouched, when the state is not what the history last saw.
+    bool undo(Bytes& rest);
+    // Repeats the step undone last; the same rules.
+    bool redo(Bytes& rest);
+
+    // Bytes held by the kept steps; the copy of the state is not counted.
+    std::size_t bytesHeld() const { return held; }
+    std::size_t budget() const { return budgetBytes; }
+    // Bytes of the copy of the state (one per byte of the per-pixel arrays).
+    std::size_t copyBytes() const;
+
+private:
+    struct TileDelta {
+        int tile;
+        Bytes packed;  // the XOR of before and after, byte planes grouped, compressed
+    };
+    struct Step {
+        std::vector<TileDelta> tiles;
+        bool restChanged = false;
+        Bytes restBefore;  // compressed
+        Bytes restAfter;
+        std::size_t bytes = 0;
+    };
+    struct Compressor;
+
+    std::size_t budgetBytes;
+    std::deque<Step> steps;
+    int cursor = 0;  // the steps before it can be undone, the others redone
+    std::size_t held = 0;
+    std::unique_ptr<Compressor> compressor;
+
+    int width = 0;
+    int height = 0;
+    std::vector<StateArray> arrays;
+    std::vector<PixelArray<unsigned char>> copies;  // the arrays as of the last commit
+    Bytes restCopy;
+    std::vector<char> marked;  // per tile: may have changed since the last commit
+    Bytes delta;
+    Bytes planes;
+
+    int tilesAcross() const;
+    int tileCount() const;
+    bool tileDiffers(int tile) const;
+    bool packTile(int tile, TileDelta& out);
+    void applyTile(const TileDelta& tileDelta);
+    bool stateIsAsSeen(const Bytes& rest) const;
+    bool applyStep(const Step& step, bool backwards, Bytes& rest);
+    void forgetSteps();
+    void copyState();
+    void dropRedoSteps();
+    void keepWithinBudget();
+};
