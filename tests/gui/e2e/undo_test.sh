@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # ctrl+Z takes back a brush stroke and the screen is exactly as before it;
 # ctrl+shift+Z and ctrl+Y bring the stroke back exactly; a path click and "Init"
-# are steps of their own; the panel's count of steps follows.
+# are steps of their own, and so is a run of the simulation, which ctrl+Z stops;
+# the panel's count of steps follows.
 #   undo_test.sh <weathering binary> <repository root>
 source "$(dirname "$0")/lib.sh"
 
@@ -64,5 +65,19 @@ click_at "$(main_x 250)" "$(main_y 250)"
 undo_brings_back clicked stroke "the third path point"
 panel_click "${INIT[@]}"
 undo_brings_back init stroke "\"Init\""
+
+# ctrl+Z while the simulation runs stops it and takes the whole run back; the
+# picture then stays as it was before the run.
+panel_click "${ENABLE_SIMULATION[@]}"
+sleep 1
+shot running
+n=$(count_differing stroke running main)
+[ "$n" -gt 0 ] || fail "the simulation changed nothing"
+key_in_main ctrl+z
+expect_screen run_undone stroke "ctrl+Z during a run did not take the run back"
+sleep 1
+shot run_undone_later
+n=$(count_differing stroke run_undone_later main)
+[ "$n" -eq 0 ] || fail "the simulation went on after ctrl+Z ($n pixels changed)"
 
 finish
