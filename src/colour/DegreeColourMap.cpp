@@ -35,6 +35,17 @@ float clamp01(float v)
     return std::min(1.0f, std::max(0.0f, v));
 }
 
+std::uint8_t toByte(float v)
+{
+    return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0f));
+}
+
+// Degrees outside 0 to 1 take the nearest end; NaN takes the start.
+float clampedDegree(float degree)
+{
+    return degree > 0.0f ? std::min(degree, 1.0f) : 0.0f;
+}
+
 }  // namespace
 
 float encodeDisplay(float linear)
@@ -51,7 +62,7 @@ float decodeDisplay(float display)
 
 vec3 degreeMapColour(float degree)
 {
-    const float t = degree > 0.0f ? std::min(degree, 1.0f) : 0.0f;
+    const float t = clampedDegree(degree);
     const float lightness = darkestLightness + (brightestLightness - darkestLightness) * t;
     const float hue = startHue + hueTurn * t;
     // Most colourful in the middle, fading towards black and white at the ends.
@@ -82,10 +93,9 @@ vec3 unmaskedDegreeColour()
 std::array<Rgba8, degreeMapSize> degreeMapTable()
 {
     std::array<Rgba8, degreeMapSize> table;
-    auto byte = [](float v) { return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0f)); };
     for (int k = 0; k < degreeMapSize; ++k) {
         const vec3 c = degreeMapColour(static_cast<float>(k) / (degreeMapSize - 1));
-        table[k] = {byte(c.x), byte(c.y), byte(c.z), 255};
+        table[k] = {toByte(c.x), toByte(c.y), toByte(c.z), 255};
     }
     return table;
 }
@@ -109,13 +119,11 @@ void paintDegreeView(const float* degree, const float* mask, int count, std::uin
         return t;
     }();
     const vec3 grey = unmaskedDegreeColour();
-    const auto byte = [](float v) { return static_cast<std::uint8_t>(std::lround(clamp01(v) * 255.0f)); };
-    const std::uint32_t unmasked = packed({byte(grey.x), byte(grey.y), byte(grey.z), 255});
+    const std::uint32_t unmasked = packed({toByte(grey.x), toByte(grey.y), toByte(grey.z), 255});
     for (int i = 0; i < count; ++i) rgba[i] = mask[i] >= 1.0f ? table[degreeMapIndex(degree[i])] : unmasked;
 }
 
 int degreeMapIndex(float degree)
 {
-    const float t = degree > 0.0f ? std::min(degree, 1.0f) : 0.0f;
-    return static_cast<int>(t * (degreeMapSize - 1) + 0.5f);
+    return static_cast<int>(clampedDegree(degree) * (degreeMapSize - 1) + 0.5f);
 }
