@@ -274,6 +274,7 @@ void idle()
     if (pictureStale) refreshModelTexture();
     // What input changed shows before the next step.
     if (mainWindowLookChanged()) display();
+    commitDueChange();
     if (appState.enableSimulation == 1) {
         if (simulationWasOn == 0) {
             restartRateCounts();
@@ -294,5 +295,6 @@ void idle()
 
 bool idleHasWork()
 {
-    return appState.enableSimulation == 1 || pictureStale || alternativePicturesHaveWork() || mainWindowLookChanged();
+    return appState.enableSimulation == 1 || pictureStale || alternativePicturesHaveWork() || mainWindowLookChanged() ||
+           changeAwaitsCommit();
 }

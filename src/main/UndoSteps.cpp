@@ -17,6 +17,8 @@ UndoHistory history;
 // one: an undo shows the count the state had.
 std::vector<int> stepCounts;
 std::size_t present = 0;
+// A change is done but not yet kept as a step.
+bool commitDue = false;
 
 void restartStepCounts()
 {
@@ -51,12 +53,24 @@ void historyChanged()
     wakeIdle();
 }
 
+// Keeps what changed since the last step (if anything) as a step of its own.
+void keepChange()
+{
+    commitDue = false;
+    if (commitUndoStep(history, model))
+        keepStepCount();
+    else if (history.undoSteps() + history.redoSteps() == 0)
+        restartStepCounts();  // also when a step too large for the budget emptied it
+    if (appState.enableSimulation == 1) history.willChangeAll();
+    historyChanged();
+}
+
 // What changed so far (the run, a stroke still under way) becomes a step of its own,
 // and the simulation stops: an undo then starts from a state the history has seen.
 void finishChange()
 {
     appState.enableSimulation = 0;
-    commitChange();
+    keepChange();
 }
 
 void showRestoredModel(bool done, int move)
@@ -77,6 +91,7 @@ void showRestoredModel(bool done, int move)
 
 void startNewHistory()
 {
+    commitDue = false;  // the change belonged to the photograph that is gone
     if (!startUndoHistory(history, model) && model.hasImage())
         std::cerr << "undo: not enough memory for a history of this photograph" << std::endl;
     restartStepCounts();
@@ -86,12 +101,14 @@ void startNewHistory()
 
 void noteWholeChange()
 {
+    commitDueChange();
     degreesChanged();
     history.willChangeAll();
 }
 
 void noteDab(float x, float y, float radius)
 {
+    commitDueChange();
     degreesChanged();
     const DabBounds b = dabBounds(x, y, radius);
     history.willChange(b.x0, b.y0, b.x1, b.y1);
@@ -99,12 +116,21 @@ void noteDab(float x, float y, float radius)
 
 void commitChange()
 {
-    if (commitUndoStep(history, model))
-        keepStepCount();
-    else if (history.undoSteps() + history.redoSteps() == 0)
-        restartStepCounts();  // also when a step too large for the budget emptied it
-    if (appState.enableSimulation == 1) history.willChangeAll();
-    historyChanged();
+    // Comparing and packing a whole photograph takes a while on a large one: the
+    // change shows first, and is kept at the next idle pass, or before anything
+    // changes the model again.
+    commitDue = true;
+    wakeIdle();
+}
+
+void commitDueChange()
+{
+    if (commitDue) keepChange();
+}
+
+bool changeAwaitsCommit()
+{
+    return commitDue;
 }
 
 void undoChange()

@@ -12,9 +12,14 @@ void startNewHistory();
 void noteWholeChange();
 // Before a brush dab at (x, y).
 void noteDab(float x, float y, float radius);
-// After a change: keeps it as a step. While the simulation runs, what it changes
-// from now on belongs to the next step.
+// After a change: keeps it as a step, once the change has shown (commitDueChange),
+// or at the latest when the next change is announced. While the simulation runs,
+// what it changes from then on belongs to the next step.
 void commitChange();
+// Keeps a change that commitChange left waiting; call it after a frame showed it and
+// before the model changes again.
+void commitDueChange();
+bool changeAwaitsCommit();
 
 // ctrl+Z and ctrl+shift+Z: a running simulation stops first, and what changed so far
 // (the run, a stroke under way) is the step undone. The picture follows at the next
