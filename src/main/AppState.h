@@ -15,8 +15,9 @@
 // The window tool's state, apart from the panel's own (PanelState.h): the session
 // (photograph, model, history, step count, live settings of the model), the windows,
 // the view, the mouse and what the main window shows. One lives for the whole run; the
-// GLUT callbacks reach it as appState. The panel's controls change it only through the
-// commands (Commands.h), as the mouse and the keys do.
+// GLUT callbacks reach it as appState. The session and the live settings change only
+// through the commands (Commands.h), which the panel, the keys and the mouse call; the
+// view, the idle pass and the drawing keep their own parts up to date.
 struct AppState {
     WeatheringSession session;
     std::string photographPath;  // where the photograph came from: the save dialog starts there
