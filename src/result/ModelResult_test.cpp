@@ -11,7 +11,7 @@
 #include "../../tests/support/ScratchFolder.h"
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 using MyAlgebra::vec3;
 

@@ -1,4 +1,4 @@
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 #include <gtest/gtest.h>
 
