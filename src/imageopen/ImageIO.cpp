@@ -14,7 +14,7 @@
 #include <system_error>
 
 #include "imageopen/AvailableMemory.h"
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 #include "imageopen/InstalledImages.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
 #include "imageopen/ScratchDirectory.h"
 
