@@ -14,7 +14,7 @@
 
 #include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 // Whatever the decoder process does, a load ends in time with true or false
 // and one line of reason, and a failed load leaves both images bit for bit as

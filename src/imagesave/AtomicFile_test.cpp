@@ -11,7 +11,7 @@
 #include <cstring>
 #include <functional>
 
-#include "../../tests/support/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "imageopen/ImageIO.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 
