@@ -9,7 +9,7 @@
 #include "imageopen/ImageIO.h"
 #include "main/AppState.h"
 #include "main/Display.h"
-#include "imageopen/FileDialog.h"
+#include "main/FileDialog.h"
 #include "main/MainWindow.h"
 #include "main/PanelState.h"
 #include "main/PanelWindow.h"

@@ -3,7 +3,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-#include "imageopen/AvailableMemory.h"
+#include "platform/AvailableMemory.h"
 #include "imageopen/ImageSupport.h"
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "model/WeatheringModel.h"
+#include "algebra/Point2f.h"
 
 // Everything a frame of the main window shows, to tell whether a new frame would differ
 // from the last one drawn.

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 using MyAlgebra::vec3;
 
