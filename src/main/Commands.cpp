@@ -61,7 +61,7 @@ bool takePhotograph(const std::string& name, Outcome& outcome)
     outcome = session().loadPhotograph(name);
     if (!outcome.done()) return false;
     sayHistoryNotice();
-    showNewPhotograph();
+    if (showNewPhotograph()) placeControlPanel();
     historyMoved(Outcome::success());
     return true;
 }

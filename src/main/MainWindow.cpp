@@ -7,7 +7,6 @@
 #include "imageopen/ImageSupport.h"
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"
-#include "main/PanelWindow.h"
 #include "main/PhotographLimits.h"
 #include "main/SwapControl.h"
 
@@ -50,7 +49,7 @@ std::string photographRefusalHere(int width, int height)
     return photographRefusal(width, height, largestTextureSide, availableMemoryBytes());
 }
 
-void showNewPhotograph()
+bool showNewPhotograph()
 {
     const ImageRect<MyAlgebra::vec3>& photograph = appState.session.photograph();
     appState.view.reset(photograph.width, photograph.height);
@@ -58,10 +57,10 @@ void showNewPhotograph()
     appState.imageAspect = static_cast<float>(static_cast<double>(photograph.height) / photograph.width);
     const int oldWidth = appState.windowWidth;
     fitWindowToImage();
-    if (appState.windowWidth != oldWidth) placeControlPanel();
     appState.fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
+    return appState.windowWidth != oldWidth;
 }
 
 void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,

@@ -18,9 +18,9 @@ WindowSize screenSize();
 // fit.
 void fitWindowToImage();
 // The window's side of a photograph the session has taken: shown whole in a window
-// fitted to it (the panel moves with it), the outline cleared; the model's texture
-// follows at the next idle pass.
-void showNewPhotograph();
+// fitted to it, the outline cleared; the model's texture follows at the next idle pass.
+// True when the window's width changed (the panel beside it is to move).
+bool showNewPhotograph();
 // Why the texture or the memory cannot hold a photograph of this size; "" when they can.
 std::string photographRefusalHere(int width, int height);
 // Uploads the model's texture (the model's uploader) and counts the new picture.
