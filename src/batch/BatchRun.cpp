@@ -105,21 +105,30 @@ bool save(bool saved, const std::string& path, const std::string& reason)
     return saved;
 }
 
-bool writeFrame(WeatheringModel& model, const std::string& folder, int index)
+// Each file says how to make it again: these options with its own step count.
+ResultRecipe recipeAt(const BatchOptions& options, int steps)
+{
+    return ResultRecipe{options.photograph, options.mask, steps, options.dewethering};
+}
+
+bool writeFrame(const BatchOptions& options, WeatheringModel& model, int step)
 {
     char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", index);
-    const std::string path = (std::filesystem::path(folder) / name).string();
+    std::snprintf(name, sizeof name, "frame_%05d.png", step / options.every);
+    const std::string path = (std::filesystem::path(options.frames) / name).string();
     std::string reason;
-    return save(saveModelImage(model, path, reason), path, reason);
+    return save(saveModelImage(model, path, reason, recipeAt(options, step)), path, reason);
 }
 
 bool writeFinalFiles(const BatchOptions& options, WeatheringModel& model)
 {
     std::string reason;
-    if (!options.output.empty() && !save(saveModelImage(model, options.output, reason), options.output, reason))
+    const ResultRecipe recipe = recipeAt(options, options.steps);
+    if (!options.output.empty() &&
+        !save(saveModelImage(model, options.output, reason, recipe), options.output, reason))
         return false;
-    if (!options.degrees.empty() && !save(saveModelDegrees(model, options.degrees, reason), options.degrees, reason))
+    if (!options.degrees.empty() &&
+        !save(saveModelDegrees(model, options.degrees, reason, recipe), options.degrees, reason))
         return false;
     return true;
 }
@@ -131,14 +140,14 @@ int simulate(const BatchOptions& options, WeatheringModel& model, ProgressLine& 
     ModelSettings settings;
     settings.dewethering = options.dewethering ? 1 : 0;
     const bool framesWanted = !options.frames.empty();
-    if (framesWanted && !writeFrame(model, options.frames, 0)) return -1;
+    if (framesWanted && !writeFrame(options, model, 0)) return -1;
     progress.update(0);
     int step = 0;
     while (step < options.steps && !stopRequested()) {
         model.simulationStep(settings);
         ++step;
         if (framesWanted && step % options.every == 0) {
-            if (!writeFrame(model, options.frames, step / options.every)) return -1;
+            if (!writeFrame(options, model, step)) return -1;
         }
         progress.update(step);
     }

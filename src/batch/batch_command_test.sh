@@ -63,6 +63,15 @@ if command -v script >/dev/null; then
   grep -q "100%.*steps/s" "$scratch/tty" || fail "no progress line on a terminal: $(tr '\r' '\n' <"$scratch/tty" | tail -3)"
 fi
 
+# A degree map whose 16-bit content an earlier encoder failed on: saved, 16-bit
+# grey, and saying how it was made.
+"$batch" "$door" --mask "$mask" --path "150,560 200,450 90,330" --steps 100 --degrees "$scratch/d.png" \
+  2>"$scratch/err" || fail "the degree map of 100 steps: $(cat "$scratch/err")"
+[ "$(identify -format '%z %[channels]' "$scratch/d.png" 2>&1)" = "16 gray" ] ||
+  fail "the degree map is $(identify -format '%z %[channels]' "$scratch/d.png" 2>&1)"
+grep -aq -- "--path \"150,560 200,450 90,330\" --steps 100" "$scratch/d.png" ||
+  fail "the degree map does not say how it was made"
+
 # Ctrl+C in the middle: status 130, every frame written is whole, no temporary left.
 "$batch" "$door" --mask "$mask" --path "$path" --steps 100000 --every 1 --frames "$scratch/stopped" 2>"$scratch/err" &
 pid=$!
