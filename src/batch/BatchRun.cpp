@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
 #include "imageopen/MaskScaling.h"
 #include "result/ModelResult.h"
@@ -75,6 +76,11 @@ bool prepareFolders(const BatchOptions& options)
             return false;
         }
         if (!folderIsWritable(options.frames, "frames")) return false;
+        std::string reason;
+        if (options.overwrite && !clearFrames(options.frames, reason)) {
+            report(reason);
+            return false;
+        }
     }
     for (const std::string& file : {options.output, options.degrees})
         if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file)) return false;
@@ -113,9 +119,7 @@ ResultRecipe recipeAt(const BatchOptions& options, int steps)
 
 bool writeFrame(const BatchOptions& options, WeatheringModel& model, int step)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", step / options.every);
-    const std::string path = (std::filesystem::path(options.frames) / name).string();
+    const std::string path = (std::filesystem::path(options.frames) / frameName(step / options.every)).string();
     std::string reason;
     return save(saveModelImage(model, path, reason, recipeAt(options, step)), path, reason);
 }
@@ -162,6 +166,14 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     std::string reason;
     parsePathArgument(options.path, points, reason);  // checked before
 
+    // Refused before anything is loaded: the earlier run's frames would mix with ours.
+    const int earlierFrames = options.frames.empty() || options.overwrite ? 0 : framesIn(options.frames);
+    if (earlierFrames > 0) {
+        std::cerr << usageLine("--frames " + options.frames + " already holds " + std::to_string(earlierFrames) +
+                               " frames; give --overwrite to replace them")
+                  << std::endl;
+        return batchUsageError;
+    }
     initImageDecoder();
     ImageRect<MyAlgebra::vec3> photograph;
     ImageRect<float> mask;
