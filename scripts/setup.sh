@@ -13,7 +13,7 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  desktop-file-utils dpkg-dev file man-db
+  desktop-file-utils dpkg-dev file man-db lintian
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
 
