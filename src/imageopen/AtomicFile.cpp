@@ -169,7 +169,9 @@ bool AtomicFile::nameTemporary()
     const std::string descriptorPath = "/proc/self/fd/" + std::to_string(fileno(file));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = candidateName(folder, name);
-        if (linkat(AT_FDCWD, descriptorPath.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        // Through /proc, or (without /proc) by the descriptor itself, which needs privilege.
+        if (linkat(AT_FDCWD, descriptorPath.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno == ENOENT && linkat(fileno(file), "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH) == 0)) {
             temporaryPath = candidate;
             return true;
         }
