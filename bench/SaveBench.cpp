@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 namespace {
 

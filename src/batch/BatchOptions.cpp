@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
 
 namespace {

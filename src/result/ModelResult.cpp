@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "colour/CieLab.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
 
 void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)

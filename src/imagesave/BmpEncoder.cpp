@@ -1,6 +1,6 @@
-#include "imageopen/BmpEncoder.h"
+#include "imagesave/BmpEncoder.h"
 
-#include "imageopen/LittleEndianHeader.h"
+#include "imagesave/LittleEndianHeader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imageopen/AtomicFile.h"
+#include "imagesave/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "../../tests/support/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 

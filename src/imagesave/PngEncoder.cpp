@@ -1,4 +1,4 @@
-#include "imageopen/PngEncoder.h"
+#include "imagesave/PngEncoder.h"
 
 #include <png.h>
 

@@ -1,4 +1,4 @@
-#include "imageopen/JpegEncoder.h"
+#include "imagesave/JpegEncoder.h"
 
 #include <jpeglib.h>
 

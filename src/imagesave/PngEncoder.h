@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imageopen/PictureRows.h"
+#include "imagesave/PictureRows.h"
 
 // Writes a PNG of 8- or 16-bit grey or RGB samples at a fast compression level,
 // with the description as a text chunk. False with a reason when the encoder or

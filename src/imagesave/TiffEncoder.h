@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "imageopen/PictureRows.h"
+#include "imagesave/PictureRows.h"
 
 // Writes a deflate-compressed TIFF of 8- or 16-bit grey or RGB samples to an open,
 // empty, seekable descriptor (TIFF goes back to fill in its directory), with the

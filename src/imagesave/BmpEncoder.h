@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "imageopen/PictureRows.h"
+#include "imagesave/PictureRows.h"
 
 // Writes an uncompressed 24-bit BMP of 8-bit RGB samples. BMP has no room for
 // text. False with a reason when a write failed.

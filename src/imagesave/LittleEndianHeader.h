@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "imageopen/PictureRows.h"
+#include "imagesave/PictureRows.h"
 
 // The two simple formats' common parts: a header of little-endian fields, and
 // pixel rows stored bottom row first as blue, green, red.

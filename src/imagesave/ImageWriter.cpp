@@ -1,16 +1,16 @@
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <vector>
 
-#include "imageopen/AtomicFile.h"
-#include "imageopen/BmpEncoder.h"
-#include "imageopen/JpegEncoder.h"
-#include "imageopen/PngEncoder.h"
-#include "imageopen/TgaEncoder.h"
-#include "imageopen/TiffEncoder.h"
+#include "imagesave/AtomicFile.h"
+#include "imagesave/BmpEncoder.h"
+#include "imagesave/JpegEncoder.h"
+#include "imagesave/PngEncoder.h"
+#include "imagesave/TgaEncoder.h"
+#include "imagesave/TiffEncoder.h"
 
 namespace ImageWriter {
 

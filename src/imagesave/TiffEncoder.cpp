@@ -1,4 +1,4 @@
-#include "imageopen/TiffEncoder.h"
+#include "imagesave/TiffEncoder.h"
 
 #include <sys/stat.h>
 #include <tiffio.h>

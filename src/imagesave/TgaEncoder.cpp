@@ -1,8 +1,8 @@
-#include "imageopen/TgaEncoder.h"
+#include "imagesave/TgaEncoder.h"
 
 #include <algorithm>
 
-#include "imageopen/LittleEndianHeader.h"
+#include "imagesave/LittleEndianHeader.h"
 
 bool encodeTga(std::FILE* out, const PictureRows& picture, std::string& reason)
 {
