@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
 #include "result/PathArgument.h"
 #include "session/WeatheringSession.h"
@@ -74,6 +75,11 @@ bool prepareFolders(const BatchOptions& options)
             return false;
         }
         if (!folderIsWritable(options.frames, "frames")) return false;
+        std::string reason;
+        if (options.overwrite && !clearFrames(options.frames, reason)) {
+            report(reason);
+            return false;
+        }
     }
     for (const std::string& file : {options.output, options.degrees})
         if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file)) return false;
@@ -93,18 +99,24 @@ bool save(const Outcome& saved, const std::string& path)
     return saved.done();
 }
 
-bool writeFrame(WeatheringSession& session, const std::string& folder, int index)
+// Each file says how to make it again: these options with its own step count.
+ResultRecipe recipeAt(const BatchOptions& options, int steps)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", index);
-    const std::string path = (std::filesystem::path(folder) / name).string();
-    return save(session.saveImage(path), path);
+    return ResultRecipe{options.photograph, options.mask, steps, options.dewethering};
+}
+
+bool writeFrame(const BatchOptions& options, WeatheringSession& session, int step)
+{
+    const std::string path = (std::filesystem::path(options.frames) / frameName(step / options.every)).string();
+    return save(session.saveImage(path, recipeAt(options, step)), path);
 }
 
 bool writeFinalFiles(const BatchOptions& options, WeatheringSession& session)
 {
-    if (!options.output.empty() && !save(session.saveImage(options.output), options.output)) return false;
-    if (!options.degrees.empty() && !save(session.saveDegrees(options.degrees), options.degrees)) return false;
+    const ResultRecipe recipe = recipeAt(options, options.steps);
+    if (!options.output.empty() && !save(session.saveImage(options.output, recipe), options.output)) return false;
+    if (!options.degrees.empty() && !save(session.saveDegrees(options.degrees, recipe), options.degrees))
+        return false;
     return true;
 }
 
@@ -116,14 +128,14 @@ int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLi
     session.settings().dewethering = options.dewethering ? 1 : 0;
     session.setSimulation(true);
     const bool framesWanted = !options.frames.empty();
-    if (framesWanted && !writeFrame(session, options.frames, 0)) return -1;
+    if (framesWanted && !writeFrame(options, session, 0)) return -1;
     progress.update(0);
     int step = 0;
     while (step < options.steps && !stopRequested()) {
         session.step();
         ++step;
         if (framesWanted && step % options.every == 0) {
-            if (!writeFrame(session, options.frames, step / options.every)) return -1;
+            if (!writeFrame(options, session, step)) return -1;
         }
         progress.update(step);
     }
@@ -138,6 +150,14 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     std::string reason;
     parsePathArgument(options.path, points, reason);  // checked before
 
+    // Refused before anything is loaded: the earlier run's frames would mix with ours.
+    const int earlierFrames = options.frames.empty() || options.overwrite ? 0 : framesIn(options.frames);
+    if (earlierFrames > 0) {
+        std::cerr << usageLine("--frames " + options.frames + " already holds " + std::to_string(earlierFrames) +
+                               " frames; give --overwrite to replace them")
+                  << std::endl;
+        return batchUsageError;
+    }
     initImageDecoder();
     // No undo: a run without a window has nothing to take back.
     WeatheringSession session(WeatheringSession::History::none);

@@ -148,7 +148,10 @@ void saveCommand(SavedWhat what)
     const std::string path = saveFileDialog(what == SavedWhat::image ? "Save Image" : "Save Degrees",
                                             photographFolder(), suggestedSaveName(what));
     if (path.empty()) return;  // cancelled: nothing written, nothing to say
-    const Outcome saved = what == SavedWhat::image ? session().saveImage(path) : session().saveDegrees(path);
+    const ResultRecipe recipe{appState.photographPath, "", session().stepsSinceRestart(),
+                              session().settings().dewethering != 0};
+    const Outcome saved =
+        what == SavedWhat::image ? session().saveImage(path, recipe) : session().saveDegrees(path, recipe);
     if (saved.done())
         reportSaved(path);
     else

@@ -5,7 +5,6 @@
 #include "imageopen/ImageIO.h"
 #include "imageopen/MaskScaling.h"
 #include "model/ModelUndoState.h"
-#include "result/ModelResult.h"
 
 WeatheringSession::WeatheringSession(History history) : historyUse(history) {}
 
@@ -294,16 +293,16 @@ Outcome WeatheringSession::checkSavable() const
     return Outcome::failure("nothing to save: no photograph is loaded");
 }
 
-Outcome WeatheringSession::saveImage(const std::string& path)
+Outcome WeatheringSession::saveImage(const std::string& path, const ResultRecipe& recipe)
 {
     std::string reason;
-    if (saveModelImage(model_, path, reason)) return Outcome::success();
+    if (saveModelImage(model_, path, reason, recipe)) return Outcome::success();
     return Outcome::failure(reason);
 }
 
-Outcome WeatheringSession::saveDegrees(const std::string& path)
+Outcome WeatheringSession::saveDegrees(const std::string& path, const ResultRecipe& recipe)
 {
     std::string reason;
-    if (saveModelDegrees(model_, path, reason)) return Outcome::success();
+    if (saveModelDegrees(model_, path, reason, recipe)) return Outcome::success();
     return Outcome::failure(reason);
 }

@@ -7,6 +7,7 @@
 #include "model/ModelSettings.h"
 #include "model/UndoHistory.h"
 #include "model/WeatheringModel.h"
+#include "result/ModelResult.h"
 #include "session/Outcome.h"
 #include "session/StepCounts.h"
 
@@ -98,10 +99,11 @@ public:
 
     // --- saving reads the model only; a running simulation goes on afterwards.
     Outcome checkSavable() const;
-    // The colours as they are now, upright, at full size, in the extension's format.
-    Outcome saveImage(const std::string& path);
+    // The colours as they are now, upright, at full size, in the extension's format; the
+    // file says how to make it again (the recipe with the model's path).
+    Outcome saveImage(const std::string& path, const ResultRecipe& recipe = ResultRecipe());
     // The degree map as a 16-bit grey PNG.
-    Outcome saveDegrees(const std::string& path);
+    Outcome saveDegrees(const std::string& path, const ResultRecipe& recipe = ResultRecipe());
 
     // --- what there is to show
     bool hasPhotograph() const { return model_.hasImage(); }
