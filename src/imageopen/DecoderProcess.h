@@ -6,12 +6,17 @@
 #include <cstddef>
 #include <string>
 
+class JobProgress;
+
 // How far a decoder process may go before the tool stops it, and which
 // program it is.
 struct DecoderSettings {
     int seconds = 20;        // wall clock, from the start to the last byte and the exit
     long megabytes = 4096;   // its address space
     std::string executable;  // empty: decoderPath(); tests put a hostile stand-in here
+    // A load in the background: its cancel kills the decoder at once, and the share of
+    // the reply received so far is its progress. Null: no one cancels or watches.
+    JobProgress* job = nullptr;
 };
 
 // How a decoder process ended.
@@ -21,6 +26,7 @@ enum class DecoderEnd {
     outOfMemory,  // an allocation failed under the memory limit
     crashed,      // killed by a signal it raised (see signal())
     timedOut,     // killed by us at the deadline
+    cancelled,    // killed by us because the load was cancelled
 };
 
 // One run of weathering-decode on one open file. The reply is read with the
@@ -52,6 +58,7 @@ public:
 
 private:
     bool waitReadable();
+    bool cancelNow();
     bool exitsBeforeDeadline();
     void kill();
     DecoderEnd reap(bool block);
@@ -62,6 +69,7 @@ private:
     int replyFd = -1;
     int pidFd = -1;
     bool deadlinePassed = false;
+    bool cancelled = false;
     bool cutShort = false;
     int endSignal = 0;
 };

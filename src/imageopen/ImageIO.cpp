@@ -14,6 +14,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "background/JobProgress.h"
 #include "decodereply/DecodeReply.h"
 #include "platform/AvailableMemory.h"
 #include "platform/InstalledImages.h"
@@ -109,6 +110,9 @@ void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const Deco
     case DecoderEnd::outOfMemory:
         why << "needs more than " << settings.megabytes << " MB for " << name;
         break;
+    case DecoderEnd::cancelled:
+        fail(reason, std::string("cancelled loading ") + name);
+        return;
     default:
         why << "failed on " << name << " without a reply";
         break;
@@ -146,11 +150,25 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const char* name)
                   << std::endl;
 }
 
+// The pixels in pieces, so that a watcher sees how far the reply has come.
+bool readInPieces(DecoderProcess& decoder, void* buffer, std::size_t bytes, JobProgress* job)
+{
+    constexpr std::size_t piece = std::size_t(4) << 20;
+    char* next = static_cast<char*>(buffer);
+    for (std::size_t done = 0; done < bytes;) {
+        const std::size_t now = bytes - done < piece ? bytes - done : piece;
+        if (!decoder.read(next + done, now)) return false;
+        done += now;
+        if (job != nullptr) job->report(static_cast<float>(static_cast<double>(done) / static_cast<double>(bytes)));
+    }
+    return true;
+}
+
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
 std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const char* name,
-                                   std::string& reason)
+                                   const DecoderSettings& settings, std::string& reason)
 {
     if (reply.channels != channelsOf<T>() || reply.width <= 0 || reply.height <= 0) {
         refuse(name, "the decoder sent a malformed reply", reason);
@@ -169,7 +187,7 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
-    if (!decoder.read(pixels.get(), count * sizeof(T))) return nullptr;
+    if (!readInPieces(decoder, pixels.get(), count * sizeof(T), settings.job)) return nullptr;
     return pixels;
 }
 
@@ -177,7 +195,7 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
 // pixels were received and the decoder ended cleanly.
 template <typename T>
 bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels, const char* name,
-                  std::string& reason)
+                  const DecoderSettings& settings, std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
         refuse(name, "the decoder sent a malformed reply", reason);
@@ -185,7 +203,7 @@ bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name, reason);
+        pixels = receivePixels<T>(decoder, reply, name, settings, reason);
         return pixels != nullptr;
     case decodeFailed:
         cannotOpen(name, reason);
@@ -222,7 +240,7 @@ bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& set
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, settings, reason);
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();

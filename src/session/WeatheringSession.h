@@ -53,6 +53,11 @@ public:
     // "Load Mask": the mask applies and the model restarts from the photograph, keeping
     // the path; one step to undo.
     Outcome loadMask(const std::string& path);
+    // The same three for a file decoded elsewhere (a loader on another thread): the
+    // decoded pixels are taken (moved from) when accepted.
+    Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& decoded);
+    Outcome adoptMaskOfPhotograph(ImageRect<float>& decoded);
+    Outcome adoptMask(ImageRect<float>& decoded);
     void setPhotographCheck(PhotographCheck check) { photographCheck = check; }
 
     // --- the path, in the model's pixels (row 0 at the bottom). A change of the path
@@ -141,9 +146,8 @@ private:
     unsigned int photographCount = 0;
 
     bool keepsHistory() const { return historyUse == History::kept; }
-    Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded);
     bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph);
-    Outcome readMask(const std::string& path, ImageRect<float>& mask) const;
+    Outcome fitMask(ImageRect<float>& mask) const;
     void restartModel();
     void startNewHistory();
     void noteWholeChange();

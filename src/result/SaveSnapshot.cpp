@@ -1,0 +1,43 @@
+#include "result/SaveSnapshot.h"
+
+#include "colour/CieLab.h"
+#include "imagesave/ImageWriter.h"
+
+SaveSnapshot SaveSnapshot::ofColours(WeatheringModel& model, const ResultRecipe& recipe)
+{
+    SaveSnapshot snapshot;
+    if (!model.hasImage()) return snapshot;
+    model.bringColoursUpToDate();
+    snapshot.kind = Kind::colours;
+    snapshot.width = model.width;
+    snapshot.height = model.height;
+    snapshot.lab.assign(model.lab.get(), model.lab.get() + model.pixelCount());
+    snapshot.description = describeResult(model, recipe);
+    return snapshot;
+}
+
+SaveSnapshot SaveSnapshot::ofDegrees(const WeatheringModel& model, const ResultRecipe& recipe)
+{
+    SaveSnapshot snapshot;
+    if (!model.hasImage()) return snapshot;
+    snapshot.kind = Kind::degrees;
+    snapshot.width = model.width;
+    snapshot.height = model.height;
+    degreeMap16(model, snapshot.grey);
+    snapshot.description = describeResult(model, recipe);
+    return snapshot;
+}
+
+bool SaveSnapshot::write(const std::string& path, std::string& reason, JobProgress* job) const
+{
+    if (kind == Kind::degrees) {
+        if (ImageWriter::fileTypeOf(path) != ImageWriter::FileType::png) {
+            reason = "the degree map is saved as a 16-bit PNG only (use .png)";
+            return false;
+        }
+        return ImageWriter::saveGrey16Png(path, grey.data(), width, height, reason, description, job);
+    }
+    std::vector<MyAlgebra::vec3> rgb(lab.size());
+    labToRgb(lab.data(), rgb.data(), static_cast<int>(lab.size()));
+    return ImageWriter::saveRgb(path, rgb.data(), width, height, reason, description, job);
+}
