@@ -2,8 +2,6 @@
 
 #include <GL/freeglut.h>
 
-#include <cstdlib>
-
 #include "main/AppState.h"
 #include "main/Commands.h"
 
@@ -11,7 +9,7 @@ void keyboard(unsigned char key, int, int)
 {
     // GLUT hands ctrl+letter over as the letter's control code.
     constexpr unsigned char ctrlS = 's' - 'a' + 1;
-    if (key == 27 || key == 'q') std::exit(0);
+    if (key == 27 || key == 'q') quitTool();
     if (key == ctrlS) controlCallback(saveImageId);
     if (key == 'b') holdBefore(true);
     if (key == 'c') clearOutline();
