@@ -53,7 +53,7 @@ answers || tool_bug "the tool ended after a hung decoder"
 shot after_hang
 n=$(count_differing before after_hang main)
 [ "$n" -eq 0 ] || fail "$n pixels of the main window changed after a hung load"
-pgrep -f weathering-decode >/dev/null && fail "a decoder process is still running: $(pgrep -af weathering-decode)"
+pgrep -P "$app_pid" -f weathering-decode >/dev/null && fail "a decoder process is still running: $(pgrep -a -P "$app_pid" -f weathering-decode)"
 
 load_expecting "$scratch/mask_100.png" "mask 100x100 scaled to the photograph's 512x602" 30 "${LOAD_MASK[@]}"
 grep -q "^mask has" "$scratch/err" && fail "the mask was applied unscaled: $(grep "^mask has" "$scratch/err")"
