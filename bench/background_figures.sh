@@ -13,14 +13,7 @@ number=${2:-43}
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/weathering-background.XXXXXX")
 
-Xvfb ":$number" -screen 0 4400x1300x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$number"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-export WEATHERING_STATS=1
-
-source "$root/tests/gui/e2e/lib.sh" "$binary" "$work"
-trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+source "$root/bench/figures_display.sh"
 
 mkdir -p "$work/images" "$work/saved"
 convert -size 4000x3000 gradient:'#d8b890'-'#384858' -attenuate 0.2 +noise Gaussian -quality 92 "$work/images/image1.jpg"

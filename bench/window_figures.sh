@@ -17,16 +17,7 @@ sizes=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/weathering-figures.XXXXXX")
 
-# A screen wide enough for the panel beside a 4000-pixel photograph (it opens at the
-# photograph's width plus 20).
-Xvfb ":$number" -screen 0 4400x1300x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$number"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-export WEATHERING_STATS=1
-
-source "$root/tests/gui/e2e/lib.sh" "$binary" "$work"
-trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+source "$root/bench/figures_display.sh"
 
 # A photograph from a warm light colour to a cool dark one with noise, and a mask that
 # leaves out a tenth of it.

@@ -15,24 +15,25 @@ bool BackgroundWork::begin(Kind kind, const std::string& name)
     return true;
 }
 
-bool BackgroundWork::startPhotograph(const std::string& name)
+template <typename T>
+bool BackgroundWork::startLoad(Kind kind, const std::string& name, ImageRect<T>& into)
 {
-    if (!begin(Kind::photograph, name)) return false;
-    return job.start([this](JobProgress& progress) {
+    if (!begin(kind, name)) return false;
+    return job.start([this, &into](JobProgress& progress) {
         DecoderSettings settings;
         settings.job = &progress;
-        ok = ImageIO::load(decodedPhotograph, fileName.c_str(), failure, settings);
+        ok = ImageIO::load(into, fileName.c_str(), failure, settings);
     });
+}
+
+bool BackgroundWork::startPhotograph(const std::string& name)
+{
+    return startLoad(Kind::photograph, name, decodedPhotograph);
 }
 
 bool BackgroundWork::startMask(const std::string& name)
 {
-    if (!begin(Kind::mask, name)) return false;
-    return job.start([this](JobProgress& progress) {
-        DecoderSettings settings;
-        settings.job = &progress;
-        ok = ImageIO::load(decodedMask, fileName.c_str(), failure, settings);
-    });
+    return startLoad(Kind::mask, name, decodedMask);
 }
 
 bool BackgroundWork::startSave(SaveSnapshot taken, const std::string& path)

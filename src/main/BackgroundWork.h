@@ -55,4 +55,7 @@ private:
     BackgroundJob job;  // last: it ends (and so stops using the members above) first
 
     bool begin(Kind kind, const std::string& name);
+    // A photograph (float RGB) or a mask (float grey) decoded into `into`.
+    template <typename T>
+    bool startLoad(Kind kind, const std::string& name, ImageRect<T>& into);
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
 #include "imagesave/ImageWriter.h"
+#include "background/JobProgress.h"
 #include "result/SaveSnapshot.h"
 #include "support/ScratchFolder.h"
 
@@ -152,6 +154,16 @@ TEST_F(ModelResultTest, ASnapshotWritesTheResultAsItWasWhenTaken)
     EXPECT_EQ(fileContents(scratch.path("snap_degrees.png")), fileContents(scratch.path("then_degrees.png")));
     EXPECT_EQ(colours.pictureWidth(), width);
     EXPECT_EQ(colours.pictureHeight(), height);
+
+    JobProgress cancelled;
+    cancelled.cancel();
+    EXPECT_FALSE(colours.write(scratch.path("cancelled.png"), reason, &cancelled));
+    EXPECT_EQ(reason, "cancelled");
+    EXPECT_FALSE(degrees.write(scratch.path("cancelled.png"), reason, &cancelled));
+    EXPECT_EQ(reason, "cancelled");
+    std::vector<std::string> files = scratch.entries();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"snap.png", "snap_degrees.png", "then.png", "then_degrees.png"}));
 
     EXPECT_FALSE(degrees.write(scratch.path("d.jpg"), reason));
     EXPECT_EQ(reason, "the degree map is saved as a 16-bit PNG only (use .png)");

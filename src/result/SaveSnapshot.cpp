@@ -1,5 +1,6 @@
 #include "result/SaveSnapshot.h"
 
+#include "background/JobProgress.h"
 #include "colour/CieLab.h"
 #include "imagesave/ImageWriter.h"
 
@@ -28,6 +29,23 @@ SaveSnapshot SaveSnapshot::ofDegrees(const WeatheringModel& model, const ResultR
     return snapshot;
 }
 
+namespace {
+
+// The conversion in pieces, so that a cancel (a quit) need not wait for all of it.
+bool convertUnlessCancelled(const std::vector<MyAlgebra::vec3>& lab, std::vector<MyAlgebra::vec3>& rgb,
+                            const JobProgress* job)
+{
+    constexpr std::size_t piece = std::size_t(1) << 20;
+    for (std::size_t start = 0; start < lab.size(); start += piece) {
+        if (job != nullptr && job->cancelled()) return false;
+        const std::size_t count = lab.size() - start < piece ? lab.size() - start : piece;
+        labToRgb(lab.data() + start, rgb.data() + start, static_cast<int>(count));
+    }
+    return true;
+}
+
+}  // namespace
+
 bool SaveSnapshot::write(const std::string& path, std::string& reason, JobProgress* job) const
 {
     if (kind == Kind::degrees) {
@@ -38,6 +56,9 @@ bool SaveSnapshot::write(const std::string& path, std::string& reason, JobProgre
         return ImageWriter::saveGrey16Png(path, grey.data(), width, height, reason, description, job);
     }
     std::vector<MyAlgebra::vec3> rgb(lab.size());
-    labToRgb(lab.data(), rgb.data(), static_cast<int>(lab.size()));
+    if (!convertUnlessCancelled(lab, rgb, job)) {
+        reason = "cancelled";
+        return false;
+    }
     return ImageWriter::saveRgb(path, rgb.data(), width, height, reason, description, job);
 }
