@@ -90,8 +90,8 @@ protected:
 
 }  // namespace
 
-// The old decoding ignored both: a photograph taken upright on its side came in
-// on its side.
+// The old decoding ignored the EXIF orientation: a photograph taken upright came
+// in on its side.
 TEST_F(FormatLibrariesTest, JpegExifAndTiffOrientationsStandThePictureUp)
 {
     const TestSamples samples = quadrants();
