@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder/HeaderSize.h"
+
 namespace {
 
 DecodeFailure failureOf(ILenum error)
@@ -74,6 +76,13 @@ DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannel
     ILenum fileType = ilTypeFromExt(name);
     if (fileType == IL_TYPE_UNKNOWN) fileType = ilDetermineTypeL(file.data, static_cast<ILuint>(file.size));
     while (ilGetError() != IL_NO_ERROR) {
+    }
+    long long declaredWidth = 0, declaredHeight = 0;
+    if (declaredSize(file, fileType == IL_TGA, declaredWidth, declaredHeight) &&
+        !sizeAccepted(declaredWidth, declaredHeight)) {
+        picture.width = static_cast<int>(declaredWidth > INT_MAX ? INT_MAX : declaredWidth);
+        picture.height = static_cast<int>(declaredHeight > INT_MAX ? INT_MAX : declaredHeight);
+        return DecodeStatus::sizeRefused();
     }
     // Read as a stream over the bytes: the library's readers fail more
     // cleanly on a cut file read this way than from a block of memory.

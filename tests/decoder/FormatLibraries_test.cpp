@@ -200,6 +200,33 @@ TEST_F(FormatLibrariesTest, AHugeDeclaredSizeIsRefusedFromTheHeader)
     }
 }
 
+// The same for the formats left to the image library that carry their size up
+// front: refused with the declared size, nothing decoded.
+TEST_F(FormatLibrariesTest, HeadersOfTheOtherFormatsAreReadFirstToo)
+{
+    auto le16 = [](unsigned v) { return std::string{static_cast<char>(v & 255), static_cast<char>(v >> 8)}; };
+    auto le32 = [&](unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); };
+    auto be32 = [](unsigned v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 255), static_cast<char>((v >> 8) & 255),
+                           static_cast<char>(v & 255)};
+    };
+    const std::pair<std::string, std::string> files[] = {
+        {"p.ppm", "P6\n# a comment\n20000 30000\n255\n" + std::string(64, '\0')},
+        {"b.bmp", "BM" + std::string(12, '\0') + le32(40) + le32(20000) + le32(-30000) + std::string(64, '\0')},
+        {"g.gif", "GIF89a" + le16(20000) + le16(30000) + std::string(64, '\0')},
+        {"s.psd", "8BPS" + std::string(1, '\0') + "\1" + std::string(6, '\0') + std::string(1, '\0') + "\3" + be32(30000) +
+                      be32(20000) + std::string(64, '\0')},
+        {"t.tga", std::string("\0\0\2", 3) + std::string(9, '\0') + le16(20000) + le16(30000) + "\x18\0" + std::string(64, '\0')},
+    };
+    for (const auto& [name, bytes] : files) {
+        DecodedPicture picture;
+        const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        EXPECT_EQ(decodePicture({data, bytes.size()}, name.c_str(), 3, picture).outcome, sizeRefused) << name;
+        EXPECT_EQ(picture.width, 20000) << name;
+        EXPECT_EQ(picture.height, 30000) << name;
+    }
+}
+
 TEST_F(FormatLibrariesTest, FailuresAreSaidByTheirKind)
 {
     const std::string png = scratch + "/cut.png";
