@@ -2,9 +2,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "imageopen/DecodeReply.h"
+
+// An allocator whose resize leaves new bytes as they come: a picture's samples
+// are all written by the decoder, and zeroing hundreds of megabytes first would
+// cost as much as a good part of the decode.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* at) noexcept
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <typename U, typename... Arguments>
+    void construct(U* at, Arguments&&... arguments)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Arguments>(arguments)...);
+    }
+};
+using SampleBuffer = std::vector<std::uint8_t, UnsetAllocator<std::uint8_t>>;
 
 // A file's pixels as its format library hands them over, at the file's own
 // depth, before any conversion to floats.
@@ -14,7 +39,7 @@ struct DecodedPicture {
     int channels = 0;     // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
     int sampleBytes = 1;  // 1, 2 (uint16) or 4 (float)
     bool bottomRowFirst = false;
-    std::vector<std::uint8_t> samples;
+    SampleBuffer samples;
 
     std::size_t rowBytes() const
     {
@@ -39,7 +64,13 @@ struct DecodeStatus {
     DecodeFailure failure = noFailure;
 
     static DecodeStatus failed(DecodeFailure why) { return {decodeFailed, why}; }
-    static DecodeStatus sizeRefused() { return {::sizeRefused, noFailure}; }
+    // A size that is not accepted: too large is refused as such (the tool says
+    // the size); none at all (a side of 0) is a damaged file.
+    static DecodeStatus sizeRefused(long long width, long long height)
+    {
+        if (width <= 0 || height <= 0) return failed(damagedFile);
+        return {::sizeRefused, noFailure};
+    }
 };
 
 // Whether a size read from a file's header may be decoded at all: checked

@@ -38,7 +38,7 @@ bool writeAll(const void* data, std::size_t bytes)
 
 // Reads the whole of standard input, at most `largest` bytes; false when it
 // is larger or cannot be read.
-bool readWholeInput(std::size_t largest, std::vector<std::uint8_t>& bytes)
+bool readWholeInput(std::size_t largest, SampleBuffer& bytes)
 {
     struct stat info;
     if (fstat(inputFd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     const int channels = std::atoi(argv[1]);
     const long megabytes = std::atol(argv[2]);
     if ((channels != 1 && channels != 3) || megabytes <= 0 || !limitResources(megabytes, std::atol(argv[3]))) return 2;
-    std::vector<std::uint8_t> file;
+    SampleBuffer file;
     // The file shares the memory limit with its pixels; half of it is plenty.
     if (!readWholeInput(static_cast<std::size_t>(megabytes) * 1024 * 1024 / 2, file)) {
         confineToDecoding(replyFd);

@@ -82,7 +82,7 @@ DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannel
         !sizeAccepted(declaredWidth, declaredHeight)) {
         picture.width = static_cast<int>(declaredWidth > INT_MAX ? INT_MAX : declaredWidth);
         picture.height = static_cast<int>(declaredHeight > INT_MAX ? INT_MAX : declaredHeight);
-        return DecodeStatus::sizeRefused();
+        return DecodeStatus::sizeRefused(declaredWidth, declaredHeight);
     }
     // Read as a stream over the bytes: the library's readers fail more
     // cleanly on a cut file read this way than from a block of memory.
@@ -98,7 +98,7 @@ DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannel
     }
     picture.width = ilGetInteger(IL_IMAGE_WIDTH);
     picture.height = ilGetInteger(IL_IMAGE_HEIGHT);
-    if (!sizeAccepted(picture.width, picture.height)) return DecodeStatus::sizeRefused();
+    if (!sizeAccepted(picture.width, picture.height)) return DecodeStatus::sizeRefused(picture.width, picture.height);
 
     const ILenum sampleType = static_cast<ILenum>(ilGetInteger(IL_IMAGE_TYPE));
     const bool sameDepth = sampleType == IL_UNSIGNED_BYTE || sampleType == IL_UNSIGNED_SHORT;

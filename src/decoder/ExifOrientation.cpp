@@ -61,7 +61,7 @@ void applyOrientation(DecodedPicture& picture, int orientation)
     const int width = picture.width, height = picture.height;
     const int newWidth = transposed ? height : width, newHeight = transposed ? width : height;
     const std::size_t pixelBytes = static_cast<std::size_t>(picture.channels) * picture.sampleBytes;
-    std::vector<std::uint8_t> turned(picture.samples.size());
+    SampleBuffer turned(picture.samples.size());
     for (int y = 0; y < newHeight; ++y)
         for (int x = 0; x < newWidth; ++x) {
             // Where the pixel shown at (x, y) is stored.

@@ -62,7 +62,7 @@ DecodeStatus readJpeg(jpeg_decompress_struct& info, JpegErrors& errors, FileByte
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return DecodeStatus::failed(damagedFile);
     picture.width = static_cast<int>(info.image_width);
     picture.height = static_cast<int>(info.image_height);
-    if (!sizeAccepted(info.image_width, info.image_height)) return DecodeStatus::sizeRefused();
+    if (!sizeAccepted(info.image_width, info.image_height)) return DecodeStatus::sizeRefused(info.image_width, info.image_height);
     orientation = orientationOf(&info);
     // Inks stay inks here; they become light below.
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) info.out_color_space = JCS_CMYK;

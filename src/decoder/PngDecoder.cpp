@@ -56,7 +56,7 @@ DecodeStatus readPngHeader(png_structp png, png_infop info, MemoryReader& reader
     picture.width = static_cast<int>(png_get_image_width(png, info));
     picture.height = static_cast<int>(png_get_image_height(png, info));
     if (!sizeAccepted(png_get_image_width(png, info), png_get_image_height(png, info)))
-        return DecodeStatus::sizeRefused();
+        return DecodeStatus::sizeRefused(picture.width, picture.height);
 
     const int depth = png_get_bit_depth(png, info);
     const int colourType = png_get_color_type(png, info);

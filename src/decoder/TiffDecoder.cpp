@@ -134,7 +134,7 @@ DecodeStatus decodeTiff(FileBytes file, DecodedPicture& picture)
     TIFFGetField(open.tiff, TIFFTAG_IMAGELENGTH, &height);
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
-    if (!sizeAccepted(width, height)) return DecodeStatus::sizeRefused();
+    if (!sizeAccepted(width, height)) return DecodeStatus::sizeRefused(width, height);
     if (!readsAsStored(open.tiff)) return readAsRgba(open.tiff, picture);
     const DecodeStatus status = readStored(open.tiff, picture);
     // The same numbers as EXIF's: how the stored rows stand.

@@ -10,7 +10,7 @@ DecodeStatus decodeWebp(FileBytes file, DecodedPicture& picture)
     if (header != VP8_STATUS_OK) return DecodeStatus::failed(damagedFile);
     picture.width = features.width;
     picture.height = features.height;
-    if (!sizeAccepted(features.width, features.height)) return DecodeStatus::sizeRefused();
+    if (!sizeAccepted(features.width, features.height)) return DecodeStatus::sizeRefused(features.width, features.height);
     if (features.has_animation) return DecodeStatus::failed(unsupportedKind);
     picture.allocate(features.width, features.height, features.has_alpha ? 4 : 3, 1);
     WebPDecoderConfig config;

@@ -115,6 +115,8 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
         return false;
     }
     replyFd = pipeFds[0];
+    // A larger pipe lets the decoder write on while the tool turns rows into floats.
+    fcntl(replyFd, F_SETPIPE_SZ, 1 << 20);
     // Set from here as well, so that the limit holds for any decoder, even one
     // that does not set it itself: SIGXCPU at the limit, SIGKILL a second later.
     const rlimit cpu = {static_cast<rlim_t>(settings.seconds), static_cast<rlim_t>(settings.seconds) + 1};

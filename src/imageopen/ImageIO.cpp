@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -183,16 +184,25 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         return nullptr;
     }
     const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
-    if (!fitsInAvailableMemory(reply, sizeof(T) + sampleBytesPerPixel, name)) return nullptr;
+    if (!fitsInAvailableMemory(reply, sizeof(T), name)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-    std::unique_ptr<std::uint8_t[]> samples(new (std::nothrow) std::uint8_t[count * sampleBytesPerPixel]);
-    if (!pixels || !samples) {
+    // Rows arrive a block at a time and become floats while the decoder writes
+    // the next ones; a block is small enough to stay in the cache.
+    const std::size_t rowBytes = static_cast<std::size_t>(reply.width) * sampleBytesPerPixel;
+    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
+    if (!pixels || !block) {
         refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels");
         return nullptr;
     }
-    if (!decoder.read(samples.get(), count * sampleBytesPerPixel)) return nullptr;
-    convertSamples(samples.get(), layout, count, pixels.get());
+    const std::size_t height = static_cast<std::size_t>(reply.height);
+    for (std::size_t row = 0; row < height; row += blockRows) {
+        const std::size_t rows = std::min(blockRows, height - row);
+        if (!decoder.read(block.get(), rows * rowBytes)) return nullptr;
+        const std::size_t first = row * static_cast<std::size_t>(reply.width);
+        convertSamples(block.get(), layout, rows * static_cast<std::size_t>(reply.width), pixels.get() + first);
+    }
     if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
 }
