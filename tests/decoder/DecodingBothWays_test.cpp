@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,12 +35,6 @@ bool hasAdobeMarker(const std::vector<std::uint8_t>& file)
     for (std::size_t i = 0; i + 9 <= file.size() && i < 65536; ++i)
         if (file[i] == 0xFF && file[i + 1] == 0xEE && std::memcmp(&file[i + 4], "Adobe", 5) == 0) return true;
     return false;
-}
-
-std::vector<std::uint8_t> fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The image library alone, with the calls the decoder made before: type by

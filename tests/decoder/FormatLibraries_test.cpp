@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,12 +18,6 @@
 // sizes read from the header before any pixel, failures said by their kind.
 
 namespace {
-
-std::vector<std::uint8_t> fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 DecodeStatus decodeFile(const std::string& path, int channels, DecodedPicture& picture)
 {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 TestSamples testSamples(int width, int height, int channels, bool sixteenBits, unsigned seed)
@@ -214,4 +215,10 @@ bool writePnm(const std::string& path, const TestSamples& samples)
     }
     for (const std::uint16_t v : samples.wide) out << static_cast<char>(v >> 8) << static_cast<char>(v & 255);
     return static_cast<bool>(out);
+}
+
+std::vector<std::uint8_t> fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -38,5 +38,8 @@ bool writeTiff(const std::string& path, const TestSamples& samples, int compress
 // WebP, lossy or lossless, of 3 or 4 channels.
 bool writeWebp(const std::string& path, const TestSamples& samples, bool lossless);
 
+// The whole of a file, empty when it cannot be read.
+std::vector<std::uint8_t> fileBytes(const std::string& path);
+
 // Binary PNM: P5 for 1 channel, P6 for 3, at 8 or 16 bits.
 bool writePnm(const std::string& path, const TestSamples& samples);
