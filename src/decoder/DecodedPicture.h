@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 // An allocator whose resize leaves new bytes as they come: a picture's samples
 // are all written by the decoder, and zeroing hundreds of megabytes first would

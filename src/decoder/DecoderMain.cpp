@@ -17,6 +17,7 @@
 #include "decoder/DecoderSandbox.h"
 #include "decoder/DevilDecoder.h"
 #include "decoder/PictureDecoder.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 

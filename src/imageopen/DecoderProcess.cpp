@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "result/ModelResult.h"
 
 #include "colour/CieLab.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
 {

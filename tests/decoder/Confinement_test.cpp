@@ -12,7 +12,7 @@
 #include "PictureFiles.h"
 #include "decoder/DecoderSandbox.h"
 #include "imageopen/DecoderProcess.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 // The decoder sees nothing of the file system: every path lookup fails, or
 // ends it, once it is confined.

@@ -16,7 +16,7 @@
 #include "decoder/JpegCmyk.h"
 #include "decoder/PictureDecoder.h"
 #include "imageopen/SampleConversion.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 // The formats' own libraries give the model the same floats, to the last bit,
 // as the image library gave before they were used, for every layout the formats

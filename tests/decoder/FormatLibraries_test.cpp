@@ -12,7 +12,7 @@
 #include "PictureFiles.h"
 #include "decoder/PictureDecoder.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 // What the formats' own libraries do beyond the old decoding: orientation,
 // sizes read from the header before any pixel, failures said by their kind.
