@@ -4,7 +4,9 @@
 // had a decoder process or the formats their own libraries, on the default
 // photograph and on a 4 Mpx JPEG; and, on a 12 Mpx JPEG, against libjpeg-turbo's
 // own djpeg decoding the same file to PPM in the same run.
-//   build/bin/loader_bench [--benchmark_repetitions=N]
+//   OMP_WAIT_POLICY=passive build/bin/loader_bench [--benchmark_repetitions=N]
+// (passive as the window tool sets it for itself: spinning threads would take
+// the decoder's core while the rows arrive).
 
 #include <IL/il.h>
 #include <benchmark/benchmark.h>
