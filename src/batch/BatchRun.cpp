@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
 #include "imageopen/MaskScaling.h"
 #include "result/ModelResult.h"
@@ -75,6 +76,11 @@ bool prepareFolders(const BatchOptions& options)
             return false;
         }
         if (!folderIsWritable(options.frames, "frames")) return false;
+        std::string reason;
+        if (options.overwrite && !clearFrames(options.frames, reason)) {
+            report(reason);
+            return false;
+        }
     }
     for (const std::string& file : {options.output, options.degrees})
         if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file)) return false;
@@ -105,21 +111,28 @@ bool save(bool saved, const std::string& path, const std::string& reason)
     return saved;
 }
 
-bool writeFrame(WeatheringModel& model, const std::string& folder, int index)
+// Each file says how to make it again: these options with its own step count.
+ResultRecipe recipeAt(const BatchOptions& options, int steps)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", index);
-    const std::string path = (std::filesystem::path(folder) / name).string();
+    return ResultRecipe{options.photograph, options.mask, steps, options.dewethering};
+}
+
+bool writeFrame(const BatchOptions& options, WeatheringModel& model, int step)
+{
+    const std::string path = (std::filesystem::path(options.frames) / frameName(step / options.every)).string();
     std::string reason;
-    return save(saveModelImage(model, path, reason), path, reason);
+    return save(saveModelImage(model, path, reason, recipeAt(options, step)), path, reason);
 }
 
 bool writeFinalFiles(const BatchOptions& options, WeatheringModel& model)
 {
     std::string reason;
-    if (!options.output.empty() && !save(saveModelImage(model, options.output, reason), options.output, reason))
+    const ResultRecipe recipe = recipeAt(options, options.steps);
+    if (!options.output.empty() &&
+        !save(saveModelImage(model, options.output, reason, recipe), options.output, reason))
         return false;
-    if (!options.degrees.empty() && !save(saveModelDegrees(model, options.degrees, reason), options.degrees, reason))
+    if (!options.degrees.empty() &&
+        !save(saveModelDegrees(model, options.degrees, reason, recipe), options.degrees, reason))
         return false;
     return true;
 }
@@ -131,14 +144,14 @@ int simulate(const BatchOptions& options, WeatheringModel& model, ProgressLine& 
     ModelSettings settings;
     settings.dewethering = options.dewethering ? 1 : 0;
     const bool framesWanted = !options.frames.empty();
-    if (framesWanted && !writeFrame(model, options.frames, 0)) return -1;
+    if (framesWanted && !writeFrame(options, model, 0)) return -1;
     progress.update(0);
     int step = 0;
     while (step < options.steps && !stopRequested()) {
         model.simulationStep(settings);
         ++step;
         if (framesWanted && step % options.every == 0) {
-            if (!writeFrame(model, options.frames, step / options.every)) return -1;
+            if (!writeFrame(options, model, step)) return -1;
         }
         progress.update(step);
     }
@@ -153,6 +166,14 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     std::string reason;
     parsePathArgument(options.path, points, reason);  // checked before
 
+    // Refused before anything is loaded: the earlier run's frames would mix with ours.
+    const int earlierFrames = options.frames.empty() || options.overwrite ? 0 : framesIn(options.frames);
+    if (earlierFrames > 0) {
+        std::cerr << usageLine("--frames " + options.frames + " already holds " + std::to_string(earlierFrames) +
+                               " frames; give --overwrite to replace them")
+                  << std::endl;
+        return batchUsageError;
+    }
     initImageDecoder();
     ImageRect<MyAlgebra::vec3> photograph;
     ImageRect<float> mask;

@@ -280,13 +280,25 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
 
 }  // namespace
 
+namespace {
+
+// The installed share folder or, for a program run from its build folder, the
+// source tree: tried after everything else.
+std::vector<std::string>& foldersBesideProgram()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+}  // namespace
+
 void initImageDecoder()
 {
     static bool started = false;
     if (started) return;
     started = true;
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
-    for (const std::string& folder : installedImageFolders()) searchDirectories.push_back(folder);
+    foldersBesideProgram() = installedImageFolders();
 }
 
 std::string printableName(const std::string& name)
@@ -325,6 +337,13 @@ std::string findFile(const std::string& name)
             if (isReadableRegularFile(candidate)) return candidate;
         }
     if (isReadableRegularFile(name)) return name;
+    // Last, the program's own images, so that its defaults are found wherever it
+    // is started, and a file of the same name here still wins.
+    if (!absolute)
+        for (const std::string& folder : foldersBesideProgram()) {
+            const std::string candidate = folder + "/" + name;
+            if (isReadableRegularFile(candidate)) return candidate;
+        }
     std::printf("file not found: %s\n", printableName(name).c_str());
     std::fflush(stdout);
     return std::string();

@@ -15,7 +15,8 @@ extern std::vector<std::string> searchDirectories;
 void initImageDecoder();
 
 // The first readable regular file among "<dir>/<name>" for every search
-// directory, then name itself; an absolute name only as it is. Prints
+// directory, then name itself, then "<dir>/<name>" for the folders beside the
+// program (installedImageFolders); an absolute name only as it is. Prints
 // "file not found: <name>" and returns an empty string when there is none.
 std::string findFile(const std::string& name);
 

@@ -482,8 +482,10 @@ void saveCommand(SavedWhat what)
                                             photographFolder(), suggestedSaveName(what));
     if (path.empty()) return;  // cancelled: nothing written, nothing to say
     std::string reason;
-    const bool saved = what == SavedWhat::image ? saveModelImage(model, path, reason)
-                                                : saveModelDegrees(model, path, reason);
+    const ResultRecipe recipe{appState.photographPath, "", appState.stepsSinceRestart,
+                              appState.settings.dewethering != 0};
+    const bool saved = what == SavedWhat::image ? saveModelImage(model, path, reason, recipe)
+                                                : saveModelDegrees(model, path, reason, recipe);
     if (saved)
         reportSaved(path);
     else
