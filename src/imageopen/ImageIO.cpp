@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <system_error>
 
 #include "decodereply/DecodeReply.h"
@@ -53,15 +54,21 @@ constexpr int channelsOf()
 }
 
 // The loader's lines, all on the standard error stream, a file name always
-// through printableName.
-void refuse(const std::string& name, const std::string& why)
+// through printableName. Prints one and keeps it as the reason for the caller.
+void fail(std::string& reason, const std::string& why)
 {
-    std::cerr << "ImageIO::load: refused " << name << ": " << why << std::endl;
+    reason = why;
+    std::cerr << "ImageIO::load: " << why << std::endl;
 }
 
-void cannotOpen(const std::string& name)
+void refuse(const std::string& name, const std::string& why, std::string& reason)
 {
-    std::cerr << "ImageIO::load" << ": cannot open file: " << name << std::endl;
+    fail(reason, "refused " + name + ": " + why);
+}
+
+void cannotOpen(const std::string& name, std::string& reason)
+{
+    fail(reason, "cannot open file: " + name);
 }
 
 const char* failureWords(std::uint32_t failure)
@@ -77,15 +84,11 @@ const char* failureWords(std::uint32_t failure)
 }
 
 // The second line of a file that could not be decoded: what was wrong with it.
-void sayWhatFailed(const std::string& name, std::uint32_t failure)
+void sayWhatFailed(const std::string& name, std::uint32_t failure, std::string& reason)
 {
     const char* words = failureWords(failure);
-    std::cerr << "ImageIO::load: " << name << ": ";
-    if (words)
-        std::cerr << words;
-    else
-        std::cerr << "the decoder gave an unknown reason (" << failure << ")";
-    std::cerr << std::endl;
+    fail(reason, name + ": " +
+                     (words ? std::string(words) : "the decoder gave an unknown reason (" + std::to_string(failure) + ")"));
 }
 
 std::string sizeText(long long width, long long height)
@@ -93,50 +96,55 @@ std::string sizeText(long long width, long long height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-void refuseSize(const std::string& name, const DecodeReply& reply)
+void refuseSize(const std::string& name, const DecodeReply& reply, std::string& reason)
 {
     if (reply.width <= 0 || reply.height <= 0)
-        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is not a size a picture can have");
+        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is not a size a picture can have", reason);
     else
-        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
-                         sizeText(largestImageSide, largestImageSide));
+        refuse(name,
+               "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
+                   sizeText(largestImageSide, largestImageSide),
+               reason);
 }
 
 // Says why a decoder that did not end cleanly gave no picture, and which limit ended it.
 void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings,
-                       const std::string& name)
+                       const std::string& name, std::string& reason)
 {
-    std::cerr << "ImageIO::load: the decoder ";
+    std::ostringstream why;
+    why << "the decoder ";
     switch (end) {
     case DecoderEnd::crashed:
-        std::cerr << "crashed on " << name << " (signal " << decoder.signal() << ")";
+        why << "crashed on " << name << " (signal " << decoder.signal() << ")";
         break;
     case DecoderEnd::outOfTime:
-        std::cerr << "used more than its " << settings.seconds << " s of processor time on " << name;
+        why << "used more than its " << settings.seconds << " s of processor time on " << name;
         break;
     case DecoderEnd::stalled:
-        std::cerr << "gave no answer within "
-                  << (settings.stalledSeconds > 0 ? settings.stalledSeconds : stalledSecondsFor(settings.seconds))
-                  << " s on " << name << ", and was stopped";
+        why << "gave no answer within "
+            << (settings.stalledSeconds > 0 ? settings.stalledSeconds : stalledSecondsFor(settings.seconds)) << " s on "
+            << name << ", and was stopped";
         break;
     case DecoderEnd::outOfMemory:
-        std::cerr << "needs more than " << settings.megabytes << " MB for " << name;
+        why << "needs more than " << settings.megabytes << " MB for " << name;
         break;
     default:
-        std::cerr << "failed on " << name << " without a reply";
+        why << "failed on " << name << " without a reply";
         break;
     }
-    std::cerr << std::endl;
+    fail(reason, why.str());
 }
 
 // Whether the system can give the arrays of a picture this size, saying so when not.
-bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const std::string& name)
+bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const std::string& name,
+                           std::string& reason)
 {
     const long long available = availableMemoryBytes();
     const long long bytes = static_cast<long long>(reply.width) * reply.height * static_cast<long long>(bytesPerPixel);
     if (available < 0 || bytes <= available) return true;
     refuse(name, "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
-                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available");
+                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available",
+           reason);
     return false;
 }
 
@@ -171,20 +179,21 @@ void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
-std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const std::string& name)
+std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const std::string& name,
+                                   std::string& reason)
 {
     const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
     if (reply.channels > 4 || reply.sampleBytes > 4 || !convertible(layout, channelsOf<T>()) || reply.width <= 0 ||
         reply.height <= 0) {
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return nullptr;
     }
     if (reply.width > largestImageSide || reply.height > largestImageSide) {
-        refuseSize(name, reply);
+        refuseSize(name, reply, reason);
         return nullptr;
     }
     const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
-    if (!fitsInAvailableMemory(reply, sizeof(T), name)) return nullptr;
+    if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
     // Rows arrive a block at a time and become floats while the decoder writes
@@ -193,7 +202,7 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
     const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
     if (!pixels || !block) {
-        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels");
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
     const std::size_t height = static_cast<std::size_t>(reply.height);
@@ -211,64 +220,65 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
 // pixels were received and the decoder ended cleanly.
 template <typename T>
 bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels,
-                  const std::string& name)
+                  const std::string& name, std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name);
+        pixels = receivePixels<T>(decoder, reply, name, reason);
         return pixels != nullptr;
     case decodeFailed:
-        cannotOpen(name);
-        sayWhatFailed(name, reply.failure);
+        cannotOpen(name, reason);
+        sayWhatFailed(name, reply.failure, reason);
         return false;
     case conversionFailed:
-        std::cerr << "ImageIO::load" << ": cannot convert file: " << name << std::endl;
+        fail(reason, "cannot convert file: " + name);
         return false;
     case sizeRefused:
-        refuseSize(name, reply);
+        refuseSize(name, reply, reason);
         return false;
     default:
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
 }
 
 template <typename T>
-bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& settings)
+bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& settings, std::string& reason)
 {
+    reason.clear();
     const std::string name = printableName(rawName);
     const std::string path = findFile(rawName);
     const OpenFile file(path);
     if (path.empty() || file.fd < 0) {
-        cannotOpen(name);
+        cannotOpen(name, reason);
         return false;
     }
     DecoderProcess decoder(settings);
     if (!decoder.start(file.fd, path, channelsOf<T>())) {
-        std::cerr << "ImageIO::load: cannot start the decoder (weathering-decode) for " << name << std::endl;
+        fail(reason, "cannot start the decoder (weathering-decode) for " + name);
         return false;
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name);
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
     const bool trailing = received && !decoder.atEndOfReply() && !decoder.replyCutShort();
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
     if (end != DecoderEnd::exited) {
-        reportAbnormalEnd(end, decoder, settings, name);
+        reportAbnormalEnd(end, decoder, settings, name, reason);
         return false;
     }
     if (trailing) {
-        refuse(name, "the decoder sent more than its reply");
+        refuse(name, "the decoder sent more than its reply", reason);
         return false;
     }
     if (!received) {
-        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early");
+        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early", reason);
         return false;
     }
 
@@ -353,12 +363,24 @@ namespace ImageIO {
 
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
 }
 
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<float>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
 }
 
 }  // namespace ImageIO

@@ -39,5 +39,11 @@ namespace ImageIO {
 // refused; pixels that are not finite numbers arrive as 0.
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
+// The same, with the loader's reason for a failure (the text of its last line, without
+// the "ImageIO::load: " it starts with) in `reason`; empty when it had none to give.
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
+bool load(ImageRect<float>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
 
 }  // namespace ImageIO
