@@ -11,13 +11,23 @@ class JobProgress;
 // How far a decoder process may go before the tool stops it, and which
 // program it is.
 struct DecoderSettings {
-    int seconds = 20;        // wall clock, from the start to the last byte and the exit
+    int seconds = 20;        // processor time
     long megabytes = 4096;   // its address space
     std::string executable;  // empty: decoderPath(); tests put a hostile stand-in here
+    // Wall clock, from the start to the last byte and the exit: only a backstop
+    // against a decoder that stopped (a busy machine slows a working one down,
+    // and that is no reason to end it). 0: stalledSecondsFor(seconds).
+    int stalledSeconds = 0;
     // A load in the background: its cancel kills the decoder at once, and the share of
     // the reply received so far is its progress. Null: no one cancels or watches.
     JobProgress* job = nullptr;
 };
+
+// The default wall-clock backstop for a processor-time limit.
+inline int stalledSecondsFor(int seconds)
+{
+    return 3 * seconds + 30;
+}
 
 // How a decoder process ended.
 enum class DecoderEnd {
@@ -25,12 +35,13 @@ enum class DecoderEnd {
     failed,       // another exit status, or it could not be started
     outOfMemory,  // an allocation failed under the memory limit
     crashed,      // killed by a signal it raised (see signal())
-    timedOut,     // killed by us at the deadline
+    outOfTime,    // its processor-time limit ended it
+    stalled,      // killed by us at the wall-clock backstop
     cancelled,    // killed by us because the load was cancelled
 };
 
-// One run of weathering-decode on one open file. The reply is read with the
-// deadline in force; a process still running when this is destroyed is killed
+// One run of weathering-decode on one open file, its processor time limited by
+// the kernel. The reply is read with the wall-clock backstop in force; a process still running when this is destroyed is killed
 // and reaped, so no decoder outlives its load.
 class DecoderProcess {
 public:
@@ -48,11 +59,17 @@ public:
     // deadline (the decoder is then killed) or on a read error.
     bool read(void* buffer, std::size_t bytes);
 
+    // Whether the reply ends here: the decoder closes it (exits) without
+    // another byte. False, with replyCutShort() false, when more came.
+    bool atEndOfReply();
+
     // Waits (until the deadline) for the decoder to exit, then says how it did.
     // Anything it sends after the reply it was asked for is a fault of its own.
     DecoderEnd finish();
 
     int signal() const { return endSignal; }
+    // The background load this decoder works for (null: none).
+    JobProgress* job() const { return settings.job; }
     // Whether a read met the end of the reply or a read error (not the deadline).
     bool replyCutShort() const { return cutShort; }
 
@@ -69,6 +86,7 @@ private:
     int replyFd = -1;
     int pidFd = -1;
     bool deadlinePassed = false;
+    bool killedByUs = false;
     bool cancelled = false;
     bool cutShort = false;
     int endSignal = 0;
