@@ -11,12 +11,15 @@
 #include <vector>
 
 // The record of everything known about one loaded photograph, and the weathering
-// operations on it:
-//   - building it:      initFromImage, applyMaskImage, reinitialise
-//   - the path:         addPathPoint, removeLastPathPoint, computeDegrees
-//   - weathering:       computeRates, computeRateAt, simulationStep, applyBrush
-//   - showing it:       refreshTexture, refreshTextureInBrush (through `uploader`)
-//   - reading colours:  bringColoursUpToDate
+// operations on it, one file each:
+//   - lifetime and path:  initFromImage, applyMaskImage, reinitialise,
+//                         addPathPoint, removeLastPathPoint         (WeatheringModel.cpp)
+//   - the degree pass:    computeDegrees                            (WeatheringModelDegrees.cpp)
+//   - rates and steps:    computeRates, computeRateAt, simulationStep (WeatheringModelSimulation.cpp)
+//   - the brush:          applyBrush                                (WeatheringModelBrush.cpp)
+//   - showing it:         refreshTexture, refreshTextureInBrush (through `uploader`),
+//                         bringColoursUpToDate, pending paint       (WeatheringModelPaint.cpp)
+// The index helpers they share are in ModelIndexing.h.
 // Per-pixel state is a set of flat arrays with index y * width + x, row 0 at the bottom.
 // Every operation except initFromImage does nothing until a photograph has been loaded.
 //
