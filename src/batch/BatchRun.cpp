@@ -85,9 +85,7 @@ bool prepareFolders(const BatchOptions& options)
 bool buildModel(WeatheringModel& model, const ImageRect<MyAlgebra::vec3>& photograph, const ImageRect<float>& mask,
                 const std::vector<TopDownPixel>& points)
 {
-    model.width = model.displayWidth = photograph.width;
-    model.height = model.displayHeight = photograph.height;
-    if (!model.initFromImage(photograph.data.get())) return false;
+    if (!model.initFromImage(photograph.data.get(), photograph.width, photograph.height)) return false;
     if (!mask.empty()) {
         model.applyMaskImage(mask.data.get(), mask.pixelCount());
         model.reinitialise(photograph.data.get(), ModelSettings{});  // the panel's settings at start-up

@@ -42,6 +42,7 @@ bool fitPending = false;
 // The model was built from a new photograph and its texture is still to come.
 bool pictureStale = false;
 unsigned int pictureVersion = 0;
+unsigned int modelTextureName = 0;  // the model's picture on the GPU, 0 until first uploaded
 int simulationWasOn = 0;
 
 // The step counter, and the simulation's own stop when it reaches "Stop at step".
@@ -119,15 +120,7 @@ bool photographFits(const ImageRect<MyAlgebra::vec3>& photograph)
 // keeps the photograph it has, which inputImage and its texture still show.
 bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph)
 {
-    const int kept[] = {model.width, model.height, model.displayWidth, model.displayHeight};
-    model.width = model.displayWidth = photograph.width;
-    model.height = model.displayHeight = photograph.height;
-    if (model.initFromImage(photograph.data.get())) return true;
-    model.width = kept[0];
-    model.height = kept[1];
-    model.displayWidth = kept[2];
-    model.displayHeight = kept[3];
-    return false;
+    return model.initFromImage(photograph.data.get(), photograph.width, photograph.height);
 }
 
 }  // namespace
@@ -176,11 +169,17 @@ void adoptMaskOfNewPhotograph()
     startNewHistory();
 }
 
-void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                        const PixelRect& changed)
+void uploadModelTexture(const std::uint32_t* rgba, int width, int height, const PixelRect& changed)
 {
-    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+    // A refresh that changed nothing needs no upload, unless there is no texture yet.
+    if (modelTextureName != 0 && (changed.width <= 0 || changed.height <= 0)) return;
+    uploadRgbaTexture(modelTextureName, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
     ++pictureVersion;
+}
+
+unsigned int modelTexture()
+{
+    return modelTextureName;
 }
 
 unsigned int modelPictureVersion()

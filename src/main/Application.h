@@ -38,8 +38,9 @@ void adoptMaskImage();
 // just built from it, so only the rates change.
 void adoptMaskOfNewPhotograph();
 // Uploads the model's texture (the model's uploader) and counts the new picture.
-void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                        const PixelRect& changed);
+void uploadModelTexture(const std::uint32_t* rgba, int width, int height, const PixelRect& changed);
+// The texture name of the model's picture; 0 before the first upload.
+unsigned int modelTexture();
 // The model's textures uploaded so far: the picture changed when this did.
 unsigned int modelPictureVersion();
 // Whether an idle pass would do anything: otherwise the idle callback rests.

@@ -116,7 +116,7 @@ void setPictureFilter(unsigned int texture)
 void drawPoints()
 {
     const unsigned int alternative = alternativeTexture();
-    const unsigned int texture = alternative != 0 ? alternative : model.texture;
+    const unsigned int texture = alternative != 0 ? alternative : modelTexture();
     setPictureFilter(texture);
     drawTextureQuad(texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
@@ -165,7 +165,7 @@ void display()
         noteBrushShown(look.brushCenter.x, look.brushCenter.y);
     drawnLook = look;
     drawnOnce = true;
-    noteFrameShown(model.texture != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    noteFrameShown(modelTexture() != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 bool mainWindowLookChanged()

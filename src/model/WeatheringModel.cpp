@@ -32,10 +32,10 @@ bool WeatheringModel::hasImage() const
     return rgb != nullptr && width == heldWidth && height == heldHeight;
 }
 
-bool WeatheringModel::initFromImage(const vec3* pixels)
+bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHeight)
 {
-    const long long count = static_cast<long long>(width) * height;
-    const bool sizeUsable = pixels != nullptr && width > 0 && height > 0 && count <= INT_MAX;
+    const long long count = static_cast<long long>(newWidth) * newHeight;
+    const bool sizeUsable = pixels != nullptr && newWidth > 0 && newHeight > 0 && count <= INT_MAX;
     PixelArray<vec3> newRgb, newLab, newReference;
     PixelArray<float> newDegree, newRate, newMask, newDetail, newPending, newNext;
     PixelArray<std::uint32_t> newRgba;
@@ -54,14 +54,7 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     }
     if (!newRgb || !newLab || !newReference || !newDegree || !newRate || !newMask || !newDetail || !newPending ||
         !newNext || !newRgba) {
-        std::cerr << "weathering model: cannot hold a photograph of " << width << " x " << height << " pixels\n";
-        // The caller set the size for the photograph that was refused; the held one stays.
-        if (rgb) {
-            width = heldWidth;
-            height = heldHeight;
-            displayWidth = heldDisplayWidth;
-            displayHeight = heldDisplayHeight;
-        }
+        std::cerr << "weathering model: cannot hold a photograph of " << newWidth << " x " << newHeight << " pixels\n";
         return false;
     }
 
@@ -75,10 +68,8 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     pendingPaint = std::move(newPending);
     nextDegree = std::move(newNext);
     rgba = std::move(newRgba);
-    heldWidth = width;
-    heldHeight = height;
-    heldDisplayWidth = displayWidth;
-    heldDisplayHeight = displayHeight;
+    width = displayWidth = heldWidth = newWidth;
+    height = displayHeight = heldHeight = newHeight;
 
     startFromPhotograph(pixels, true);
     resetDegreeTables();

@@ -117,8 +117,8 @@ void WeatheringModel::bringColoursUpToDate()
 
 void WeatheringModel::uploadRect(const PixelRect& changed)
 {
-    if (uploader && (texture == 0 || (changed.width > 0 && changed.height > 0)))
-        uploader(texture, rgba.get(), width, height, changed);
+    if (uploader)
+        uploader(rgba.get(), width, height, changed);
 }
 
 void WeatheringModel::refreshTexture()

@@ -20,9 +20,7 @@ namespace {
 std::unique_ptr<WeatheringModel> modelOf(const std::vector<vec3>& pixels, int w, int h)
 {
     auto m = std::make_unique<WeatheringModel>();
-    m->width = m->displayWidth = w;
-    m->height = m->displayHeight = h;
-    EXPECT_TRUE(m->initFromImage(pixels.data()));
+    EXPECT_TRUE(m->initFromImage(pixels.data(), w, h));
     return m;
 }
 
@@ -258,7 +256,7 @@ TEST(InitFromImage, StartsMaskedInWithEmptyPathAndTablesWithoutSamples)
     auto m = modelOf(pixels, 7, 5);
     m->mask[3] = 0.0f;
     m->addPathPoint(1, 1);
-    ASSERT_TRUE(m->initFromImage(pixels.data()));
+    ASSERT_TRUE(m->initFromImage(pixels.data(), 7, 5));
     std::vector<vec3> lab(35);
     rgbToLab(pixels.data(), lab.data(), 35);
     for (int i = 0; i < 35; ++i) {
@@ -276,17 +274,39 @@ TEST(InitFromImage, RefusedSizeChangesNothingAndSaysSo)
 {
     auto m = modelOf(std::vector<vec3>(12, vec3{0.2f, 0.4f, 0.6f}), 4, 3);
     const vec3* before = m->lab.get();
-    m->width = m->displayWidth = 65536;
-    m->height = m->displayHeight = 65536;
     const vec3 one{0, 0, 0};
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(m->initFromImage(&one));
+    EXPECT_FALSE(m->initFromImage(&one, 65536, 65536));
     const std::string message = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
     EXPECT_EQ(m->lab.get(), before);
-    EXPECT_EQ(m->width, 4);
-    EXPECT_EQ(m->height, 3);
+    EXPECT_TRUE(m->width == 4 && m->height == 3 && m->displayWidth == 4 && m->displayHeight == 3);
     EXPECT_TRUE(m->hasImage());
+
+    // Nor does a size that is none, or missing pixels, on a model without a photograph.
+    WeatheringModel empty;
+    const int sizes[][2] = {{0, 5}, {5, 0}, {-65536, -65536}, {65536, 65536}};
+    testing::internal::CaptureStderr();
+    for (const auto& size : sizes)
+        EXPECT_FALSE(empty.initFromImage(&one, size[0], size[1])) << size[0] << " x " << size[1];
+    EXPECT_FALSE(empty.initFromImage(nullptr, 1, 1));
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(empty.hasImage());
+    EXPECT_TRUE(empty.width > 0 && empty.height > 0);
+}
+
+TEST(InitFromImage, ANewSizeBecomesTheSizeAndTheDisplaySize)
+{
+    std::mt19937 rng(4);
+    auto m = modelOf(randomPhotograph(4, 3, rng), 4, 3);
+    const std::vector<vec3> tall = randomPhotograph(2, 6, rng);
+    ASSERT_TRUE(m->initFromImage(tall.data(), 2, 6));
+    EXPECT_TRUE(m->width == 2 && m->height == 6 && m->displayWidth == 2 && m->displayHeight == 6);
+    EXPECT_TRUE(m->hasImage());
+    EXPECT_EQ(m->pixelCount(), 12);
+    std::vector<vec3> lab(12);
+    rgbToLab(tall.data(), lab.data(), 12);
+    EXPECT_TRUE(sameBits(m->labReference.get(), lab.data(), 12));
 }
 
 TEST(EmptyModel, EveryOperationDoesNothingBeforeAPhotograph)
@@ -673,9 +693,8 @@ namespace {
 
 int uploads = 0;
 PixelRect lastUpload{};
-void countingUploader(unsigned int& texture, const std::uint32_t*, int, int, const PixelRect& changed)
+void countingUploader(const std::uint32_t*, int, int, const PixelRect& changed)
 {
-    texture = 7;
     ++uploads;
     lastUpload = changed;
 }
@@ -697,7 +716,6 @@ TEST(RefreshTexture, ConvertsLabAndUploadsTheWholeImageOrTheBrushRectangle)
     rgbToRgba8(expected.data(), bytes.data(), 32 * 32);
     EXPECT_TRUE(sameBits(m->rgba.get(), bytes.data(), 32 * 32));
     EXPECT_EQ(uploads, 1);
-    EXPECT_EQ(m->texture, 7u);
     EXPECT_TRUE(lastUpload.x == 0 && lastUpload.y == 0 && lastUpload.width == 32 && lastUpload.height == 32);
 
     // In the brush only masked pixels of the disc are converted, and only the disc's
@@ -720,9 +738,12 @@ TEST(RefreshTexture, ConvertsLabAndUploadsTheWholeImageOrTheBrushRectangle)
             ASSERT_EQ(m->rgba[y * 32 + x] == bytes[y * 32 + x], inside) << x << ", " << y;
         }
 
-    // A brush off the photograph converts and uploads nothing.
+    // A brush off the photograph converts nothing and hands on an empty rectangle.
+    const std::vector<vec3> shown(m->rgb.get(), m->rgb.get() + 32 * 32);
     m->refreshTextureInBrush(-50, 16, ModelSettings{});
-    EXPECT_EQ(uploads, 2);
+    EXPECT_EQ(uploads, 3);
+    EXPECT_TRUE(lastUpload.width == 0 || lastUpload.height == 0);
+    EXPECT_TRUE(sameBits(m->rgb.get(), shown.data(), 32 * 32));
 }
 
 TEST(NonFiniteValues, ADegreeOutsideTheTablesIndexesNothingAndKeepsItsColour)
