@@ -3,8 +3,9 @@
 #   0  algebra, timing, parallel
 #   1  colour
 #   2  model
-#   3  imageopen, imagesave, decodereply, platform, result, session
-#   4  main, batch, decoder
+#   3  imageopen, imagesave, decodereply, platform, result
+#   4  session
+#   5  main, batch, decoder
 # A file may include headers of its own folder, of its own layer and of lower layers,
 # never of a higher one; the folders may not include each other in a circle; the
 # computation folders include no window-system header; and every folder has a layer.
@@ -17,8 +18,9 @@ declare -A layer=(
   [algebra]=0 [timing]=0 [parallel]=0
   [colour]=1
   [model]=2
-  [imageopen]=3 [imagesave]=3 [decodereply]=3 [platform]=3 [result]=3 [session]=3
-  [main]=4 [batch]=4 [decoder]=4
+  [imageopen]=3 [imagesave]=3 [decodereply]=3 [platform]=3 [result]=3
+  [session]=4
+  [main]=5 [batch]=5 [decoder]=5
 )
 # Folders whose code must run without a window system.
 windowless=" algebra timing parallel colour model imagesave decodereply platform result session "

@@ -49,7 +49,13 @@ expect_fault "colour including model" "colour/CieLab.h (layer 1) includes model/
 
 sound_tree
 printf '#include "main/Application.h"\n' >"$scratch/src/algebra/Bad.h"
-expect_fault "algebra including the front end" "algebra/Bad.h (layer 0) includes main/Application.h (layer 4)"
+expect_fault "algebra including the front end" "algebra/Bad.h (layer 0) includes main/Application.h (layer 5)"
+
+sound_tree
+mkdir -p "$scratch/src/session"
+printf '#include "imageopen/Texture.h"\n' >"$scratch/src/session/Session.cpp"
+printf '#include "session/Session.h"\n' >>"$scratch/src/platform/Memory.h"
+expect_fault "the loader's layer reaching up to the session" "platform/Memory.h (layer 3) includes session/Session.h (layer 4) from above"
 
 sound_tree
 printf '#include "imageopen/Texture.h"\n' >"$scratch/src/platform/Memory.cpp"
