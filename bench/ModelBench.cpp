@@ -61,15 +61,26 @@ std::vector<float> halfMask(int side)
     return mask;
 }
 
+// The model takes its size with the pixels; its frozen copy is sized first.
+void buildFrom(WeatheringModel& m, const std::vector<vec3>& pixels, int side)
+{
+    m.initFromImage(pixels.data(), side, side);
+}
+
+void buildFrom(reference::WeatheringModel& m, const std::vector<vec3>& pixels, int side)
+{
+    m.width = m.displayWidth = side;
+    m.height = m.displayHeight = side;
+    m.initFromImage(pixels.data());
+}
+
 // The scene of a benchmark: the ramp photograph, maybe the coin-flip mask, a path along
 // the ramp's diagonal from the unweathered corner outwards, restarted. For the model and
 // for its frozen copy, which has the same operations.
 template <typename Model>
 void buildScene(Model& m, const std::vector<vec3>& pixels, int side, int maskKind, int pathPoints)
 {
-    m.width = m.displayWidth = side;
-    m.height = m.displayHeight = side;
-    m.initFromImage(pixels.data());
+    buildFrom(m, pixels, side);
     if (maskKind == halfMasked) {
         const std::vector<float> mask = halfMask(side);
         m.applyMaskImage(mask.data(), side * side);

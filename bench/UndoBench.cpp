@@ -62,9 +62,7 @@ struct Session {
     Session()
     {
         if (photograph.empty()) return;
-        model.width = model.displayWidth = width;
-        model.height = model.displayHeight = height;
-        if (!model.initFromImage(photograph.data())) return;
+        if (!model.initFromImage(photograph.data(), width, height)) return;
         model.addPathPoint(1100, 1200);
         model.addPathPoint(1370, 1900);
         model.computeDegrees();

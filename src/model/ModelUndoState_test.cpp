@@ -49,9 +49,7 @@ struct Session {
 
     Session()
     {
-        model.width = model.displayWidth = width;
-        model.height = model.displayHeight = height;
-        model.initFromImage(photograph.data());
+        model.initFromImage(photograph.data(), width, height);
         startUndoHistory(history, model);
     }
 
@@ -161,9 +159,7 @@ TEST(ModelUndoState, RestRoundTripsAndRefusesOtherShapes)
     s.model.computeDegrees();
     const Bytes rest = undoableRest(s.model);
     WeatheringModel other;
-    other.width = other.displayWidth = s.width;
-    other.height = other.displayHeight = s.height;
-    other.initFromImage(s.photograph.data());
+    other.initFromImage(s.photograph.data(), s.width, s.height);
     ASSERT_TRUE(restoreUndoableRest(other, rest));
     EXPECT_EQ(undoableRest(other), rest);
     ASSERT_EQ(other.imagePoints.size(), 2u);
