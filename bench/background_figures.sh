@@ -26,25 +26,24 @@ figure_since() {  # figure_since <line number> <name>
   tail -n +"$1" "$scratch/err" | grep '^stats: [0-9]' | sed -n "s/.*$2 \([0-9.]*\) ms.*/\1/p" | tail -n 1
 }
 
-# One click, one panel change and one short brush stroke; sets CLICK PANEL DAB.
+# One short brush stroke, one panel change and one click, close together so that they
+# fall within the work; sets CLICK PANEL DAB from the per-second lines that follow.
 inputs() {
   local mark y
-  mark=$(line_count)
-  click_at $((MAIN_X + MAIN_W / 2)) $((MAIN_Y + MAIN_H / 8))
-  sleep 1.1
-  CLICK=$(figure_since "$mark" "click shown")
-  mark=$(line_count)
-  panel_click "${DEWETHERING[@]}"
-  sleep 1.1
-  PANEL=$(figure_since "$mark" "panel change applied")
   panel_click "${RADIO_BRUSH[@]}"
   mark=$(line_count)
   y=$((MAIN_Y + MAIN_H / 2))
-  drag 1 $((MAIN_X + MAIN_W / 3)) "$y" $((MAIN_X + MAIN_W / 2)) "$y" 6 0.05
-  sleep 1.1
-  DAB=$(figure_since "$mark" "dab shown")
+  drag 1 $((MAIN_X + MAIN_W / 3)) "$y" $((MAIN_X + MAIN_W / 2)) "$y" 4 0.03
   panel_click "${RADIO_POINTS[@]}"
   panel_click "${DEWETHERING[@]}"
+  click_at $((MAIN_X + MAIN_W / 2)) $((MAIN_Y + MAIN_H / 8))
+  INPUTS_DONE=$(date +%s.%N)
+  sleep 1.2
+  DAB=$(figure_since "$mark" "dab shown")
+  PANEL=$(figure_since "$mark" "panel change applied")
+  CLICK=$(figure_since "$mark" "click shown")
+  panel_click "${DEWETHERING[@]}"
+  sleep 1.2
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) print "-"; else printf "%.1f", a / b }'; }
@@ -76,10 +75,10 @@ BASE_CLICK=$CLICK BASE_PANEL=$PANEL BASE_DAB=$DAB
 report "nothing in the background" "-"
 
 key_in_main ctrl+s
-dialog_path "Save Image" "$work/saved/big.png"
+dialog_path "Save Image" "$work/saved/big.tif"
 inputs
 if grep -q "^Saved " "$scratch/out"; then running=no; else running=yes; fi
-report "12-Mpx PNG save under way" "$running"
+report "12-Mpx TIFF save under way" "$running"
 wait_for_line "$scratch/out" "^Saved " 120
 
 panel_click "${LOAD_IMAGE[@]}"

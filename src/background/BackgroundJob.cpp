@@ -1,6 +1,22 @@
 #include "background/BackgroundJob.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <utility>
+
+namespace {
+
+// The work yields the processor to the thread that started it (which draws and answers),
+// and so do the threads and processes it starts, which inherit this.
+constexpr int workNiceness = 10;
+
+void yieldToStarter()
+{
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), workNiceness);
+}
+
+}  // namespace
 
 BackgroundJob::~BackgroundJob()
 {
@@ -13,6 +29,7 @@ bool BackgroundJob::start(Work work)
     progress.reset();
     workDone.store(false);
     worker = std::thread([this, work = std::move(work)] {
+        yieldToStarter();
         work(progress);
         workDone.store(true);
     });

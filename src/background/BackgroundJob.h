@@ -7,7 +7,8 @@
 #include "background/JobProgress.h"
 
 // One piece of slow work (decoding a file, encoding a picture) on a thread of its own,
-// so that the thread that started it stays free to draw and to answer. The work
+// at a lower priority, so that the thread that started it stays free to draw and to
+// answer. The work
 // touches only what it was given; its owner reads the results after collect(), on its
 // own thread. One job at a time: a new one starts only once the last was collected.
 // Destroying a job that still runs cancels it and waits for it, so no work outlives
