@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
 
 namespace {

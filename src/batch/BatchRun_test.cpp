@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/ModelResult.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 

@@ -15,7 +15,7 @@
 
 #include "decoder/DecoderSandbox.h"
 #include "decoder/JpegCmyk.h"
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 

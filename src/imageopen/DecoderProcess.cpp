@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 

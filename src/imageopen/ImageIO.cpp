@@ -13,10 +13,9 @@
 #include <new>
 #include <system_error>
 
-#include "imageopen/AvailableMemory.h"
-#include "imageopen/DecodeReply.h"
-
-#include "imageopen/InstalledImages.h"
+#include "decodereply/DecodeReply.h"
+#include "platform/AvailableMemory.h"
+#include "platform/InstalledImages.h"
 
 std::vector<std::string> searchDirectories;
 

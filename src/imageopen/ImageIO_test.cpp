@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 namespace {
 

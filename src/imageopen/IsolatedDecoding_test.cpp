@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 // Whatever the decoder process does, a load ends in time with true or false
 // and one line of reason, and a failed load leaves both images bit for bit as

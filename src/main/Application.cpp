@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "imageopen/AvailableMemory.h"
+#include "platform/AvailableMemory.h"
 #include "imageopen/ImageIO.h"
 #include "imageopen/ImageSupport.h"
 #include "imageopen/MaskScaling.h"

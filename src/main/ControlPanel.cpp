@@ -11,7 +11,7 @@
 #include <string>
 
 #include "colour/DegreeColourMap.h"
-#include "imageopen/FileDialog.h"
+#include "main/FileDialog.h"
 #include "imageopen/ImageIO.h"
 #include "main/ErrorLineCapture.h"
 #include "main/Application.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "algebra/PixelRect.h"
+#include "algebra/Point2f.h"
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
 #include "model/PixelArray.h"
@@ -37,19 +39,6 @@ struct DegreeBin {
     float a;
     float b;
     float count;
-};
-
-struct Point2f {
-    float x;
-    float y;
-};
-
-// A rectangle of pixels: columns x ... x + width - 1, rows y ... y + height - 1.
-struct PixelRect {
-    int x;
-    int y;
-    int width;
-    int height;
 };
 
 // Uploads the changed rectangle of a width x height 8-bit RGBA image (rgbToRgba8 of

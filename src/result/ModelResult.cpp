@@ -1,7 +1,7 @@
 #include "result/ModelResult.h"
 
 #include "colour/CieLab.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 #include <algorithm>
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
 
 namespace {

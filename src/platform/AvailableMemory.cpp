@@ -1,4 +1,4 @@
-#include "imageopen/AvailableMemory.h"
+#include "platform/AvailableMemory.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "imageopen/ImageIO.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 

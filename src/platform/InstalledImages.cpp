@@ -1,4 +1,4 @@
-#include "imageopen/InstalledImages.h"
+#include "platform/InstalledImages.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "imageopen/FileDialog.h"
+#include "main/FileDialog.h"
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>

@@ -1,4 +1,4 @@
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 
 #include <IL/il.h>
 
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "imageopen/AtomicFile.h"
+#include "imagesave/AtomicFile.h"
 
 namespace ImageWriter {
 

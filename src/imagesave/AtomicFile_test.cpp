@@ -1,4 +1,4 @@
-#include "imageopen/AtomicFile.h"
+#include "imagesave/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <functional>
 
-#include "../../tests/support/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imageopen/AtomicFile.h"
+#include "imagesave/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
