@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <system_error>
 
 #include "decodereply/DecodeReply.h"
@@ -70,14 +71,21 @@ constexpr std::uint32_t channelsOf()
     return sizeof(T) / sizeof(float);
 }
 
-void refuse(const char* name, const std::string& why)
+// Prints the loader's reason for a failed load and keeps it for the caller.
+void fail(std::string& reason, const std::string& why)
 {
-    std::cerr << "ImageIO::load: refused " << name << ": " << why << std::endl;
+    reason = why;
+    std::cerr << "ImageIO::load: " << why << std::endl;
 }
 
-void cannotOpen(const char* name)
+void refuse(const char* name, const std::string& why, std::string& reason)
 {
-    std::cerr << "ImageIO::load" << ": cannot open file: " << name << std::endl;
+    fail(reason, std::string("refused ") + name + ": " + why);
+}
+
+void cannotOpen(const char* name, std::string& reason)
+{
+    fail(reason, std::string("cannot open file: ") + name);
 }
 
 std::string sizeText(long long width, long long height)
@@ -86,34 +94,37 @@ std::string sizeText(long long width, long long height)
 }
 
 // Says why a decoder that did not end cleanly gave no picture.
-void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings, const char* name)
+void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings, const char* name,
+                       std::string& reason)
 {
-    std::cerr << "ImageIO::load: the decoder ";
+    std::ostringstream why;
+    why << "the decoder ";
     switch (end) {
     case DecoderEnd::crashed:
-        std::cerr << "crashed on " << name << " (signal " << decoder.signal() << ")";
+        why << "crashed on " << name << " (signal " << decoder.signal() << ")";
         break;
     case DecoderEnd::timedOut:
-        std::cerr << "took longer than " << settings.seconds << " s on " << name;
+        why << "took longer than " << settings.seconds << " s on " << name;
         break;
     case DecoderEnd::outOfMemory:
-        std::cerr << "needs more than " << settings.megabytes << " MB for " << name;
+        why << "needs more than " << settings.megabytes << " MB for " << name;
         break;
     default:
-        std::cerr << "failed on " << name << " without a reply";
+        why << "failed on " << name << " without a reply";
         break;
     }
-    std::cerr << std::endl;
+    fail(reason, why.str());
 }
 
 // Whether the system can give the arrays of a picture this size, saying so when not.
-bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const char* name)
+bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const char* name, std::string& reason)
 {
     const long long available = availableMemoryBytes();
     const long long bytes = static_cast<long long>(reply.width) * reply.height * static_cast<long long>(bytesPerPixel);
     if (available < 0 || bytes <= available) return true;
     refuse(name, "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
-                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available");
+                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available",
+           reason);
     return false;
 }
 
@@ -138,22 +149,24 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const char* name)
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
-std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const char* name)
+std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const char* name,
+                                   std::string& reason)
 {
     if (reply.channels != channelsOf<T>() || reply.width <= 0 || reply.height <= 0) {
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return nullptr;
     }
     if (reply.width > largestImageSide || reply.height > largestImageSide) {
         refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
-                         sizeText(largestImageSide, largestImageSide));
+                         sizeText(largestImageSide, largestImageSide),
+               reason);
         return nullptr;
     }
-    if (!fitsInAvailableMemory(reply, sizeof(T), name)) return nullptr;
+    if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
     if (!pixels) {
-        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels");
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
     if (!decoder.read(pixels.get(), count * sizeof(T))) return nullptr;
@@ -163,59 +176,62 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
 // Everything after the reply's header, up to the decoder's end. True when the
 // pixels were received and the decoder ended cleanly.
 template <typename T>
-bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels, const char* name)
+bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels, const char* name,
+                  std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name);
+        pixels = receivePixels<T>(decoder, reply, name, reason);
         return pixels != nullptr;
     case decodeFailed:
-        cannotOpen(name);
+        cannotOpen(name, reason);
         REPORT_DEVIL_ERROR(reply.devilError);
         return false;
     case conversionFailed:
-        std::cerr << "ImageIO::load" << ": cannot convert file: " << name << std::endl;
+        fail(reason, std::string("cannot convert file: ") + name);
         return false;
     case sizeRefused:
         refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
-                         sizeText(largestImageSide, largestImageSide));
+                         sizeText(largestImageSide, largestImageSide),
+               reason);
         return false;
     default:
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
 }
 
 template <typename T>
-bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& settings)
+bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& settings, std::string& reason)
 {
+    reason.clear();
     const std::string path = findFile(name);
     const OpenFile file(path);
     if (path.empty() || file.fd < 0) {
-        cannotOpen(name);
+        cannotOpen(name, reason);
         return false;
     }
     DecoderProcess decoder(settings);
     if (!decoder.start(file.fd, path, static_cast<int>(channelsOf<T>()))) {
-        std::cerr << "ImageIO::load: cannot start the decoder (weathering-decode) for " << name << std::endl;
+        fail(reason, std::string("cannot start the decoder (weathering-decode) for ") + name);
         return false;
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name);
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
     if (end != DecoderEnd::exited) {
-        reportAbnormalEnd(end, decoder, settings, name);
+        reportAbnormalEnd(end, decoder, settings, name, reason);
         return false;
     }
     if (!received) {
-        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early");
+        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early", reason);
         return false;
     }
 
@@ -230,6 +246,18 @@ bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& set
 
 }  // namespace
 
+namespace {
+
+// The installed share folder or, for a program run from its build folder, the
+// source tree: tried after everything else.
+std::vector<std::string>& foldersBesideProgram()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+}  // namespace
+
 void initImageDecoder()
 {
     static bool started = false;
@@ -238,7 +266,7 @@ void initImageDecoder()
     ilInit();
     iluInit();
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
-    for (const std::string& folder : installedImageFolders()) searchDirectories.push_back(folder);
+    foldersBesideProgram() = installedImageFolders();
 }
 
 std::string fromHere(const std::string& name)
@@ -259,6 +287,13 @@ std::string findFile(const std::string& name)
             if (isReadableRegularFile(candidate)) return candidate;
         }
     if (isReadableRegularFile(name)) return name;
+    // Last, the program's own images, so that its defaults are found wherever it
+    // is started, and a file of the same name here still wins.
+    if (!absolute)
+        for (const std::string& folder : foldersBesideProgram()) {
+            const std::string candidate = folder + "/" + name;
+            if (isReadableRegularFile(candidate)) return candidate;
+        }
     std::printf("file not found: %s\n", name.c_str());
     std::fflush(stdout);
     return std::string();
@@ -268,12 +303,24 @@ namespace ImageIO {
 
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
 }
 
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<float>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
 }
 
 }  // namespace ImageIO

@@ -15,7 +15,8 @@ extern std::vector<std::string> searchDirectories;
 void initImageDecoder();
 
 // The first readable regular file among "<dir>/<name>" for every search
-// directory, then name itself; an absolute name only as it is. Prints
+// directory, then name itself, then "<dir>/<name>" for the folders beside the
+// program (installedImageFolders); an absolute name only as it is. Prints
 // "file not found: <name>" and returns an empty string when there is none.
 std::string findFile(const std::string& name);
 
@@ -34,5 +35,11 @@ namespace ImageIO {
 // refused; pixels that are not finite numbers arrive as 0.
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
+// The same, with the loader's reason for a failure (the text of its last line, without
+// the "ImageIO::load: " it starts with) in `reason`; empty when it had none to give.
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
+bool load(ImageRect<float>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
 
 }  // namespace ImageIO

@@ -89,6 +89,16 @@ TEST_F(ImageIOTest, SearchDirectoriesComeBeforeTheNameAndDirectoriesDoNotCount)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "file not found: \nfile not found: images\n");
 }
 
+// The default photograph is found from any folder: a program run from its build
+// folder looks in the source tree's images last, after a file of the name here.
+TEST_F(ImageIOTest, TheProgramsOwnImagesAreFoundLastFromAnyFolder)
+{
+    EXPECT_EQ(findFile("image1_mask.jpg"), std::string(WEATHERING_SOURCE_DIR) + "/images/image1_mask.jpg");
+    EXPECT_EQ(findFile("./images/image1.jpg"), std::string(WEATHERING_SOURCE_DIR) + "/./images/image1.jpg");
+    writeFile("images/image1.jpg", "a photograph of our own");
+    EXPECT_EQ(findFile("./images/image1.jpg"), "./images/image1.jpg");
+}
+
 TEST_F(ImageIOTest, LoadsColourBottomRowFirstAndGreyAsLuminance)
 {
     writeFile("images/g.ppm", gradientPpm(3, 2));

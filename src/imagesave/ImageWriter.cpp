@@ -1,80 +1,50 @@
 #include "imagesave/ImageWriter.h"
 
-#include <IL/il.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <vector>
 
 #include "imagesave/AtomicFile.h"
+#include "imagesave/BmpEncoder.h"
+#include "imagesave/JpegEncoder.h"
+#include "imagesave/PngEncoder.h"
+#include "imagesave/TgaEncoder.h"
+#include "imagesave/TiffEncoder.h"
 
 namespace ImageWriter {
 
 namespace {
 
-constexpr int jpegQuality = 95;
-
-// The decoder library also encodes. It may already be started by the loader;
-// ilInit returns at once when it is.
-void startEncoder()
-{
-    static bool started = false;
-    if (started) return;
-    started = true;
-    ilInit();
-}
-
-void dropPendingEncoderErrors()
-{
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-}
-
-ILenum encoderTypeOf(FileType type)
+bool encodeAs(FileType type, AtomicFile& file, const PictureRows& picture, std::string& reason)
 {
     switch (type) {
     case FileType::png:
-        return IL_PNG;
+        return encodePng(file.stream(), picture, reason);
     case FileType::jpeg:
-        return IL_JPG;
+        return encodeJpeg(file.stream(), picture, reason);
     case FileType::tiff:
-        return IL_TIF;
+        return encodeTiff(file.descriptor(), picture, reason);
     case FileType::bmp:
-        return IL_BMP;
+        return encodeBmp(file.stream(), picture, reason);
     case FileType::tga:
-        return IL_TGA;
+        return encodeTga(file.stream(), picture, reason);
     case FileType::unknown:
         break;
     }
-    return IL_TYPE_UNKNOWN;
+    reason = std::string("unknown file type (use ") + knownExtensions() + ")";
+    return false;
 }
 
-// The encoder writes into our own stream, not to a path of its own: given a
-// path it reports a full disk as success. AtomicFile checks every step.
-bool encode(const std::string& path, FileType type, const void* pixels, int width, int height, ILubyte channels,
-            ILenum format, ILenum componentType, std::string& reason)
+bool save(const std::string& path, FileType type, const PictureRows& picture, std::string& reason)
 {
     AtomicFile file(path);
     if (!file.ok()) {
         reason = file.failureReason();
         return false;
     }
-    startEncoder();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool encoded = ilTexImage(width, height, 1, channels, format, componentType, const_cast<void*>(pixels)) == IL_TRUE;
-    if (encoded) {
-        // Our rows run bottom to top; the encoder flips them into the file's order.
-        ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-        ilSetInteger(IL_JPG_QUALITY, jpegQuality);
-        dropPendingEncoderErrors();
-        encoded = ilSaveF(encoderTypeOf(type), file.stream()) != 0;
-    }
-    ilDeleteImages(1, &image);
-    dropPendingEncoderErrors();
-    if (!encoded && !std::ferror(file.stream())) file.fail("the image encoder failed");
+    std::string encoderReason;
+    if (!encodeAs(type, file, picture, encoderReason)) file.fail(encoderReason);
     if (!file.commit()) {
         reason = file.failureReason();
         return false;
@@ -116,7 +86,8 @@ std::uint8_t channelByte(float value)
     return static_cast<std::uint8_t>(value * 255.0f + 0.5f);
 }
 
-bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int height, std::string& reason)
+bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int height, std::string& reason,
+             const std::string& description)
 {
     const FileType type = fileTypeOf(path);
     if (type == FileType::unknown) {
@@ -131,13 +102,26 @@ bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int
         bytes[3 * i + 1] = channelByte(rgb[i].y);
         bytes[3 * i + 2] = channelByte(rgb[i].z);
     }
-    return encode(path, type, bytes.data(), width, height, 3, IL_RGB, IL_UNSIGNED_BYTE, reason);
+    PictureRows picture;
+    picture.pixels = bytes.data();
+    picture.width = width;
+    picture.height = height;
+    picture.description = description;
+    return save(path, type, picture, reason);
 }
 
-bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width, int height, std::string& reason)
+bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width, int height, std::string& reason,
+                   const std::string& description)
 {
     if (!sizeIsWritable(width, height, reason)) return false;
-    return encode(path, FileType::png, grey, width, height, 1, IL_LUMINANCE, IL_UNSIGNED_SHORT, reason);
+    PictureRows picture;
+    picture.pixels = grey;
+    picture.width = width;
+    picture.height = height;
+    picture.channels = 1;
+    picture.bitsPerSample = 16;
+    picture.description = description;
+    return save(path, FileType::png, picture, reason);
 }
 
 }  // namespace ImageWriter

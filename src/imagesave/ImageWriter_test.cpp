@@ -1,8 +1,15 @@
 #include "imagesave/ImageWriter.h"
 
+#include <IL/il.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -161,6 +168,124 @@ TEST_F(ImageWriterTest, AFailedSaveKeepsTheOldFile)
     EXPECT_EQ(reason, "No such file or directory");
     EXPECT_EQ(fileContents(scratch.path("a.png")), "old");
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"a.png"});
+}
+
+// The image library that wrote every format before, as the reference of what a
+// saved file decodes to.
+bool saveWithFormerWriter(const std::string& path, ILenum type, const std::vector<std::uint8_t>& bytes)
+{
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    bool saved = ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, const_cast<std::uint8_t*>(bytes.data()));
+    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+    ilSetInteger(IL_JPG_QUALITY, 95);
+    ilEnable(IL_FILE_OVERWRITE);
+    saved = saved && ilSave(type, path.c_str());
+    ilDeleteImages(1, &image);
+    return saved;
+}
+
+TEST_F(ImageWriterTest, EveryFormatDecodesToWhatTheFormerWriterGave)
+{
+    const std::vector<vec3> rgb = randomColours();
+    std::vector<std::uint8_t> bytes;
+    for (const vec3& c : rgb)
+        for (float channel : {c.x, c.y, c.z}) bytes.push_back(ImageWriter::channelByte(channel));
+    const struct {
+        const char* extension;
+        ILenum type;
+    } formats[] = {{"png", IL_PNG}, {"jpg", IL_JPG}, {"tif", IL_TIF}, {"bmp", IL_BMP}, {"tga", IL_TGA}};
+    for (const auto& format : formats) {
+        const std::string ours = scratch.path(std::string("ours.") + format.extension);
+        const std::string former = scratch.path(std::string("former.") + format.extension);
+        std::string reason;
+        ASSERT_TRUE(ImageWriter::saveRgb(ours, rgb.data(), width, height, reason, "made by a test")) << reason;
+        ASSERT_TRUE(saveWithFormerWriter(former, format.type, bytes)) << format.extension;
+        ImageRect<vec3> a, b;
+        ASSERT_TRUE(ImageIO::load(a, ours.c_str()));
+        ASSERT_TRUE(ImageIO::load(b, former.c_str()));
+        ASSERT_EQ(a.width, b.width);
+        ASSERT_EQ(a.height, b.height);
+        EXPECT_EQ(std::memcmp(a.data.get(), b.data.get(), sizeof(vec3) * width * height), 0) << format.extension;
+    }
+}
+
+// A degree map has long runs of black and of full degrees beside fine gradients:
+// the content on which the former writer failed.
+TEST_F(ImageWriterTest, Grey16PngTakesEveryValueFromBlackToWhite)
+{
+    constexpr int w = 512, h = 602;
+    std::vector<std::uint16_t> grey(w * h, 0);
+    for (int i = 0; i < w * h; ++i) {
+        const int y = i / w;
+        if (y > 200) grey[i] = y > 400 ? 65535 : static_cast<std::uint16_t>((i * 2654435761u) >> 16);
+    }
+    std::string reason;
+    ASSERT_TRUE(ImageWriter::saveGrey16Png(scratch.path("d.png"), grey.data(), w, h, reason)) << reason;
+    ImageRect<float> loaded;
+    ASSERT_TRUE(ImageIO::load(loaded, scratch.path("d.png").c_str()));
+    ASSERT_EQ(loaded.pixelCount(), w * h);
+    for (int i = 0; i < w * h; ++i) ASSERT_EQ(std::lround(loaded.data[i] * 65535.0f), grey[i]) << "pixel " << i;
+}
+
+TEST_F(ImageWriterTest, FilesCarryTheDescriptionOfWhatMadeThem)
+{
+    const std::vector<vec3> rgb = randomColours();
+    const std::string description = "weathering-batch door.jpg --path \"1,2 3,4\" --steps 100";
+    for (const char* name : {"a.png", "a.jpg", "a.tga"}) {
+        std::string reason;
+        ASSERT_TRUE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason, description));
+        EXPECT_NE(fileContents(scratch.path(name)).find(description), std::string::npos) << name;
+    }
+    const std::string png = fileContents(scratch.path("a.png"));
+    EXPECT_NE(png.find(std::string("tEXtDescription\0", 16) + description), std::string::npos);
+    EXPECT_NE(png.find("tEXtSoftware"), std::string::npos);
+
+    std::string reason;
+    ASSERT_TRUE(ImageWriter::saveRgb(scratch.path("a.tif"), rgb.data(), width, height, reason, description));
+    TIFF* tiff = TIFFOpen(scratch.path("a.tif").c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    const char* text = nullptr;
+    ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &text));
+    EXPECT_EQ(std::string(text), description);
+    TIFFClose(tiff);
+}
+
+// A full disk shows in the middle of the encoding or only at the final flush;
+// either way every format reports it and the old file stays.
+TEST_F(ImageWriterTest, AFullDiskFailsEveryFormatAndKeepsTheOldFile)
+{
+    const std::vector<vec3> rgb = randomColours();
+    for (const char* name : {"f.png", "f.jpg", "f.tif", "f.bmp", "f.tga"}) {
+        for (const rlim_t room : {rlim_t(0), rlim_t(100), rlim_t(1500)}) {
+            const std::string target = scratch.path(name);
+            writeContents(target, "old");
+            int channel[2];
+            ASSERT_EQ(pipe(channel), 0);
+            const pid_t child = fork();
+            if (child == 0) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{room, room};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                std::string reason;
+                const bool saved = ImageWriter::saveRgb(target, rgb.data(), width, height, reason);
+                (void)!write(channel[1], reason.data(), reason.size());
+                _exit(saved ? 0 : 1);
+            }
+            close(channel[1]);
+            char buffer[256] = {};
+            const ssize_t n = read(channel[0], buffer, sizeof buffer - 1);
+            close(channel[0]);
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << name << " with room for " << room;
+            EXPECT_GT(n, 0) << name << ": no reason given";
+            EXPECT_EQ(fileContents(target), "old") << name;
+            EXPECT_EQ(scratch.entries().size(), 1u) << name;
+            std::remove(target.c_str());
+        }
+    }
 }
 
 }  // namespace

@@ -178,4 +178,20 @@ TEST_F(ModelResultTest, RefusesWhatItCannotSaveAndWritesNothing)
     EXPECT_TRUE(scratch.entries().empty());
 }
 
+// The text saved files carry is a command line that a shell reads back into the
+// same words: the path in top-down pixels, odd file names quoted.
+TEST_F(ModelResultTest, TheDescriptionIsTheBatchCommandThatMakesTheResultAgain)
+{
+    const auto model = weatheredModel();
+    EXPECT_EQ(describeResult(*model, ResultRecipe{"images/door.jpg", "", 20, false}),
+              "weathering-batch images/door.jpg --path \"2,24 30,9\" --steps 20");
+    EXPECT_EQ(describeResult(*model, ResultRecipe{"my door's.jpg", "m a.png", 7, true}),
+              "weathering-batch 'my door'\\''s.jpg' --mask 'm a.png' --path \"2,24 30,9\" --steps 7 --dewethering");
+    EXPECT_EQ(describeResult(*model, ResultRecipe{}), "weathering-batch PHOTO --path \"2,24 30,9\" --steps 0");
+
+    std::string reason;
+    ASSERT_TRUE(saveModelDegrees(*model, scratch.path("d.png"), reason, ResultRecipe{"door.jpg", "", 20, false}));
+    EXPECT_NE(fileContents(scratch.path("d.png")).find("weathering-batch door.jpg --path"), std::string::npos);
+}
+
 }  // namespace
