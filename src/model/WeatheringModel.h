@@ -113,6 +113,27 @@ struct WeatheringModel {
     // model. Cheap when nothing is pending.
     void bringColoursUpToDate();
 
+    // The working colours of pixels start ... start + count - 1 as they are now, into
+    // colours, without painting anything into `lab`: for readers that must leave the
+    // model's state exactly as it is (the undo history keeps it, pending colours and all).
+    void currentLabOf(int start, int count, MyAlgebra::vec3* colours) const
+    {
+        for (int first = start; first < start + count; first += paintRunLength) {
+            const int n = start + count - first < paintRunLength ? start + count - first : paintRunLength;
+            currentColours(first, n, colours + (first - start));
+        }
+    }
+
+    // For the undo history, which keeps colours still to be painted as they are: the
+    // degree each pixel's colour is to be painted from (see bringColoursUpToDate), and
+    // the call to make after that array was written from outside.
+    PixelArray<float>& degreesToPaint() { return pendingPaint; }
+    void degreesToPaintRestored()
+    {
+        pendingFirstRow = 0;
+        pendingEndRow = hasImage() ? height : 0;
+    }
+
     // Back to the photograph's colours, keeping mask, path and labReference; recomputes
     // degrees, tables and rates from the path and refreshes the texture.
     void reinitialise(const MyAlgebra::vec3* pixels, const ModelSettings& s);
@@ -133,6 +154,7 @@ private:
     PixelArray<float> nextDegree;
     int pendingFirstRow = 0;
     int pendingEndRow = 0;
+    static constexpr int paintRunLength = 256;  // the most pixels currentColours takes
 
     void resetDegreeTables();
     void startFromPhotograph(const MyAlgebra::vec3* pixels, bool resetMask);

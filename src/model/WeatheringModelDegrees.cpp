@@ -39,32 +39,26 @@ struct DegreeBlock {
     float degree[degreeBlockSize];
     int fine[degreeBlockSize];    // the degree's fine bin, -1 outside the table
     int coarse[degreeBlockSize];  // its coarse bucket, coarseBinCount outside the table
+    std::uint32_t near[degreeBlockSize];  // the lane's degree lay too near a float boundary
 };
 
-// A run of pixels' a* and b*, for G in a loop that vectorises.
-struct ChromaRun {
-    float a[degreeBlockSize];
-    float b[degreeBlockSize];
-};
+// A double's last 29 significand bits, which rounding to float drops: a rounding
+// boundary lies where they are 2^28. Within 8 units of it a double is too near to tell.
+constexpr std::uint64_t droppedByFloat = (std::uint64_t(1) << 29) - 1;
+constexpr std::uint64_t nearRoundingStart = (std::uint64_t(1) << 28) - 8;
+constexpr std::uint64_t nearRoundingWidth = 17;
 
-void splitChroma(const vec3* colours, int count, ChromaRun& run)
+// G of a run of pixels: the chromaPlanePosition rule, straight from the packed colours.
+WEATHERING_VECTOR_CLONES void chromaOfRun(const vec3* __restrict colours, int count, float* __restrict gx,
+                                          float* __restrict gy)
 {
     for (int k = 0; k < count; ++k) {
-        run.a[k] = colours[k].y;
-        run.b[k] = colours[k].z;
+        gx[k] = static_cast<float>((static_cast<double>(colours[k].y) + 134.0) * static_cast<double>(1.422f));
+        gy[k] = static_cast<float>((static_cast<double>(colours[k].z) + 140.0) * static_cast<double>(1.954f));
     }
 }
 
-// G of a run of pixels: the chromaPlanePosition rule.
-WEATHERING_VECTOR_CLONES void chromaOfRun(const ChromaRun& run, int count, float* __restrict gx, float* __restrict gy)
-{
-    for (int k = 0; k < count; ++k) {
-        gx[k] = static_cast<float>((static_cast<double>(run.a[k]) + 134.0) * static_cast<double>(1.422f));
-        gy[k] = static_cast<float>((static_cast<double>(run.b[k]) + 140.0) * static_cast<double>(1.954f));
-    }
-}
-
-void lightnessOfRun(const vec3* colours, int count, float* lightness)
+WEATHERING_VECTOR_CLONES void lightnessOfRun(const vec3* __restrict colours, int count, float* __restrict lightness)
 {
     for (int k = 0; k < count; ++k)
         lightness[k] = colours[k].x;
@@ -150,14 +144,34 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
             block.nearest[k] = nearer ? v : block.nearest[k];
         }
     }
+    // T / S: the quotient rounded to double, then to float. A product with 1 / S lies
+    // within two units of the double quotient, so it rounds to the same float unless a
+    // float rounding boundary lies that near, or the float is subnormal (it rounds
+    // elsewhere then); those few lanes divide.
+    const double inverseSize = 1.0 / pathSize;
+    std::uint32_t anyNear = 0;
     for (int k = 0; k < block.lanes; ++k) {
         const float vertexPosition = prefixLength[block.nearest[k]];
         const float position = block.best[k] < 0.0f ? vertexPosition : block.position[k];
+        const double quotient = static_cast<double>(position) * inverseSize;
+        std::uint64_t bits;
+        std::memcpy(&bits, &quotient, sizeof bits);
+        const bool near = ((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth || (quotient > 0.0 && quotient < 0x1p-126);
+        block.position[k] = position;
+        block.degree[k] = static_cast<float>(quotient);
+        block.near[k] = near ? 1u : 0u;
+        anyNear |= block.near[k];
+    }
+    if (anyNear != 0) {
+        for (int k = 0; k < block.lanes; ++k)
+            if (block.near[k] != 0)
+                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pathSize);
+    }
+    for (int k = 0; k < block.lanes; ++k) {
         // Can come out one unit in the last place above 1; the indices still fit.
-        const float d = static_cast<float>(static_cast<double>(position) / pathSize);
+        const float d = block.degree[k];
         bool inside;
         const int fine = fineIndexOrZero(d, inside);
-        block.degree[k] = d;
         block.fine[k] = inside ? fine : -1;
         block.coarse[k] = static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount));
     }
@@ -210,6 +224,21 @@ struct FineSample {
     float b;
     int taken;
 };
+// The largest degree of a lane beside a segment, kept per lane position so that the
+// loop vectorises; the largest of the lanes is the largest of all.
+constexpr int largestLanes = 16;
+
+WEATHERING_VECTOR_CLONES void largestBesidePath(const DegreeBlock& block, int filled, float* __restrict largest)
+{
+    for (int start = 0; start < block.lanes; start += largestLanes) {
+        for (int j = 0; j < largestLanes; ++j) {
+            const int k = start + j;
+            const float d = block.degree[k];
+            const float kept = largest[j];
+            largest[j] = k < filled && block.best[k] >= 0.0f && d > kept ? d : kept;
+        }
+    }
+}
 
 }  // namespace
 
@@ -279,13 +308,12 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     // its own count.
     long long counts[4][coarseBinCount + 1] = {};
     DegreeBlock block;
-    ChromaRun run;
+    float largestOfLanes[largestLanes] = {};
     for (int i = first; i < last; i += degreeBlockSize) {
         // G of the next pixels, masked or not; then the masked ones kept, without a
         // branch a pixel.
         const int count = std::min(degreeBlockSize, last - i);
-        splitChroma(labReference.get() + i, count, run);
-        chromaOfRun(run, count, block.gx, block.gy);
+        chromaOfRun(labReference.get() + i, count, block.gx, block.gy);
         int filled = 0;
         if (maskedCount(mask.get() + i, count) == count) {
             for (int k = 0; k < count; ++k)
@@ -325,26 +353,32 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             lightnessOfRun(labReference.get() + i, count, detail.get() + i);
             bytesOfRun(block.coarse, count, buckets + i);
         }
-        for (int k = 0; k < filled; ++k) {
-            const int p = block.index[k];
-            const float best = block.best[k];
-            const float d = block.degree[k];
-            if (filled != count) {
-                degree[p] = d;
+        if (filled != count) {
+            for (int k = 0; k < filled; ++k) {
+                const int p = block.index[k];
+                degree[p] = block.degree[k];
                 rate[p] = 0.0f;
                 detail[p] = labFloats[3 * p];
                 buckets[p] = static_cast<std::uint8_t>(block.coarse[k]);
             }
+        }
+        for (int k = 0; k < filled; ++k)
             ++counts[k & 3][block.coarse[k]];
-            if (best >= 0.0f && d > largest)
-                largest = d;
-            if (!takesSamples || block.fine[k] < 0)
+        largestBesidePath(block, filled, largestOfLanes);
+        if (!takesSamples)
+            continue;
+        for (int k = 0; k < filled; ++k) {
+            if (block.fine[k] < 0)
                 continue;
+            const int p = block.index[k];
+            const float best = block.best[k];
             FineSample& sample = samples[block.fine[k]];
             if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
                 sample = {best, labFloats[3 * p + 1], labFloats[3 * p + 2], 1};
         }
     }
+    for (const float lane : largestOfLanes)
+        largest = lane > largest ? lane : largest;
     pass.largest[share] = largest;
     long long* shareCounts = pass.counts.data() + static_cast<size_t>(share) * coarseBinCount;
     for (int j = 0; j < coarseBinCount; ++j)

@@ -16,6 +16,7 @@ namespace {
 
 // The colours pending for a run of pixels, as a step or dab would have painted them
 // (the paintedColour rule): in one loop that vectorises, gathering from the tables.
+// The same run length as the header's paintRunLength, which currentLabOf hands over.
 constexpr int paintRunSize = 256;
 
 struct PaintRun {
