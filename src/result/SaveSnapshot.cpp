@@ -4,15 +4,17 @@
 #include "colour/CieLab.h"
 #include "imagesave/ImageWriter.h"
 
-SaveSnapshot SaveSnapshot::ofColours(WeatheringModel& model, const ResultRecipe& recipe)
+SaveSnapshot SaveSnapshot::ofColours(const WeatheringModel& model, const ResultRecipe& recipe)
 {
     SaveSnapshot snapshot;
     if (!model.hasImage()) return snapshot;
-    model.bringColoursUpToDate();
     snapshot.kind = Kind::colours;
     snapshot.width = model.width;
     snapshot.height = model.height;
-    snapshot.lab.assign(model.lab.get(), model.lab.get() + model.pixelCount());
+    // The colours as they would be painted, without painting them: the undo history
+    // keeps them pending.
+    snapshot.lab.resize(static_cast<std::size_t>(model.pixelCount()));
+    model.currentLabOf(0, model.pixelCount(), snapshot.lab.data());
     snapshot.description = describeResult(model, recipe);
     return snapshot;
 }

@@ -22,7 +22,7 @@ public:
 
     SaveSnapshot() = default;
     // Empty when the model holds no photograph.
-    static SaveSnapshot ofColours(WeatheringModel& model, const ResultRecipe& recipe);
+    static SaveSnapshot ofColours(const WeatheringModel& model, const ResultRecipe& recipe);
     static SaveSnapshot ofDegrees(const WeatheringModel& model, const ResultRecipe& recipe);
 
     bool empty() const { return width == 0 || height == 0; }
