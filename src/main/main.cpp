@@ -14,6 +14,7 @@
 #include "main/IdleLoop.h"
 #include "main/Keys.h"
 #include "main/MainWindow.h"
+#include "main/OutsideClose.h"
 #include "main/Mouse.h"
 #include "main/PanelInput.h"
 #include "main/PanelLayout.h"
@@ -117,6 +118,7 @@ int main(int argc, char** argv)
         loadNamedFiles(command);
 
     createControlPanel();
+    endWhenClosedFromOutside();
     appState.idle.install(idleWithPanel);
     glutMainLoop();
     return 0;

@@ -4,6 +4,7 @@
 #include "colour/Rgba8.h"
 #include "colour/VectorClones.h"
 #include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <algorithm>
 #include <climits>
@@ -807,7 +808,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     long long counts[4][coarseBinCount + 1] = {};
     DegreeBlock block;
     ChromaRun run;
-    for (int i = first; i < last; i += degreeBlockSize) {
+    // Polled a block: with a long path a share of a large photograph takes minutes.
+    for (int i = first; i < last && !parallel::stopRequested(); i += degreeBlockSize) {
         // G of the next pixels, masked or not; then the masked ones kept, without a
         // branch a pixel.
         const int count = std::min(degreeBlockSize, last - i);
@@ -1013,7 +1015,7 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
         RateWindow window(degree.get(), mask.get(), width);
-        for (int y = first; y < end; ++y)
+        for (int y = first; y < end && !parallel::stopRequested(); ++y)
             stepRow(y, backwards, window);
     });
     std::swap(degree, nextDegree);

@@ -92,18 +92,21 @@ Outcome WeatheringSession::loadMask(const std::string& path)
 
 bool WeatheringSession::addPathPoint(int x, int y)
 {
-    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph()) return false;
+    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph() || pathIsFull()) return false;
     noteWholeChange();
     model_.addPathPoint(static_cast<float>(x), static_cast<float>(y));
     pathChanged();
     return true;
 }
 
-void WeatheringSession::removePathPoint()
+bool WeatheringSession::removePathPoint()
 {
+    // A click with nothing to take back is no change, so no undo step either.
+    if (!hasPhotograph() || model_.imagePoints.empty()) return false;
     noteWholeChange();
     model_.removeLastPathPoint();
     pathChanged();
+    return true;
 }
 
 void WeatheringSession::pathChanged()

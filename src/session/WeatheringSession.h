@@ -58,10 +58,14 @@ public:
     // --- the path, in the model's pixels (row 0 at the bottom). A change of the path
     // recomputes the degrees, restarts the step count and is one step to undo.
 
-    // False, changing nothing, for a pixel outside the photograph.
+    // The longest path taken: every pixel is compared with every segment, so a longer
+    // one would hold the degree pass for minutes on a large photograph.
+    static constexpr int mostPathPoints = 1000;
+    // False, changing nothing, for a pixel outside the photograph or a full path.
     bool addPathPoint(int x, int y);
-    // Also with an empty path (the degrees are recomputed all the same).
-    void removePathPoint();
+    bool pathIsFull() const { return model_.imagePoints.size() >= static_cast<std::size_t>(mostPathPoints); }
+    // False, changing nothing and keeping no step, when the path is empty.
+    bool removePathPoint();
 
     // --- the brush: a stroke is one step to undo.
     void beginStroke();
