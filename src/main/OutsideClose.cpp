@@ -12,7 +12,7 @@
 
 namespace {
 
-// How often the panel's existence is checked while nothing else asks X about it.
+// How often the windows' existence is checked while nothing else asks X about it.
 constexpr unsigned int windowCheckMilliseconds = 250;
 
 // One line, then gone: no exit handler may touch X any more.
@@ -45,13 +45,15 @@ void onWindowClose()
     std::exit(0);
 }
 
-// Asking X for the panel's place is a round trip: a destroyed panel answers with
-// an error, which ends the tool, even while nothing is drawn.
+// Asking X for a window's place is a round trip: a destroyed window answers with an
+// error, which ends the tool, even while nothing is drawn.
 void checkWindows(int)
 {
     const int current = glutGetWindow();
-    glutSetWindow(appState.panelWindow);
-    glutGet(GLUT_WINDOW_X);
+    for (const int window : {appState.mainWindow, appState.panelWindow}) {
+        glutSetWindow(window);
+        glutGet(GLUT_WINDOW_X);
+    }
     if (current != 0) glutSetWindow(current);
     glutTimerFunc(windowCheckMilliseconds, checkWindows, 0);
 }
