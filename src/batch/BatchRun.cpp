@@ -168,7 +168,7 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     // No undo: a run without a window has nothing to take back.
     WeatheringSession session(WeatheringSession::History::none);
     if (!loadInputs(options, session)) return batchFailed;
-    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
+    const WeatheringSession::PhotographSize& photograph = session.photograph();
     if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
     if (!prepareFolders(options)) return batchFailed;
 

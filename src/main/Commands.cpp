@@ -76,7 +76,7 @@ void loadImageCommand()
         return;
     }
     appState.photographPath = name;
-    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
               false);

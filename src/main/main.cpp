@@ -112,6 +112,10 @@ int main(int argc, char** argv)
 
     appState.session.model().uploader = uploadModelTexture;
     appState.session.setPhotographCheck(photographRefusalHere);
+    MemoryBudget budget;
+    budget.texture = true;
+    budget.undoCopy = true;
+    appState.session.setMemoryBudget(budget);
     if (command.photograph.empty())
         loadDefaultFiles();
     else

@@ -352,6 +352,24 @@ TEST_F(WeatheringSessionTest, LoadMaskIsAnUndoStepWhileTheStartUpMaskIsPartOfThe
     EXPECT_EQ(lookOf(withLoadedMask).mask, std::vector<float>(static_cast<std::size_t>(width * height), 1.0f));
 }
 
+TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOldOneStays)
+{
+    WeatheringSession s;
+    loadWithPath(s);
+    const ModelLook before = lookOf(s);
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const Outcome refused = s.loadPhotograph(photo);
+    EXPECT_FALSE(refused.done());
+    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (photograph 1 MB, model 1 MB, saving 1 MB, undo copy 1 MB), "
+                                    "more than the 0 MB of memory available"),
+              std::string::npos)
+        << refused.reason();
+    expectSameLook(lookOf(s), before);
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    EXPECT_TRUE(s.loadPhotograph(photo).done()) << "unknown memory is not checked";
+}
+
 TEST_F(WeatheringSessionTest, AMaskWithoutAPhotographIsOnlyRead)
 {
     WeatheringSession s;

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The largest accepted photograph, 16384 x 16384, is more than this machine's memory
+# can weather: weathering-batch refuses it with the sizes in one clear line and exit
+# status 1, before it allocates the photograph, rather than growing until the kernel
+# kills it.
+#   batch_budget_test.sh <weathering-batch binary>
+set -uo pipefail
+batch=$1
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/weathering-batch-budget.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A grey 16384-square PNG, a few hundred kilobytes: every row compresses to nearly nothing.
+python3 - "$scratch/largest.png" <<'PY'
+import struct, sys, zlib
+side = 16384
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
+row = b"\0" + b"\x80" * (3 * side)
+packer = zlib.compressobj(9)
+body = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+with open(sys.argv[1], "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) +
+              chunk(b"IDAT", body) + chunk(b"IEND", b""))
+PY
+
+available_kb=$(awk '/MemAvailable/ { print $2 }' /proc/meminfo)
+# 91 bytes a pixel for the batch tool: below that much available, it must refuse.
+if [ "$available_kb" -ge $((16384 * 16384 * 91 / 1024)) ]; then
+  echo "this machine has ${available_kb} kB available: the largest photograph fits, nothing to refuse"
+else
+  /usr/bin/time -f "%M" -o "$scratch/peak" "$batch" "$scratch/largest.png" --path "1,1 100,100" --steps 1 \
+    --output "$scratch/out.png" 2>"$scratch/err"
+  status=$?
+  [ "$status" -eq 1 ] || fail "status $status: $(tail -3 "$scratch/err")"
+  grep -Eq "refused .*largest.png: its size 16384x16384 needs [0-9]+ MB \(photograph [0-9]+ MB, model [0-9]+ MB, saving [0-9]+ MB\), more than the [0-9]+ MB of memory available" \
+    "$scratch/err" || fail "no line with the sizes: $(cat "$scratch/err")"
+  grep -q "^weathering-batch: cannot load" "$scratch/err" || fail "no closing line: $(tail -1 "$scratch/err")"
+  peak_kb=$(tail -1 "$scratch/peak")
+  # The photograph's floats alone would be 3 GB.
+  [ "$peak_kb" -lt 1048576 ] || fail "it held $peak_kb kB before refusing"
+  [ ! -e "$scratch/out.png" ] || fail "a refused run wrote a picture"
+fi
+
+[ "$failures" -eq 0 ] && echo "batch budget: all checks passed"
+exit "$failures"
