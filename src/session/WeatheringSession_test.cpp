@@ -360,8 +360,8 @@ TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOld
     s.setAvailableMemory([]() -> long long { return 1000; });
     const Outcome refused = s.loadPhotograph(photo);
     EXPECT_FALSE(refused.done());
-    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (photograph 1 MB, model 1 MB, saving 1 MB, undo copy 1 MB), "
-                                    "more than the 0 MB of memory available"),
+    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (model 1 MB, loading and saving 1 MB, undo copy 1 MB), "
+                                    "more than the 0 MB of the 0 MB of memory available a job may take"),
               std::string::npos)
         << refused.reason();
     expectSameLook(lookOf(s), before);
