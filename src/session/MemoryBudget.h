@@ -14,14 +14,14 @@
 //   - passing through, the larger of a load's float photograph (12), freed once the
 //     model is built, and a save's float colours and 8-bit rows (15)               15
 //   - the window tool only: the GL texture (4) and the undo history's copy of
-//     lab, degree, rate, mask and detail (28)                                      32
+//     lab, degree, rate, mask, detail and the degrees still to paint (32)          36
 // A job may take at most nine tenths of the memory available: the rest is for the
 // system and the programs beside it, and the available figure is only an estimate.
 struct MemoryBudget {
     static constexpr long long modelBytes = 64;
     static constexpr long long passingBytes = 15;
     static constexpr long long textureBytes = 4;
-    static constexpr long long undoCopyBytes = 28;
+    static constexpr long long undoCopyBytes = 32;
 
     bool texture = false;   // a window shows the picture
     bool undoCopy = false;  // an undo history is kept
