@@ -6,9 +6,9 @@
 // numbers live here and nowhere else, and a load checks them before anything of the
 // new photograph is allocated or the old one replaced.
 //
-// Counted from the arrays themselves (resident memory of the window tool after opening
-// a 12-Mpx photograph, less that of a tiny one, is 72 bytes a pixel: some arrays are
-// touched only once the work starts):
+// Counted from the arrays themselves (bench/resident_memory.sh: the window tool holds
+// 94 bytes a pixel once a 12-Mpx photograph is open; some arrays are touched only once
+// the work starts):
 //   - the model: rgb, lab, labReference (3 x 12), degree, rate, mask, detail, the
 //     pending paint and the next degrees (6 x 4), the 8-bit texture copy (4)       64
 //   - passing through, the larger of a load's float photograph (12), freed once the
