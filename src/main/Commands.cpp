@@ -76,7 +76,7 @@ void loadImageCommand()
         return;
     }
     appState.photographPath = name;
-    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
               false);
@@ -164,6 +164,14 @@ bool insidePhotograph(ImagePixel pixel)
     return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
 }
 
+void refusePathPoint()
+{
+    const std::string line =
+        "path point refused: a path has at most " + std::to_string(WeatheringSession::mostPathPoints) + " points";
+    setStatus(line, true);
+    std::cerr << line << std::endl;
+}
+
 }  // namespace
 
 void controlCallback(int id)
@@ -244,7 +252,10 @@ void leftPress(ImagePixel pixel)
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         appState.statistics.noteInput(LoopStatistics::InputKind::click);
-        session().addPathPoint(pixel.x, pixel.y);
+        if (session().pathIsFull())
+            refusePathPoint();
+        else
+            session().addPathPoint(pixel.x, pixel.y);
     }
     appState.leftDown = 1;
 }
