@@ -1,11 +1,14 @@
 #include "imageopen/ImageIO.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -166,14 +169,73 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const std::string& name)
                   << std::endl;
 }
 
-void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, MyAlgebra::vec3* pixels)
+void convertRows(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
+                 MyAlgebra::vec3* topRow)
 {
-    samplesToRgb(samples, layout, count, pixels);
+    rowsToRgb(samples, layout, width, rows, topRow);
 }
 
-void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, float* pixels)
+void convertRows(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows, float* topRow)
 {
-    samplesToGrey(samples, layout, count, pixels);
+    rowsToGrey(samples, layout, width, rows, topRow);
+}
+
+// The rows of a `decoded` reply, band by band, each turned into floats as it
+// arrives, into its place in `pixels` (bottom row first). False, with the reason
+// given, when the bands do not add up to the picture or the decoder failed after all.
+template <typename T>
+bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, const std::string& name,
+                  std::string& reason)
+{
+    const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
+    const std::size_t width = static_cast<std::size_t>(reply.width);
+    const std::size_t height = static_cast<std::size_t>(reply.height);
+    const std::size_t rowBytes = width * reply.channels * reply.sampleBytes;
+    // Read a block at a time: small enough to stay in the cache.
+    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
+    if (!block) {
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
+        return false;
+    }
+    std::size_t row = 0;
+    for (;;) {
+        DecodeBand band = {};
+        if (!decoder.read(&band, sizeof band)) return false;
+        if (band.rows == 0 && band.failure != noFailure) {
+            cannotOpen(name, reason);
+            sayWhatFailed(name, band.failure, reason);
+            return false;
+        }
+        if (band.rows == 0 && row == height) return true;
+        if (band.rows == 0 || band.rows > height - row) {
+            refuse(name, "the decoder sent a malformed reply", reason);
+            return false;
+        }
+        for (const std::size_t end = row + band.rows; row < end;) {
+            const std::size_t rows = std::min(blockRows, end - row);
+            if (!decoder.read(block.get(), rows * rowBytes)) return false;
+            convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
+            row += rows;
+        }
+    }
+}
+
+// An array for `count` pixels whose memory the kernel may hand over in huge
+// pages: the first touch of a 12-Mpx picture's floats in 4 KB pages costs more
+// processor time than decoding its file. Only the whole 2 MB blocks inside the
+// array can be huge; the advice is a hint, and the array is the same without it.
+template <typename T>
+std::unique_ptr<T[]> allocatePixels(std::size_t count)
+{
+    std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
+    if (!pixels) return pixels;
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(pixels.get());
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + count * sizeof(T)) / page * page;
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    return pixels;
 }
 
 // Reads the pixels of a `decoded` reply, checking first everything the
@@ -192,26 +254,14 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         refuseSize(name, reply, reason);
         return nullptr;
     }
-    const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
     if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
-    std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-    // Rows arrive a block at a time and become floats while the decoder writes
-    // the next ones; a block is small enough to stay in the cache.
-    const std::size_t rowBytes = static_cast<std::size_t>(reply.width) * sampleBytesPerPixel;
-    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
-    if (!pixels || !block) {
+    std::unique_ptr<T[]> pixels = allocatePixels<T>(count);
+    if (!pixels) {
         refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
-    const std::size_t height = static_cast<std::size_t>(reply.height);
-    for (std::size_t row = 0; row < height; row += blockRows) {
-        const std::size_t rows = std::min(blockRows, height - row);
-        if (!decoder.read(block.get(), rows * rowBytes)) return nullptr;
-        const std::size_t first = row * static_cast<std::size_t>(reply.width);
-        convertSamples(block.get(), layout, rows * static_cast<std::size_t>(reply.width), pixels.get() + first);
-    }
+    if (!receiveBands(decoder, reply, pixels.get(), name, reason)) return nullptr;
     if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
 }
@@ -269,7 +319,11 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
-    if (end != DecoderEnd::exited) {
+    // A reply refused part way leaves the decoder writing into a closed pipe;
+    // the refusal has said why, and the broken pipe is ours.
+    const bool refusedPartWay = !received && !reason.empty() && !decoder.replyCutShort();
+    const bool endedByRefusal = refusedPartWay && end == DecoderEnd::crashed && decoder.signal() == SIGPIPE;
+    if (end != DecoderEnd::exited && !endedByRefusal) {
         reportAbnormalEnd(end, decoder, settings, name, reason);
         return false;
     }
