@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <new>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "decodereply/DecodeReply.h"
 #include "imageopen/SampleConversion.h"
@@ -221,22 +223,46 @@ bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, 
     }
 }
 
-// An array for `count` pixels whose memory the kernel may hand over in huge
-// pages: the first touch of a 12-Mpx picture's floats in 4 KB pages costs more
-// processor time than decoding its file. Only the whole 2 MB blocks inside the
-// array can be huge; the advice is a hint, and the array is the same without it.
-template <typename T>
-std::unique_ptr<T[]> allocatePixels(std::size_t count)
-{
-    std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-    if (!pixels) return pixels;
-    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(pixels.get());
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + count * sizeof(T)) / page * page;
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-    return pixels;
-}
+// Makes the pages of a new pixel array present on a thread of its own while
+// the rows are still being decoded, from the end (where the top rows go) down,
+// so that turning a band into floats seldom waits on the kernel for a page.
+// One call faults in a whole block, far cheaper than a fault a page. Stops
+// and joins when destroyed, whatever it reached.
+class PagesAhead {
+public:
+    PagesAhead(void* array, std::size_t bytes)
+    {
+        const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(array);
+        first = (start + page - 1) / page * page;
+        end = (start + bytes) / page * page;
+        if (end > first) worker = std::thread([this] { populate(); });
+    }
+    ~PagesAhead()
+    {
+        stop = true;
+        if (worker.joinable()) worker.join();
+    }
+    PagesAhead(const PagesAhead&) = delete;
+    PagesAhead& operator=(const PagesAhead&) = delete;
+
+private:
+    void populate()
+    {
+        constexpr std::uintptr_t block = 4 << 20;
+        for (std::uintptr_t top = end; top > first && !stop;) {
+            const std::uintptr_t bottom = top - first > block ? top - block : first;
+            // A kernel without it says EINVAL: the conversion's own faults do the work then.
+            if (madvise(reinterpret_cast<void*>(bottom), top - bottom, MADV_POPULATE_WRITE) != 0) return;
+            top = bottom;
+        }
+    }
+
+    std::uintptr_t first = 0;
+    std::uintptr_t end = 0;
+    std::atomic<bool> stop{false};
+    std::thread worker;
+};
 
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
@@ -256,12 +282,15 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
     }
     if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
-    std::unique_ptr<T[]> pixels = allocatePixels<T>(count);
+    std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
     if (!pixels) {
         refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
-    if (!receiveBands(decoder, reply, pixels.get(), name, reason)) return nullptr;
+    {
+        const PagesAhead ahead(pixels.get(), count * sizeof(T));
+        if (!receiveBands(decoder, reply, pixels.get(), name, reason)) return nullptr;
+    }
     if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
 }
