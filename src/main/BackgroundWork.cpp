@@ -16,24 +16,25 @@ bool BackgroundWork::begin(Kind kind, const std::string& name)
 }
 
 template <typename T>
-bool BackgroundWork::startLoad(Kind kind, const std::string& name, ImageRect<T>& into)
+bool BackgroundWork::startLoad(Kind kind, const std::string& name, ImageRect<T>& into, SizeCheck sizeCheck)
 {
     if (!begin(kind, name)) return false;
-    return job.start([this, &into](JobProgress& progress) {
+    return job.start([this, &into, check = std::move(sizeCheck)](JobProgress& progress) {
         DecoderSettings settings;
         settings.job = &progress;
+        settings.sizeCheck = check;
         ok = ImageIO::load(into, fileName.c_str(), failure, settings);
     });
 }
 
-bool BackgroundWork::startPhotograph(const std::string& name)
+bool BackgroundWork::startPhotograph(const std::string& name, SizeCheck sizeCheck)
 {
-    return startLoad(Kind::photograph, name, decodedPhotograph);
+    return startLoad(Kind::photograph, name, decodedPhotograph, std::move(sizeCheck));
 }
 
 bool BackgroundWork::startMask(const std::string& name)
 {
-    return startLoad(Kind::mask, name, decodedMask);
+    return startLoad(Kind::mask, name, decodedMask, nullptr);
 }
 
 bool BackgroundWork::startSave(SaveSnapshot taken, const std::string& path)

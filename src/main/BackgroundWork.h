@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "algebra/vec3.h"
@@ -16,8 +17,12 @@ class BackgroundWork {
 public:
     enum class Kind { photograph, mask, save };
 
-    // False, starting nothing, while other work is under way.
-    bool startPhotograph(const std::string& name);
+    // A size check for a photograph's decode, run on the loader's thread.
+    using SizeCheck = std::function<std::string(int width, int height)>;
+
+    // False, starting nothing, while other work is under way. A photograph's sizeCheck is
+    // asked before its pixels arrive; it must not read the session (photographSizeCheck).
+    bool startPhotograph(const std::string& name, SizeCheck sizeCheck);
     bool startMask(const std::string& name);
     bool startSave(SaveSnapshot snapshot, const std::string& path);
 
@@ -57,5 +62,5 @@ private:
     bool begin(Kind kind, const std::string& name);
     // A photograph (float RGB) or a mask (float grey) decoded into `into`.
     template <typename T>
-    bool startLoad(Kind kind, const std::string& name, ImageRect<T>& into);
+    bool startLoad(Kind kind, const std::string& name, ImageRect<T>& into, SizeCheck sizeCheck);
 };

@@ -98,7 +98,7 @@ void photographDecoded()
         return;
     }
     appState.photographPath = name;
-    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
               false);
@@ -109,7 +109,7 @@ void loadImageCommand()
     if (work().busy()) return;  // the status line shows what runs, and its Cancel
     const std::string name = openFileDialog();
     if (name.empty()) return;  // cancelled: nothing to load, nothing to say
-    workStarted(work().startPhotograph(name));
+    workStarted(work().startPhotograph(name, session().photographSizeCheck()));
 }
 
 void maskDecoded()
@@ -259,6 +259,14 @@ bool insidePhotograph(ImagePixel pixel)
     return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
 }
 
+void refusePathPoint()
+{
+    const std::string line =
+        "path point refused: a path has at most " + std::to_string(WeatheringSession::mostPathPoints) + " points";
+    setStatus(line, true);
+    std::cerr << line << std::endl;
+}
+
 }  // namespace
 
 void controlCallback(int id)
@@ -292,7 +300,8 @@ void controlCallback(int id)
 bool loadStartPhotograph(const std::string& name)
 {
     Outcome outcome = Outcome::success();
-    const bool taken = awaitStartUpWork(work().startPhotograph(name)) && takePhotograph(work().photograph(), outcome);
+    const bool taken = awaitStartUpWork(work().startPhotograph(name, session().photographSizeCheck())) &&
+                       takePhotograph(work().photograph(), outcome);
     work().forget();
     if (!taken) return false;
     std::cerr << "input image loaded" << std::endl;
@@ -347,7 +356,10 @@ void leftPress(ImagePixel pixel)
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         appState.statistics.noteInput(LoopStatistics::InputKind::click);
-        session().addPathPoint(pixel.x, pixel.y);
+        if (session().pathIsFull())
+            refusePathPoint();
+        else
+            session().addPathPoint(pixel.x, pixel.y);
     }
     appState.leftDown = 1;
 }

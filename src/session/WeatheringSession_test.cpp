@@ -146,19 +146,37 @@ TEST_F(WeatheringSessionTest, ClicksOutsideThePhotographAddNothingAndKeepNoStep)
     EXPECT_FALSE(empty.addPathPoint(0, 0)) << "no photograph, no path";
 }
 
-TEST_F(WeatheringSessionTest, ARightClickTakesTheNewestPointBackEvenFromAnEmptyPathWithoutHarm)
+TEST_F(WeatheringSessionTest, RightClicksWithNothingToRemoveAreNoUndoSteps)
 {
     WeatheringSession s;
     loadWithPath(s);
-    s.removePathPoint();
-    EXPECT_EQ(s.model().imagePoints.size(), 1u);
-    s.removePathPoint();
-    s.removePathPoint();
+    const int stepsBefore = s.undoableSteps();
+    int removed = 0;
+    for (int click = 0; click < 200; ++click) {
+        removed += s.removePathPoint() ? 1 : 0;
+        s.commitDueChange();  // the window's idle pass between two clicks
+    }
+    EXPECT_EQ(removed, 2);
     EXPECT_TRUE(s.model().imagePoints.empty());
-    EXPECT_EQ(s.stepsSinceRestart(), 0);
-    s.commitDueChange();
+    EXPECT_EQ(s.undoableSteps(), stepsBefore + 2);
     ASSERT_TRUE(s.undo().done());
-    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the empty path's removal kept no step of its own";
+    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the last real removal is the newest step";
+
+    WeatheringSession empty;
+    EXPECT_FALSE(empty.removePathPoint()) << "no photograph, nothing to remove";
+}
+
+TEST_F(WeatheringSessionTest, APathStopsGrowingAtItsLongestAndKeepsWorking)
+{
+    WeatheringSession s(WeatheringSession::History::none);
+    ASSERT_TRUE(s.loadPhotograph(photo).done());
+    for (int i = 0; i < WeatheringSession::mostPathPoints; ++i)
+        ASSERT_TRUE(s.addPathPoint(i % width, (i / width) % height)) << "point " << i;
+    EXPECT_TRUE(s.pathIsFull());
+    EXPECT_FALSE(s.addPathPoint(1, 1));
+    EXPECT_EQ(s.model().imagePoints.size(), static_cast<std::size_t>(WeatheringSession::mostPathPoints));
+    ASSERT_TRUE(s.removePathPoint());
+    EXPECT_TRUE(s.addPathPoint(1, 1)) << "room again after a right click";
 }
 
 TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheRunIsOneStep)
@@ -334,6 +352,51 @@ TEST_F(WeatheringSessionTest, LoadMaskIsAnUndoStepWhileTheStartUpMaskIsPartOfThe
 
     ASSERT_TRUE(withLoadedMask.undo().done());
     EXPECT_EQ(lookOf(withLoadedMask).mask, std::vector<float>(static_cast<std::size_t>(width * height), 1.0f));
+}
+
+TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOldOneStays)
+{
+    WeatheringSession s;
+    loadWithPath(s);
+    const ModelLook before = lookOf(s);
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const Outcome refused = s.loadPhotograph(photo);
+    EXPECT_FALSE(refused.done());
+    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (model 1 MB, loading and saving 1 MB, undo copy 1 MB), "
+                                    "more than the 0 MB of the 0 MB of memory available a job may take"),
+              std::string::npos)
+        << refused.reason();
+    expectSameLook(lookOf(s), before);
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    EXPECT_TRUE(s.loadPhotograph(photo).done()) << "unknown memory is not checked";
+}
+
+// A loader on another thread asks a copy of the budget: the same answer as the session's
+// own load gives, and still that answer after the session's budget changes.
+TEST_F(WeatheringSessionTest, TheSizeCheckForAnotherThreadKeepsTheBudgetItWasGiven)
+{
+    WeatheringSession s;
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const auto check = s.photographSizeCheck();
+    const std::string refusal = check(40, 30);
+    EXPECT_NE(refusal.find("its size 40x30 needs 1 MB"), std::string::npos) << refusal;
+    EXPECT_NE(s.loadPhotograph(photo).reason().find(refusal), std::string::npos) << "the same words as a load here";
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    MemoryBudget bigger;
+    bigger.texture = true;
+    s.setMemoryBudget(bigger);
+    EXPECT_EQ(check(40, 30), refusal) << "the copy does not follow the session";
+    EXPECT_EQ(s.photographSizeCheck()(40, 30), "") << "a new copy does";
+
+    ImageRect<MyAlgebra::vec3> decoded;
+    std::string reason;
+    DecoderSettings settings;
+    settings.sizeCheck = check;
+    EXPECT_FALSE(ImageIO::load(decoded, photo.c_str(), reason, settings)) << "refused before the pixels arrive";
+    EXPECT_NE(reason.find(refusal), std::string::npos) << reason;
+    EXPECT_FALSE(s.hasPhotograph());
 }
 
 TEST_F(WeatheringSessionTest, AMaskWithoutAPhotographIsOnlyRead)
