@@ -2,7 +2,12 @@
 
 // The keys of the main window (GLUT callbacks): Escape and q quit, ctrl+S saves the
 // image, ctrl+Z / ctrl+shift+Z / ctrl+Y undo and redo, b shows the photograph as loaded
-// while held, c clears the outline, and the view's keys zoom and pan.
+// while held, c clears the outline, ? and F1 show the keys, and the view's keys zoom and
+// pan. KeyTable.h lists them all for people.
 void keyboard(unsigned char key, int x, int y);
 void keyboardUp(unsigned char key, int x, int y);
 void specialKey(int key, int x, int y);
+
+// Ends the tool at once with status 0, the console flushed (q, Escape, closing the
+// photograph window).
+[[noreturn]] void quitTool();

@@ -37,7 +37,8 @@ void cannotLoad(const std::string& name)
 // missing (without the door the mask is only read).
 void loadDefaultFiles()
 {
-    loadStartPhotograph("./images/image1.jpg");
+    constexpr const char* photograph = "./images/image1.jpg";
+    if (!loadStartPhotograph(photograph)) reportNoStartPhotograph(photograph);
     loadStartMask("image1_mask.jpg");
 }
 
@@ -70,7 +71,9 @@ void idleWithPanel()
 {
     refreshControlPanel();
     idle();
-    if (!idleHasWork() && !controlPanelWantsFrames()) appState.idle.rest();
+    if (idleHasWork() || controlPanelWantsFrames()) return;
+    appState.idle.rest();
+    wakeForNextStep();
 }
 
 void createMainWindow()
@@ -87,6 +90,7 @@ void createMainWindow()
     glutMotionFunc(motion);
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
+    glutCloseFunc(quitTool);
 }
 
 void createControlPanel()
