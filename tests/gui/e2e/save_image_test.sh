@@ -7,15 +7,16 @@
 #   save_image_test.sh <weathering binary> <repository root>
 source "$(dirname "$0")/lib.sh"
 
-dialog_id() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1; }
+# By title; without one, the open dialog's (as lib.sh's own, which choose_file uses).
+dialog_id() { xdotool search --name "^${1:-$DIALOG}\$" 2>/dev/null | head -n 1; }
 # One look-up: a second one may find the dialog gone, and xwininfo without an
 # id waits for a click.
 dialog_up() {
   local id
-  id=$(dialog_id "$1")
+  id=$(dialog_id "${1:-$DIALOG}")
   [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
 }
-dialog_gone() { ! dialog_up "$1"; }
+dialog_gone() { ! dialog_up "${1:-$DIALOG}"; }
 
 # Waits for the save dialog and gives it the pointer and the keyboard.
 await_dialog() {  # await_dialog <title>
