@@ -11,8 +11,8 @@
 #include "main/Display.h"
 #include "main/FileDialog.h"
 #include "main/MainWindow.h"
-#include "main/PanelState.h"
 #include "main/PanelHint.h"
+#include "main/PanelState.h"
 #include "main/PanelWindow.h"
 #include "main/SaveTypes.h"
 #include "result/PathArgument.h"
@@ -287,7 +287,7 @@ bool eitherWindowSpecialKey(int key)
 const char* nextStepHint()
 {
     const WeatheringSession& s = session();
-    return panelHint({s.hasPhotograph(), s.model().imagePoints.size(), s.simulationOn()});
+    return panelHint({s.hasPhotograph(), s.model().imagePoints.size(), s.simulationOn(), appState.mouseOperation == 1});
 }
 
 void leftPress(ImagePixel pixel)

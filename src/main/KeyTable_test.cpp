@@ -105,7 +105,8 @@ TEST(KeyTable, TheManPageAndTheReadmeListTheSameKeysAsTheTool)
 
 TEST(PanelHint, FollowsPhotographPathAndSimulation)
 {
-    EXPECT_STREQ(panelHint({false, 0, false}), "Load Image ... opens a photograph");
+    EXPECT_STREQ(panelHint({false, 0, false, false}), "Load Image ... opens a photograph");
+    EXPECT_STREQ(panelHint({false, 3, true, true}), "Load Image ... opens a photograph");
     EXPECT_STREQ(panelHint({true, 0, false}), "Click a clean spot, then more weathered ones");
     EXPECT_STREQ(panelHint({true, 1, false}), "Now click a more weathered spot");
     EXPECT_STREQ(panelHint({true, 2, false}), "Tick Enable Simulation, or paint with the brush");
@@ -114,4 +115,7 @@ TEST(PanelHint, FollowsPhotographPathAndSimulation)
     EXPECT_STREQ(panelHint({true, 0, true}), "No path yet: nothing weathers and no step is counted");
     EXPECT_STREQ(panelHint({true, 1, true}), "No path yet: nothing weathers and no step is counted");
     EXPECT_STRNE(panelHint({true, 2, true}), panelHint({true, 1, true}));
+    // In brush mode without a path, clicks paint nothing: the hint says what to do.
+    EXPECT_STREQ(panelHint({true, 1, false, true}), "The brush needs a path: choose Weathering Points and click one");
+    EXPECT_STREQ(panelHint({true, 2, false, true}), "Tick Enable Simulation, or paint with the brush");
 }

@@ -8,6 +8,7 @@ struct HintState {
     bool photographLoaded = false;
     std::size_t pathPoints = 0;
     bool simulationOn = false;
+    bool brushMode = false;
 };
 
 const char* panelHint(const HintState& state);
