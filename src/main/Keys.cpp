@@ -11,17 +11,22 @@
 
 // Every array of a large photograph freed one by one takes seconds; the process exit
 // hands all of it back at once. Only the console is flushed first.
-void quitTool()
+void quitTool(int status)
 {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(status);
+}
+
+void windowClosed()
+{
+    quitTool(0);
 }
 
 void keyboard(unsigned char key, int, int)
 {
-    if (key == 27 || key == 'q') quitTool();
+    if (key == 27 || key == 'q') quitTool(0);
     if (key == 'b') holdBefore(true);
     if (key == 'c') clearOutline();
     if (!eitherWindowKey(key)) appState.view.keyDown(key);

@@ -8,6 +8,9 @@ void keyboard(unsigned char key, int x, int y);
 void keyboardUp(unsigned char key, int x, int y);
 void specialKey(int key, int x, int y);
 
-// Ends the tool at once with status 0, the console flushed (q, Escape, closing the
-// photograph window).
-[[noreturn]] void quitTool();
+// Ends the tool at once with the status, the console flushed (q, Escape, closing the
+// photograph window, a start-up file that cannot be loaded). No exit handlers run:
+// freeglut's would close the windows and so call their close callbacks again.
+[[noreturn]] void quitTool(int status);
+// The photograph window was closed: quits with status 0.
+void windowClosed();

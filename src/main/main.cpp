@@ -30,7 +30,7 @@ namespace {
 void cannotLoad(const std::string& name)
 {
     std::cerr << "weathering: cannot load " << name << std::endl;
-    std::exit(2);
+    quitTool(2);
 }
 
 // The default door and its mask, found through the search folders; either may be
@@ -90,7 +90,7 @@ void createMainWindow()
     glutMotionFunc(motion);
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
-    glutCloseFunc(quitTool);
+    glutCloseFunc(windowClosed);
 }
 
 void createControlPanel()
