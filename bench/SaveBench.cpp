@@ -36,6 +36,7 @@ Photograph& photograph()
     static Photograph picture;
     if (picture.ready) return picture;
     initImageDecoder();
+    ilInit();  // the former writer, for comparison: loading no longer starts it
     ImageRect<MyAlgebra::vec3> source;
     if (!ImageIO::load(source, door.c_str())) return picture;
     picture.rgb.resize(static_cast<std::size_t>(width) * height);

@@ -48,9 +48,7 @@ public:
     WindowToolRun(bool withMask)
     {
         EXPECT_TRUE(ImageIO::load(photograph, door.c_str()));
-        model.width = model.displayWidth = photograph.width;
-        model.height = model.displayHeight = photograph.height;
-        EXPECT_TRUE(model.initFromImage(photograph.data.get()));
+        EXPECT_TRUE(model.initFromImage(photograph.data.get(), photograph.width, photograph.height));
         if (withMask) {
             EXPECT_TRUE(ImageIO::load(mask, doorMask.c_str()));
             model.applyMaskImage(mask.data.get(), mask.pixelCount());

@@ -10,7 +10,7 @@
 // Directories tried before a bare file name, relative to the current directory.
 extern std::vector<std::string> searchDirectories;
 
-// Starts the image decoder and fills searchDirectories. Code without an OpenGL
+// Fills searchDirectories (the decoding itself happens in weathering-decode). Code without an OpenGL
 // context calls this; the window tool calls initImageSupport (ImageSupport.h).
 void initImageDecoder();
 
@@ -19,6 +19,10 @@ void initImageDecoder();
 // program (installedImageFolders); an absolute name only as it is. Prints
 // "file not found: <name>" and returns an empty string when there is none.
 std::string findFile(const std::string& name);
+
+// The name as console lines show it: control characters (a newline, an escape)
+// written as \n or \xNN, so that no name can forge or break a line.
+std::string printableName(const std::string& name);
 
 // The name made absolute against the current folder. The search folders are tried
 // before a relative name, so a name typed on a command line, which means the file

@@ -192,11 +192,24 @@ TEST_F(ImageIOTest, AFailedLoadSaysItsOwnReasonAndLeavesNothingForTheNext)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(ImageIO::load(image, "broken.jpg"));
     const std::string failed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(failed.find("ImageIO::load: cannot open file: broken.jpg\nDevIL Error: "), 0u) << failed;
+    EXPECT_EQ(failed, "ImageIO::load: cannot open file: broken.jpg\n"
+                      "ImageIO::load: broken.jpg: not an image file, or a format not supported\n");
 
     testing::internal::CaptureStderr();
     EXPECT_TRUE(ImageIO::load(image, "g.ppm"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "ImageIO::load: file loaded: g.ppm (3x2)\n");
+}
+
+TEST_F(ImageIOTest, ControlCharactersInANameNeverReachTheConsoleRaw)
+{
+    ImageRect<MyAlgebra::vec3> image;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(ImageIO::load(image, "forged\nImageIO::load: file loaded: x.png (1x1)\x1b[2J"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "file not found: forged\\nImageIO::load: file loaded: x.png (1x1)\\x1b[2J\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ImageIO::load: cannot open file: forged\\nImageIO::load: file loaded: x.png (1x1)\\x1b[2J\n");
 }
 
 TEST_F(ImageIOTest, TheDecoderIsFoundBesideTheProgram)

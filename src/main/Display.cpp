@@ -99,7 +99,7 @@ void drawPicture()
 {
     const WeatheringModel& model = appState.session.model();
     const unsigned int alternative = appState.alternatives.texture(appState.session, degreesTicked());
-    const unsigned int texture = alternative != 0 ? alternative : model.texture;
+    const unsigned int texture = alternative != 0 ? alternative : appState.modelTexture;
     setPictureFilter(texture);
     drawTextureQuad(texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
@@ -132,7 +132,7 @@ void noteFrame(double seconds)
         appState.statistics.noteBrushShown(look.brushCenter.x, look.brushCenter.y);
     appState.drawnLook = look;
     appState.drawnOnce = true;
-    if (appState.statistics.noteFrameShown(appState.session.model().texture != 0, seconds))
+    if (appState.statistics.noteFrameShown(appState.modelTexture != 0, seconds))
         glutTimerFunc(1000, printStatistics, 0);
 }
 

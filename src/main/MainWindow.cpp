@@ -63,10 +63,12 @@ bool showNewPhotograph()
     return appState.windowWidth != oldWidth;
 }
 
-void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                        const PixelRect& changed)
+void uploadModelTexture(const std::uint32_t* rgba, int width, int height, const PixelRect& changed)
 {
-    uploadRgbaTexture(texture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
+    // A refresh that changed nothing needs no upload, unless there is no texture yet.
+    if (appState.modelTexture != 0 && (changed.width <= 0 || changed.height <= 0)) return;
+    uploadRgbaTexture(appState.modelTexture, rgba, width, height, changed.x, changed.y, changed.width,
+                      changed.height);
     ++appState.texturesUploaded;
 }
 

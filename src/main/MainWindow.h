@@ -24,7 +24,6 @@ bool showNewPhotograph();
 // Why the texture or the memory cannot hold a photograph of this size; "" when they can.
 std::string photographRefusalHere(int width, int height);
 // Uploads the model's texture (the model's uploader) and counts the new picture.
-void uploadModelTexture(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                        const PixelRect& changed);
+void uploadModelTexture(const std::uint32_t* rgba, int width, int height, const PixelRect& changed);
 
 void reshape(int w, int h);

@@ -6,15 +6,25 @@
 #include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
 
+#include <algorithm>
+
 void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
 {
     if (!model.hasImage()) {
         rgb.clear();
         return;
     }
-    model.bringColoursUpToDate();
-    rgb.resize(static_cast<std::size_t>(model.pixelCount()));
-    labToRgb(model.lab.get(), rgb.data(), model.pixelCount());
+    // Pending colours are converted as they would be painted, but not painted: the undo
+    // history keeps them pending.
+    const int count = model.pixelCount();
+    rgb.resize(static_cast<std::size_t>(count));
+    constexpr int run = 4096;
+    std::vector<MyAlgebra::vec3> lab(run);
+    for (int start = 0; start < count; start += run) {
+        const int n = std::min(run, count - start);
+        model.currentLabOf(start, n, lab.data());
+        labToRgb(lab.data(), rgb.data() + start, n);
+    }
 }
 
 std::uint16_t degreeGrey16(float degree)

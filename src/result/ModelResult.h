@@ -10,8 +10,8 @@
 // What is kept of a weathering: the model's colours and its degree map, as arrays
 // and as files. Nothing here changes the model.
 
-// The model's colours as they are now: all of lab, with the colours steps and dabs
-// left pending painted first, converted to RGB; not the last throttled display
+// The model's colours as they are now: all of lab, the colours steps and dabs left
+// pending as they will be painted (without painting them), converted to RGB; not the last throttled display
 // refresh. Every output reads the model's colours through this one function. Empty
 // when the model holds no photograph.
 void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb);

@@ -34,9 +34,7 @@ std::unique_ptr<WeatheringModel> weatheredModel()
             mask[y * width + x] = x < 2 * width / 3 ? 1.0f : 0.0f;
         }
     auto model = std::make_unique<WeatheringModel>();
-    model->width = model->displayWidth = width;
-    model->height = model->displayHeight = height;
-    EXPECT_TRUE(model->initFromImage(photograph.data()));
+    EXPECT_TRUE(model->initFromImage(photograph.data(), width, height));
     model->applyMaskImage(mask.data(), width * height);
     model->reinitialise(photograph.data(), ModelSettings{});
     model->addPathPoint(2.0f, 5.0f);

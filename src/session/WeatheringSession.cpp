@@ -42,15 +42,7 @@ Outcome WeatheringSession::adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded)
 // the photograph it has.
 bool WeatheringSession::rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph)
 {
-    const int kept[] = {model_.width, model_.height, model_.displayWidth, model_.displayHeight};
-    model_.width = model_.displayWidth = photograph.width;
-    model_.height = model_.displayHeight = photograph.height;
-    if (model_.initFromImage(photograph.data.get())) return true;
-    model_.width = kept[0];
-    model_.height = kept[1];
-    model_.displayWidth = kept[2];
-    model_.displayHeight = kept[3];
-    return false;
+    return model_.initFromImage(photograph.data.get(), photograph.width, photograph.height);
 }
 
 // Reads the file and fits it to the photograph; without a photograph only reads it.

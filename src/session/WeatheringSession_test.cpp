@@ -39,11 +39,13 @@ struct ModelLook {
 ModelLook lookOf(WeatheringSession& session)
 {
     WeatheringModel& model = session.model();
-    model.bringColoursUpToDate();
     ModelLook look;
     const std::size_t n = model.hasImage() ? static_cast<std::size_t>(model.pixelCount()) : 0;
     look.degree.assign(model.degree.get(), model.degree.get() + n);
-    look.lab.assign(model.lab.get(), model.lab.get() + n);
+    // The colours as they are, pending ones as they will be painted, without painting
+    // them: the undo history keeps them pending.
+    look.lab.resize(n);
+    model.currentLabOf(0, static_cast<int>(n), look.lab.data());
     look.mask.assign(model.mask.get(), model.mask.get() + n);
     look.pathPoints = model.imagePoints.size();
     return look;
