@@ -10,6 +10,7 @@
 
 #include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
+#include "parallel/StopRequest.h"
 #include "result/PathArgument.h"
 #include "session/WeatheringSession.h"
 
@@ -87,10 +88,14 @@ bool prepareFolders(const BatchOptions& options)
 }
 
 // The clicks of the window tool, rows counted from the bottom.
+// Stops early when the passes were asked to: a long path on a large photograph takes a while.
 void clickPath(WeatheringSession& session, const std::vector<TopDownPixel>& points)
 {
     const int height = session.model().height;
-    for (const TopDownPixel& point : points) session.addPathPoint(point.x, modelRowOf(point.y, height));
+    for (const TopDownPixel& point : points) {
+        if (parallel::stopRequested()) return;
+        session.addPathPoint(point.x, modelRowOf(point.y, height));
+    }
 }
 
 bool save(const Outcome& saved, const std::string& path)
@@ -133,6 +138,7 @@ int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLi
     int step = 0;
     while (step < options.steps && !stopRequested()) {
         session.step();
+        if (parallel::stopRequested()) break;  // the step may have been cut short
         ++step;
         if (framesWanted && step % options.every == 0) {
             if (!writeFrame(options, session, step)) return -1;
@@ -162,15 +168,15 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     // No undo: a run without a window has nothing to take back.
     WeatheringSession session(WeatheringSession::History::none);
     if (!loadInputs(options, session)) return batchFailed;
-    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
+    const WeatheringSession::PhotographSize& photograph = session.photograph();
     if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
     if (!prepareFolders(options)) return batchFailed;
 
     clickPath(session, points);
-    const int done = simulate(options, session, progress, stopRequested);
+    const int done = parallel::stopRequested() ? 0 : simulate(options, session, progress, stopRequested);
     progress.finish();
     if (done < 0) return batchFailed;
-    if (done < options.steps) {
+    if (done < options.steps || parallel::stopRequested()) {
         report("interrupted after " + std::to_string(done) + " of " + std::to_string(options.steps) +
                " steps; the frames written so far are whole");
         return batchInterrupted;

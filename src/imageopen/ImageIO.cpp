@@ -180,7 +180,7 @@ void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
 std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const std::string& name,
-                                   std::string& reason)
+                                   const DecoderSettings& settings, std::string& reason)
 {
     const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
     if (reply.channels > 4 || reply.sampleBytes > 4 || !convertible(layout, channelsOf<T>()) || reply.width <= 0 ||
@@ -193,6 +193,11 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         return nullptr;
     }
     const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
+    const std::string refusal = settings.sizeCheck ? settings.sizeCheck(reply.width, reply.height) : std::string();
+    if (!refusal.empty()) {
+        refuse(name, refusal, reason);
+        return nullptr;
+    }
     if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
@@ -220,7 +225,7 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
 // pixels were received and the decoder ended cleanly.
 template <typename T>
 bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels,
-                  const std::string& name, std::string& reason)
+                  const std::string& name, const DecoderSettings& settings, std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
         refuse(name, "the decoder sent a malformed reply", reason);
@@ -228,7 +233,7 @@ bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name, reason);
+        pixels = receivePixels<T>(decoder, reply, name, settings, reason);
         return pixels != nullptr;
     case decodeFailed:
         cannotOpen(name, reason);
@@ -264,11 +269,22 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
+    // A size the caller refuses ends the reply unread: the decoder then meets a closed
+    // pipe, and how it ended says nothing.
+    bool callerRefused = false;
+    DecoderSettings checked = settings;
+    if (settings.sizeCheck)
+        checked.sizeCheck = [&](int width, int height) {
+            std::string refusal = settings.sizeCheck(width, height);
+            callerRefused = !refusal.empty();
+            return refusal;
+        };
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, checked, reason);
     const bool trailing = received && !decoder.atEndOfReply() && !decoder.replyCutShort();
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
+    if (callerRefused) return false;
     if (end != DecoderEnd::exited) {
         reportAbnormalEnd(end, decoder, settings, name, reason);
         return false;

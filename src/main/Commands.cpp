@@ -79,7 +79,7 @@ void loadImageCommand()
     }
     appState.photographPath = name;
     appState.maskPath.clear();  // the new photograph starts without a mask
-    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
               false);
@@ -169,6 +169,14 @@ bool insidePhotograph(ImagePixel pixel)
 {
     const WeatheringModel& model = session().model();
     return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
+}
+
+void refusePathPoint()
+{
+    const std::string line =
+        "path point refused: a path has at most " + std::to_string(WeatheringSession::mostPathPoints) + " points";
+    setStatus(line, true);
+    std::cerr << line << std::endl;
 }
 
 }  // namespace
@@ -297,7 +305,10 @@ void leftPress(ImagePixel pixel)
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         appState.statistics.noteInput(LoopStatistics::InputKind::click);
-        session().addPathPoint(pixel.x, pixel.y);
+        if (session().pathIsFull())
+            refusePathPoint();
+        else
+            session().addPathPoint(pixel.x, pixel.y);
         wantPanelFrames();  // the hint follows the path
     }
     appState.leftDown = 1;

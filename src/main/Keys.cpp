@@ -19,11 +19,6 @@ void quitTool(int status)
     std::_Exit(status);
 }
 
-void windowClosed()
-{
-    quitTool(0);
-}
-
 void keyboard(unsigned char key, int, int)
 {
     if (key == 27 || key == 'q') quitTool(0);

@@ -8,9 +8,7 @@ void keyboard(unsigned char key, int x, int y);
 void keyboardUp(unsigned char key, int x, int y);
 void specialKey(int key, int x, int y);
 
-// Ends the tool at once with the status, the console flushed (q, Escape, closing the
-// photograph window, a start-up file that cannot be loaded). No exit handlers run:
+// Ends the tool at once with the status, the console flushed (q, Escape, a window's
+// close button, a start-up file that cannot be loaded). No exit handlers run:
 // freeglut's would close the windows and so call their close callbacks again.
 [[noreturn]] void quitTool(int status);
-// The photograph window was closed: quits with status 0.
-void windowClosed();

@@ -14,6 +14,7 @@
 #include "main/IdleLoop.h"
 #include "main/Keys.h"
 #include "main/MainWindow.h"
+#include "main/OutsideClose.h"
 #include "main/Mouse.h"
 #include "main/PanelInput.h"
 #include "main/PanelLayout.h"
@@ -90,7 +91,6 @@ void createMainWindow()
     glutMotionFunc(motion);
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
-    glutCloseFunc(windowClosed);
 }
 
 void createControlPanel()
@@ -115,12 +115,17 @@ int main(int argc, char** argv)
 
     appState.session.model().uploader = uploadModelTexture;
     appState.session.setPhotographCheck(photographRefusalHere);
+    MemoryBudget budget;
+    budget.texture = true;
+    budget.undoCopy = true;
+    appState.session.setMemoryBudget(budget);
     if (command.photograph.empty())
         loadDefaultFiles();
     else
         loadNamedFiles(command);
 
     createControlPanel();
+    endWhenClosedFromOutside();
     appState.idle.install(idleWithPanel);
     glutMainLoop();
     return 0;

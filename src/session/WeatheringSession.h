@@ -1,12 +1,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "algebra/vec3.h"
 #include "imageopen/ImageRect.h"
 #include "model/ModelSettings.h"
 #include "model/UndoHistory.h"
 #include "model/WeatheringModel.h"
+#include "session/MemoryBudget.h"
 #include "result/ModelResult.h"
 #include "session/Outcome.h"
 #include "session/StepCounts.h"
@@ -54,14 +56,24 @@ public:
     // the path; one step to undo.
     Outcome loadMask(const std::string& path);
     void setPhotographCheck(PhotographCheck check) { photographCheck = check; }
+    // What a photograph costs this front end; checked before a photograph is decoded
+    // into memory. By default no texture, and an undo copy when the history is kept.
+    void setMemoryBudget(const MemoryBudget& budget) { memoryBudget = budget; }
+    // Where the memory available comes from (tests); by default the system's.
+    using AvailableMemory = long long (*)();
+    void setAvailableMemory(AvailableMemory source) { availableMemory = source; }
 
     // --- the path, in the model's pixels (row 0 at the bottom). A change of the path
     // recomputes the degrees, restarts the step count and is one step to undo.
 
-    // False, changing nothing, for a pixel outside the photograph.
+    // The longest path taken: every pixel is compared with every segment, so a longer
+    // one would hold the degree pass for minutes on a large photograph.
+    static constexpr int mostPathPoints = 1000;
+    // False, changing nothing, for a pixel outside the photograph or a full path.
     bool addPathPoint(int x, int y);
-    // Also with an empty path (the degrees are recomputed all the same).
-    void removePathPoint();
+    bool pathIsFull() const { return model_.imagePoints.size() >= static_cast<std::size_t>(mostPathPoints); }
+    // False, changing nothing and keeping no step, when the path is empty.
+    bool removePathPoint();
 
     // --- the brush: a stroke is one step to undo.
     void beginStroke();
@@ -117,7 +129,17 @@ public:
 
     // --- what there is to show
     bool hasPhotograph() const { return model_.hasImage(); }
-    const ImageRect<MyAlgebra::vec3>& photograph() const { return photograph_; }
+    // The photograph's size. Its colours are not kept beside the model, which holds them
+    // in L*a*b* (labReference): 12 bytes a pixel less for the whole session.
+    struct PhotographSize {
+        int width = 0;
+        int height = 0;
+        bool empty() const { return width == 0 || height == 0; }
+    };
+    const PhotographSize& photograph() const { return photograph_; }
+    // The photograph's colours as RGB, row 0 at the bottom (for the before view); empty
+    // without a photograph.
+    void photographColours(std::vector<MyAlgebra::vec3>& rgb) const;
     WeatheringModel& model() { return model_; }
     const WeatheringModel& model() const { return model_; }
     // The live settings of the brush and the direction; read at every step and dab.
@@ -133,12 +155,14 @@ public:
 
 private:
     const History historyUse;
-    ImageRect<MyAlgebra::vec3> photograph_;  // the mask lives in the model, per pixel
+    PhotographSize photograph_;  // the colours and the mask live in the model, per pixel
     WeatheringModel model_;
     ModelSettings settings_;
     UndoHistory history;
     StepCounts stepCounts;
     PhotographCheck photographCheck = nullptr;
+    MemoryBudget memoryBudget;
+    AvailableMemory availableMemory;
     std::string notice;
     int steps = 0;
     int stopAt = 0;
@@ -152,6 +176,7 @@ private:
     unsigned int photographCount = 0;
 
     bool keepsHistory() const { return historyUse == History::kept; }
+    std::string sizeRefusal(int width, int height) const;
     Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded);
     bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph);
     Outcome readMask(const std::string& path, ImageRect<float>& mask) const;

@@ -146,19 +146,37 @@ TEST_F(WeatheringSessionTest, ClicksOutsideThePhotographAddNothingAndKeepNoStep)
     EXPECT_FALSE(empty.addPathPoint(0, 0)) << "no photograph, no path";
 }
 
-TEST_F(WeatheringSessionTest, ARightClickTakesTheNewestPointBackEvenFromAnEmptyPathWithoutHarm)
+TEST_F(WeatheringSessionTest, RightClicksWithNothingToRemoveAreNoUndoSteps)
 {
     WeatheringSession s;
     loadWithPath(s);
-    s.removePathPoint();
-    EXPECT_EQ(s.model().imagePoints.size(), 1u);
-    s.removePathPoint();
-    s.removePathPoint();
+    const int stepsBefore = s.undoableSteps();
+    int removed = 0;
+    for (int click = 0; click < 200; ++click) {
+        removed += s.removePathPoint() ? 1 : 0;
+        s.commitDueChange();  // the window's idle pass between two clicks
+    }
+    EXPECT_EQ(removed, 2);
     EXPECT_TRUE(s.model().imagePoints.empty());
-    EXPECT_EQ(s.stepsSinceRestart(), 0);
-    s.commitDueChange();
+    EXPECT_EQ(s.undoableSteps(), stepsBefore + 2);
     ASSERT_TRUE(s.undo().done());
-    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the empty path's removal kept no step of its own";
+    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the last real removal is the newest step";
+
+    WeatheringSession empty;
+    EXPECT_FALSE(empty.removePathPoint()) << "no photograph, nothing to remove";
+}
+
+TEST_F(WeatheringSessionTest, APathStopsGrowingAtItsLongestAndKeepsWorking)
+{
+    WeatheringSession s(WeatheringSession::History::none);
+    ASSERT_TRUE(s.loadPhotograph(photo).done());
+    for (int i = 0; i < WeatheringSession::mostPathPoints; ++i)
+        ASSERT_TRUE(s.addPathPoint(i % width, (i / width) % height)) << "point " << i;
+    EXPECT_TRUE(s.pathIsFull());
+    EXPECT_FALSE(s.addPathPoint(1, 1));
+    EXPECT_EQ(s.model().imagePoints.size(), static_cast<std::size_t>(WeatheringSession::mostPathPoints));
+    ASSERT_TRUE(s.removePathPoint());
+    EXPECT_TRUE(s.addPathPoint(1, 1)) << "room again after a right click";
 }
 
 TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheRunIsOneStep)
@@ -381,6 +399,24 @@ TEST_F(WeatheringSessionTest, LoadMaskIsAnUndoStepWhileTheStartUpMaskIsPartOfThe
 
     ASSERT_TRUE(withLoadedMask.undo().done());
     EXPECT_EQ(lookOf(withLoadedMask).mask, std::vector<float>(static_cast<std::size_t>(width * height), 1.0f));
+}
+
+TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOldOneStays)
+{
+    WeatheringSession s;
+    loadWithPath(s);
+    const ModelLook before = lookOf(s);
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const Outcome refused = s.loadPhotograph(photo);
+    EXPECT_FALSE(refused.done());
+    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (model 1 MB, loading and saving 1 MB, undo copy 1 MB), "
+                                    "more than the 0 MB of the 0 MB of memory available a job may take"),
+              std::string::npos)
+        << refused.reason();
+    expectSameLook(lookOf(s), before);
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    EXPECT_TRUE(s.loadPhotograph(photo).done()) << "unknown memory is not checked";
 }
 
 TEST_F(WeatheringSessionTest, AMaskWithoutAPhotographIsOnlyRead)
