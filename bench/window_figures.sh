@@ -17,15 +17,12 @@ sizes=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/weathering-figures.XXXXXX")
 
-source "$root/bench/figures_display.sh"
+source "$root/bench/bench_display.sh"
+start_bench_display "$number"
+export WEATHERING_STATS=1
 
-# A photograph from a warm light colour to a cool dark one with noise, and a mask that
-# leaves out a tenth of it.
-make_photograph() {  # make_photograph <folder> <width> <height>
-  mkdir -p "$1/images"
-  convert -size "$2x$3" gradient:'#d8b890'-'#384858' -attenuate 0.2 +noise Gaussian -quality 92 "$1/images/image1.jpg"
-  convert -size "$2x$3" xc:white -fill black -draw "rectangle 0,0 $(($2 / 10)),$3" "$1/images/image1_mask.jpg"
-}
+source "$root/tests/gui/e2e/lib.sh" "$binary" "$work"
+trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 
 stat_lines_since() {  # stat_lines_since <line number>: the per-second lines after it
   tail -n +"$1" "$scratch/err" | grep '^stats: [0-9]'

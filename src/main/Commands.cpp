@@ -13,8 +13,10 @@
 #include "main/Display.h"
 #include "main/FileDialog.h"
 #include "main/MainWindow.h"
+#include "main/PanelHint.h"
 #include "main/PanelState.h"
 #include "main/PanelWindow.h"
+#include "main/SaveTypes.h"
 #include "result/PathArgument.h"
 #include "result/SaveSnapshot.h"
 #include "timing/RefreshThrottle.h"
@@ -98,6 +100,7 @@ void photographDecoded()
         return;
     }
     appState.photographPath = name;
+    appState.maskPath.clear();  // the new photograph starts without a mask
     const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
@@ -121,6 +124,7 @@ void maskDecoded()
         return;
     }
     historyMoved(outcome);
+    appState.maskPath = name;
     setStatus("Loaded mask " + fileName(name), false);
 }
 
@@ -181,29 +185,33 @@ void reportNotSaved(const std::string& line)
 void saveCommand(SavedWhat what)
 {
     if (work().busy()) return;
-    const Outcome savable = session().checkSavable();
+    const bool image = what == SavedWhat::image;
+    const Outcome savable = image ? session().checkSavable() : session().checkDegreesSavable();
     if (!savable.done()) {
         reportNotSaved(savable.reason());
         return;
     }
-    const std::string path = saveFileDialog(what == SavedWhat::image ? "Save Image" : "Save Degrees",
-                                            photographFolder(), suggestedSaveName(what));
+    const std::string folder = saveStartFolder(photographFolder(), appState.lastSaveFolder, picturesFolder(), homeFolder());
+    const std::string path = saveFileDialog(image ? "Save Image" : "Save Degrees", folder, suggestedSaveName(what),
+                                            image ? imageSaveTypes() : degreeSaveTypes());
     if (path.empty()) return;  // cancelled: nothing written, nothing to say
-    const ResultRecipe recipe{appState.photographPath, "", session().stepsSinceRestart(),
+    const ResultRecipe recipe{appState.photographPath, appState.maskPath, session().stepsSinceRestart(),
                               session().settings().dewethering != 0};
     WeatheringModel& model = session().model();
     savedPathArgument = formatPathArgument(model.imagePoints, model.height);
     workStarted(work().startSave(
-        what == SavedWhat::image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe),
+        image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe),
         path));
 }
 
 void saveWritten()
 {
-    if (work().succeeded())
+    if (work().succeeded()) {
+        appState.lastSaveFolder = std::filesystem::path(work().name()).parent_path().string();
         reportSaved(work().name(), work().saved());
-    else
+    } else {
         reportNotSaved("cannot save " + work().name() + ": " + work().reason());
+    }
 }
 
 // A cancelled load or save changes nothing (and leaves no file); only the line says so.
@@ -315,15 +323,22 @@ bool loadStartMask(const std::string& name)
         awaitStartUpWork(work().startMask(name)) && session().adoptMaskOfPhotograph(work().mask()).done();
     work().forget();
     if (!taken) return false;
+    if (session().hasPhotograph()) appState.maskPath = findFile(name);
     sayHistoryNotice();
     historyMoved(Outcome::success());
     return true;
 }
 
+void reportNoStartPhotograph(const std::string& name)
+{
+    setStatus("No photograph: " + name + " was not found", true);
+}
+
 PanelValues panelValues()
 {
     const WeatheringSession& s = session();
-    return {appState.mouseOperation, s.settings(), s.simulationOn() ? 1 : 0, appState.showDegrees, s.stopAtStep()};
+    return {appState.mouseOperation, s.settings(),      s.simulationOn() ? 1 : 0,
+            appState.showDegrees,    s.stopAtStep(),    appState.pacer.rate()};
 }
 
 void applyPanelValues(const PanelValues& values)
@@ -332,7 +347,17 @@ void applyPanelValues(const PanelValues& values)
     appState.showDegrees = values.showDegrees;
     session().settings() = values.settings;
     session().setStopAtStep(values.stopAtStep);
+    appState.pacer.setRate(values.stepsPerSecond);
+    if (values.enableSimulation != 0 && !session().simulationOn()) appState.pacer.restart();
     session().setSimulation(values.enableSimulation != 0);
+    appState.idle.wake();
+}
+
+namespace {
+
+void toggleKeyOverlay()
+{
+    appState.keysShown = !appState.keysShown;
     appState.idle.wake();
 }
 
@@ -349,6 +374,35 @@ bool undoKey(unsigned char key)
     return true;
 }
 
+}  // namespace
+
+bool eitherWindowKey(unsigned char key)
+{
+    constexpr unsigned char ctrlS = 's' - 'a' + 1;
+    if (key == ctrlS) {
+        controlCallback(saveImageId);
+        return true;
+    }
+    if (key == '?') {
+        toggleKeyOverlay();
+        return true;
+    }
+    return undoKey(key);
+}
+
+bool eitherWindowSpecialKey(int key)
+{
+    if (key != GLUT_KEY_F1) return false;
+    toggleKeyOverlay();
+    return true;
+}
+
+const char* nextStepHint()
+{
+    const WeatheringSession& s = session();
+    return panelHint({s.hasPhotograph(), s.model().imagePoints.size(), s.simulationOn(), appState.mouseOperation == 1});
+}
+
 void leftPress(ImagePixel pixel)
 {
     session().beginStroke();
@@ -360,6 +414,7 @@ void leftPress(ImagePixel pixel)
             refusePathPoint();
         else
             session().addPathPoint(pixel.x, pixel.y);
+        wantPanelFrames();  // the hint follows the path
     }
     appState.leftDown = 1;
 }
@@ -393,6 +448,7 @@ void rightPress()
 {
     if (appState.mouseOperation != 0) return;
     session().removePathPoint();
+    wantPanelFrames();
 }
 
 void middlePress(ImagePixel pixel)
@@ -424,8 +480,7 @@ void clearOutline()
     appState.outline.clear();
 }
 
-void quitTool()
+void stopBackgroundWork()
 {
     work().cancelAndWait();
-    std::exit(0);
 }

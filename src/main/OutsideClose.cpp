@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "main/AppState.h"
+#include "main/Keys.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int onXConnectionLost(Display*)
 // The close button: as q does.
 void onWindowClose()
 {
-    std::exit(0);
+    quitTool(0);
 }
 
 // Asking X for a window's place is a round trip: a destroyed window answers with an

@@ -31,14 +31,15 @@ namespace {
 void cannotLoad(const std::string& name)
 {
     std::cerr << "weathering: cannot load " << name << std::endl;
-    std::exit(2);
+    quitTool(2);
 }
 
 // The default door and its mask, found through the search folders; either may be
 // missing (without the door the mask is only read).
 void loadDefaultFiles()
 {
-    loadStartPhotograph("./images/image1.jpg");
+    constexpr const char* photograph = "./images/image1.jpg";
+    if (!loadStartPhotograph(photograph)) reportNoStartPhotograph(photograph);
     loadStartMask("image1_mask.jpg");
 }
 
@@ -71,7 +72,9 @@ void idleWithPanel()
 {
     refreshControlPanel();
     idle();
-    if (!idleHasWork() && !controlPanelWantsFrames()) appState.idle.rest();
+    if (idleHasWork() || controlPanelWantsFrames()) return;
+    appState.idle.rest();
+    wakeForNextStep();
 }
 
 void createMainWindow()

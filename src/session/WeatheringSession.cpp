@@ -55,7 +55,7 @@ Outcome WeatheringSession::adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded)
     loaded.data.reset();  // the model holds its colours now
     ++photographCount;
     ++pictureCount;
-    steps = 0;
+    restartStepCount();
     startNewHistory();
     return Outcome::success();
 }
@@ -138,7 +138,7 @@ bool WeatheringSession::removePathPoint()
 void WeatheringSession::pathChanged()
 {
     model_.computeDegrees();
-    steps = 0;
+    restartStepCount();
     commitChange();
 }
 
@@ -172,6 +172,7 @@ void WeatheringSession::setSimulation(bool on)
 {
     if (on == simulationRuns) return;
     simulationRuns = on;
+    if (on) stopTarget = stopAt > 0 && steps >= stopAt ? steps + stopAt : stopAt;
     if (on || !runStepped) return;
     runStepped = false;
     commitChange();  // the run, switched on to switched off, is one step
@@ -179,7 +180,7 @@ void WeatheringSession::setSimulation(bool on)
 
 bool WeatheringSession::step()
 {
-    if (!simulationRuns) return false;
+    if (!simulationAdvances()) return false;
     if (!runStepped) {
         runStepped = true;
         noteWholeChange();
@@ -187,13 +188,22 @@ bool WeatheringSession::step()
     model_.simulationStep(settings_);
     ++degreeCount;
     ++steps;
-    if (stopAt > 0 && steps == stopAt) setSimulation(false);
+    if (stopTarget > 0 && steps == stopTarget) setSimulation(false);
     return true;
+}
+
+void WeatheringSession::restartStepCount()
+{
+    steps = 0;
+    stopTarget = stopAt;
 }
 
 void WeatheringSession::setStopAtStep(int step)
 {
-    stopAt = step < 0 ? 0 : step;
+    const int wanted = step < 0 ? 0 : step;
+    if (wanted == stopAt) return;
+    stopAt = wanted;
+    stopTarget = wanted;
 }
 
 void WeatheringSession::init()
@@ -207,7 +217,7 @@ void WeatheringSession::restartModel()
 {
     if (photograph_.empty()) return;
     model_.reinitialise(nullptr, settings_);
-    steps = 0;
+    restartStepCount();
 }
 
 // --- undo
@@ -328,6 +338,13 @@ Outcome WeatheringSession::checkSavable() const
 {
     if (hasPhotograph()) return Outcome::success();
     return Outcome::failure("nothing to save: no photograph is loaded");
+}
+
+Outcome WeatheringSession::checkDegreesSavable() const
+{
+    const Outcome savable = checkSavable();
+    if (!savable.done() || pathReady()) return savable;
+    return Outcome::failure("no degrees to save: click a path of two points or more first");
 }
 
 Outcome WeatheringSession::saveImage(const std::string& path, const ResultRecipe& recipe)

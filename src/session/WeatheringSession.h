@@ -93,13 +93,21 @@ public:
     bool endStroke();
 
     // --- the simulation
+    // Switched on again after "Stop at step" stopped it (the count at or past the stop),
+    // the run goes on for that many steps more.
     void setSimulation(bool on);
     bool simulationOn() const { return simulationRuns; }
-    // One simulation step, when the simulation is on; it switches itself off when the
-    // step count reaches "Stop at step". Returns whether a step was made.
+    // A path of two points or more: the degrees, and so the simulation, have a meaning.
+    bool pathReady() const { return model_.imagePoints.size() >= 2; }
+    // On with a path ready: steps change the picture. Without a path the simulation may
+    // be on, but steps make and count nothing.
+    bool simulationAdvances() const { return simulationRuns && pathReady(); }
+    // One simulation step, when the simulation advances; it switches itself off when the
+    // step count reaches the stop. Returns whether a step was made.
     bool step();
     int stepsSinceRestart() const { return steps; }
-    // 0: never stop; a negative number counts as 0.
+    // 0: never stop; a negative number counts as 0. Setting the value it has already
+    // keeps the stop of a run that was switched on again.
     void setStopAtStep(int step);
     int stopAtStep() const { return stopAt; }
     // "Init": back to the photograph's colours, keeping mask and path; one step to undo.
@@ -121,6 +129,8 @@ public:
 
     // --- saving reads the model only; a running simulation goes on afterwards.
     Outcome checkSavable() const;
+    // Degrees need a path as well: without one every pixel's degree says nothing.
+    Outcome checkDegreesSavable() const;
     // The colours as they are now, upright, at full size, in the extension's format; the
     // file says how to make it again (the recipe with the model's path).
     Outcome saveImage(const std::string& path, const ResultRecipe& recipe = ResultRecipe());
@@ -166,6 +176,7 @@ private:
     std::string notice;
     int steps = 0;
     int stopAt = 0;
+    int stopTarget = 0;  // the count at which the present run stops (0: never)
     bool simulationRuns = false;
     bool runStepped = false;  // the run switched on last has made a step
     bool strokeHasDabs = false;
@@ -179,6 +190,7 @@ private:
     bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph);
     Outcome fitMask(ImageRect<float>& mask) const;
     void restartModel();
+    void restartStepCount();
     void startNewHistory();
     void noteWholeChange();
     void noteDab(int x, int y);
