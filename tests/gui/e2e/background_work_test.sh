@@ -112,14 +112,14 @@ if wait_until 30 bash -c "xdotool search --name '^Save Image\$' >/dev/null"; the
   xdotool key ctrl+l
   sleep 0.3
   xdotool key ctrl+a
-  xdotool type --delay 20 "$big/saved/big.tif"
+  xdotool type --delay 20 "$big/saved/big.png"
   sleep 0.3
   xdotool key Return
   wait_until 30 bash -c "! xdotool search --name '^Save Image\$' >/dev/null" || fail "the save dialog stayed"
   # At once: a 12-megapixel save takes little more than a second now.
   click_cancel
   shot saving
-  if wait_for_line "$scratch/err" "^cancelled saving $big/saved/big.tif\$" 30; then
+  if wait_for_line "$scratch/err" "^cancelled saving $big/saved/big.png\$" 30; then
     sleep 0.5
     [ -z "$(ls -A "$big/saved")" ] || fail "a cancelled save left files: $(ls -A "$big/saved")"
   else
