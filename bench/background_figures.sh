@@ -13,7 +13,12 @@ number=${2:-43}
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/weathering-background.XXXXXX")
 
-source "$root/bench/figures_display.sh"
+source "$root/bench/bench_display.sh"
+start_bench_display "$number"
+export WEATHERING_STATS=1
+
+source "$root/tests/gui/e2e/lib.sh" "$binary" "$work"
+trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir -p "$work/images" "$work/saved"
 convert -size 4000x3000 gradient:'#d8b890'-'#384858' -attenuate 0.2 +noise Gaussian -quality 92 "$work/images/image1.jpg"
