@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "background/JobProgress.h"
 #include "decodereply/DecodeReply.h"
 
 namespace {
@@ -40,6 +41,16 @@ int millisecondsUntil(std::chrono::steady_clock::time_point deadline)
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return 0;
     return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+}
+
+// How long one wait lasts before a cancel is looked for: a cancel (or a quit) ends the
+// decoder within a small part of the half second a person notices.
+constexpr int cancelCheckMilliseconds = 20;
+
+int nextWaitMilliseconds(std::chrono::steady_clock::time_point deadline, bool cancellable)
+{
+    const int left = millisecondsUntil(deadline);
+    return cancellable && left > cancelCheckMilliseconds ? cancelCheckMilliseconds : left;
 }
 
 void closeFd(int& fd)
@@ -127,13 +138,24 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
     return true;
 }
 
+// Kills the decoder when its load was cancelled; true then.
+bool DecoderProcess::cancelNow()
+{
+    if (settings.job == nullptr || !settings.job->cancelled()) return false;
+    cancelled = true;
+    kill();
+    return true;
+}
+
 bool DecoderProcess::waitReadable()
 {
     pollfd reply = {replyFd, POLLIN, 0};
     for (;;) {
-        const int ready = poll(&reply, 1, millisecondsUntil(deadline));
+        if (cancelNow()) return false;
+        const int ready = poll(&reply, 1, nextWaitMilliseconds(deadline, settings.job != nullptr));
         if (ready > 0) return true;
         if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0 && millisecondsUntil(deadline) > 0) continue;
         if (ready == 0) {
             deadlinePassed = true;
             kill();
@@ -189,11 +211,14 @@ bool DecoderProcess::exitsBeforeDeadline()
     if (pidFd >= 0) {
         pollfd exited = {pidFd, POLLIN, 0};
         for (;;) {
-            const int ready = poll(&exited, 1, millisecondsUntil(deadline));
+            if (cancelNow()) return true;
+            const int ready = poll(&exited, 1, nextWaitMilliseconds(deadline, settings.job != nullptr));
+            if (ready == 0 && millisecondsUntil(deadline) > 0) continue;
             if (ready >= 0 || errno != EINTR) return ready > 0;
         }
     }
     for (;;) {
+        if (cancelNow()) return true;
         siginfo_t info = {};
         if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return true;
         if (info.si_pid != 0) return true;
@@ -213,6 +238,7 @@ DecoderEnd DecoderProcess::reap(bool killed)
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     pid = -1;
+    if (cancelled) return DecoderEnd::cancelled;
     if (deadlinePassed) return DecoderEnd::stalled;
     if (WIFEXITED(status)) {
         if (WEXITSTATUS(status) == 0) return DecoderEnd::exited;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+class JobProgress;
+
 // How far a decoder process may go before the tool stops it, and which
 // program it is.
 struct DecoderSettings {
@@ -20,6 +22,9 @@ struct DecoderSettings {
     // against a decoder that stopped (a busy machine slows a working one down,
     // and that is no reason to end it). 0: stalledSecondsFor(seconds).
     int stalledSeconds = 0;
+    // A load in the background: its cancel kills the decoder at once, and the share of
+    // the reply received so far is its progress. Null: no one cancels or watches.
+    JobProgress* job = nullptr;
 };
 
 // The default wall-clock backstop for a processor-time limit.
@@ -36,6 +41,7 @@ enum class DecoderEnd {
     crashed,      // killed by a signal it raised (see signal())
     outOfTime,    // its processor-time limit ended it
     stalled,      // killed by us at the wall-clock backstop
+    cancelled,    // killed by us because the load was cancelled
 };
 
 // One run of weathering-decode on one open file, its processor time limited by
@@ -66,11 +72,14 @@ public:
     DecoderEnd finish();
 
     int signal() const { return endSignal; }
+    // The background load this decoder works for (null: none).
+    JobProgress* job() const { return settings.job; }
     // Whether a read met the end of the reply or a read error (not the deadline).
     bool replyCutShort() const { return cutShort; }
 
 private:
     bool waitReadable();
+    bool cancelNow();
     bool exitsBeforeDeadline();
     void kill();
     DecoderEnd reap(bool block);
@@ -82,6 +91,7 @@ private:
     int pidFd = -1;
     bool deadlinePassed = false;
     bool killedByUs = false;
+    bool cancelled = false;
     bool cutShort = false;
     int endSignal = 0;
 };

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 
+#include "background/JobProgress.h"
 #include "decodereply/DecodeReply.h"
 #include "imageopen/SampleConversion.h"
 #include "platform/AvailableMemory.h"
@@ -133,6 +134,9 @@ void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const Deco
     case DecoderEnd::outOfMemory:
         why << "needs more than " << settings.megabytes << " MB for " << name;
         break;
+    case DecoderEnd::cancelled:
+        fail(reason, "cancelled loading " + name);
+        return;
     default:
         why << "failed on " << name << " without a reply";
         break;
@@ -220,6 +224,7 @@ bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, 
             convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
             row += rows;
         }
+        if (decoder.job() != nullptr) decoder.job()->report(static_cast<float>(row) / static_cast<float>(height));
     }
 }
 

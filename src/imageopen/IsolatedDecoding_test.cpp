@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+
+#include <thread>
+
+#include "background/BackgroundJob.h"
 #include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
 #include "support/ScratchDirectory.h"
@@ -157,6 +162,37 @@ TEST_F(IsolatedDecodingTest, EveryMisdeedOfTheDecoderIsAFailedLoadWithItsReason)
                                                        "ImageIO::load: file loaded: " + file + " (2x2)\n");
     EXPECT_TRUE(anyLoaded);
     EXPECT_EQ(mask.data[3], 0.25f);
+}
+
+// A load on another thread, cancelled while the decoder works (before its reply, and
+// after it while the decoder does not exit), ends as cancelled, not at the deadline,
+// with the decoder killed and reaped and the image untouched.
+TEST_F(IsolatedDecodingTest, ACancelledLoadKillsTheDecoderAndChangesNothing)
+{
+    DecoderSettings settings;
+    settings.seconds = 60;
+    settings.executable = directoryOfThisProgram() + "/hostile_decoder";
+    for (const char* misdeed : {"sleep", "replyThenHang"}) {
+        const std::string file = scratch + "/" + misdeed + ".png";
+        std::ofstream(file) << misdeed;
+        BackgroundJob job;
+        bool loaded = true;
+        std::string reason;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(job.start([&](JobProgress& progress) {
+            DecoderSettings cancellable = settings;
+            cancellable.job = &progress;
+            loaded = ImageIO::load(photograph, file.c_str(), reason, cancellable);
+        }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        job.cancelAndWait();
+        const std::string lines = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(loaded) << misdeed;
+        EXPECT_EQ(reason, "cancelled loading " + file) << misdeed;
+        EXPECT_EQ(lines, "ImageIO::load: cancelled loading " + file + "\n") << misdeed;
+        EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << misdeed << ": a decoder is left over";
+        expectUnchanged(misdeed);
+    }
 }
 
 TEST_F(IsolatedDecodingTest, NonFinitePixelsFromTheDecoderAreCountedAndZeroed)

@@ -44,7 +44,10 @@ bool save(const std::string& path, FileType type, const PictureRows& picture, st
         return false;
     }
     std::string encoderReason;
-    if (!encodeAs(type, file, picture, encoderReason)) file.fail(encoderReason);
+    const bool encoded = encodeAs(type, file, picture, encoderReason);
+    // Also a cancel after the last row: the file must not appear.
+    if (picture.job != nullptr && picture.job->cancelled()) file.fail("cancelled");
+    if (!encoded) file.fail(encoderReason);
     if (!file.commit()) {
         reason = file.failureReason();
         return false;
@@ -87,7 +90,7 @@ std::uint8_t channelByte(float value)
 }
 
 bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int height, std::string& reason,
-             const std::string& description)
+             const std::string& description, JobProgress* job)
 {
     const FileType type = fileTypeOf(path);
     if (type == FileType::unknown) {
@@ -107,11 +110,12 @@ bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int
     picture.width = width;
     picture.height = height;
     picture.description = description;
+    picture.job = job;
     return save(path, type, picture, reason);
 }
 
 bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width, int height, std::string& reason,
-                   const std::string& description)
+                   const std::string& description, JobProgress* job)
 {
     if (!sizeIsWritable(width, height, reason)) return false;
     PictureRows picture;
@@ -121,6 +125,7 @@ bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width
     picture.channels = 1;
     picture.bitsPerSample = 16;
     picture.description = description;
+    picture.job = job;
     return save(path, FileType::png, picture, reason);
 }
 

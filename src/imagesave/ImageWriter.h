@@ -5,6 +5,8 @@
 
 #include "algebra/vec3.h"
 
+class JobProgress;
+
 // Writing pictures to files, headless, with each format's own library (PNG,
 // JPEG, TIFF) or a writer of our own (BMP, TGA). Pixel arrays are row 0 at the
 // bottom, as everywhere in the tool; the files come out upright (their top row is
@@ -26,12 +28,14 @@ const char* knownExtensions();
 std::uint8_t channelByte(float value);
 
 // Saves float RGB as 8 bits a channel in the format of the path's extension
-// (JPEG at quality 95). An unknown extension writes nothing.
+// (JPEG at quality 95). An unknown extension writes nothing. A save given a job
+// reports its progress there; once the job is cancelled it fails with the reason
+// "cancelled" and leaves no file.
 bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int height, std::string& reason,
-             const std::string& description = std::string());
+             const std::string& description = std::string(), JobProgress* job = nullptr);
 
 // Saves 16-bit grey values as a PNG, whatever the extension.
 bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width, int height, std::string& reason,
-                   const std::string& description = std::string());
+                   const std::string& description = std::string(), JobProgress* job = nullptr);
 
 }  // namespace ImageWriter

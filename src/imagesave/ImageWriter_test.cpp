@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "background/JobProgress.h"
 #include "imageopen/ImageIO.h"
 #include "support/ScratchFolder.h"
 
@@ -172,6 +173,34 @@ TEST_F(ImageWriterTest, AFailedSaveKeepsTheOldFile)
     EXPECT_EQ(reason, "No such file or directory");
     EXPECT_EQ(fileContents(scratch.path("a.png")), "old");
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"a.png"});
+}
+
+// A save in the background that was cancelled leaves no file, new or replaced, in
+// every format; the formats written row by row report their rows as they go.
+TEST_F(ImageWriterTest, ACancelledSaveLeavesNoFileAndARunningOneReportsProgress)
+{
+    const std::vector<vec3> rgb = randomColours();
+    const std::vector<std::uint16_t> grey(width * height, 1000);
+    writeContents(scratch.path("old.png"), "old");
+    std::string reason;
+    for (const char* name : {"a.png", "a.jpg", "a.tif", "a.bmp", "a.tga", "old.png"}) {
+        JobProgress cancelled;
+        cancelled.cancel();
+        EXPECT_FALSE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason, "", &cancelled)) << name;
+        EXPECT_EQ(reason, "cancelled") << name;
+    }
+    JobProgress cancelled;
+    cancelled.cancel();
+    EXPECT_FALSE(ImageWriter::saveGrey16Png(scratch.path("old.png"), grey.data(), width, height, reason, "", &cancelled));
+    EXPECT_EQ(reason, "cancelled");
+    EXPECT_EQ(fileContents(scratch.path("old.png")), "old");
+    EXPECT_EQ(scratch.entries(), std::vector<std::string>{"old.png"});
+
+    for (const char* name : {"b.png", "b.jpg", "b.tif"}) {
+        JobProgress running;
+        EXPECT_TRUE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason, "", &running)) << name;
+        EXPECT_GE(running.fraction(), (height - 1.0f) / height) << name;
+    }
 }
 
 // The image library that wrote every format before, as the reference of what a

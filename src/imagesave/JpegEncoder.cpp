@@ -44,6 +44,7 @@ bool compress(jpeg_compress_struct& info, JpegFailure& failure, std::FILE* out, 
         jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET*>(text.data()),
                           static_cast<unsigned int>(text.size()));
     while (info.next_scanline < info.image_height) {
+        if (!picture.carryOn(static_cast<int>(info.next_scanline))) return false;
         JSAMPROW row = const_cast<JSAMPROW>(picture.rowFromTop(static_cast<int>(info.next_scanline)));
         jpeg_write_scanlines(&info, &row, 1);
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "background/JobProgress.h"
+
 // A picture handed to an encoder: samples interleaved, rows stored bottom to top
 // as every pixel array of the tool keeps them. 8-bit samples are bytes, 16-bit
 // samples native std::uint16_t. Encoders ask for rows in the order their format
@@ -16,6 +18,9 @@ struct PictureRows {
     int bitsPerSample = 8;   // 8 or 16
     // What made the picture, kept in the file where the format has room for text.
     std::string description;
+    // A save in the background: told how many rows are written, and may ask the encoder
+    // to give up. Null: no one watches.
+    JobProgress* job = nullptr;
 
     std::size_t rowBytes() const
     {
@@ -27,6 +32,13 @@ struct PictureRows {
     }
     const std::uint8_t* rowFromTop(int y) const { return rowFromBottom(height - 1 - y); }
     bool isRgb8() const { return channels == 3 && bitsPerSample == 8; }
+    // Encoders call this before each row; false when the save was cancelled.
+    bool carryOn(int rowsWritten) const
+    {
+        if (job == nullptr) return true;
+        job->report(height > 0 ? static_cast<float>(rowsWritten) / static_cast<float>(height) : 1.0f);
+        return !job->cancelled();
+    }
 };
 
 // The program and version that wrote a file, for the formats' "software" fields.

@@ -56,7 +56,10 @@ bool writeRows(png_structp png, png_infop info, const PictureRows& picture, png_
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if (picture.bitsPerSample == 16) png_set_swap(png);
 #endif
-    for (int y = 0; y < picture.height; ++y) png_write_row(png, picture.rowFromTop(y));
+    for (int y = 0; y < picture.height; ++y) {
+        if (!picture.carryOn(y)) png_error(png, "cancelled");
+        png_write_row(png, picture.rowFromTop(y));
+    }
     png_write_end(png, nullptr);
     return true;
 }

@@ -114,6 +114,7 @@ bool writeScanlines(TIFF* tiff, const PictureRows& picture)
     // The predictor works in place on the row it is given: it gets a copy.
     std::vector<std::uint8_t> row(picture.rowBytes());
     for (int y = 0; y < picture.height; ++y) {
+        if (!picture.carryOn(y)) return false;
         std::memcpy(row.data(), picture.rowFromTop(y), row.size());
         if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
     }

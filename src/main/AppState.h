@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "main/AlternativePictures.h"
+#include "main/BackgroundWork.h"
 #include "main/IdleSwitch.h"
 #include "main/LoopStatistics.h"
 #include "main/MainWindowLook.h"
@@ -63,6 +64,8 @@ struct AppState {
 
     IdleSwitch idle;
     LoopStatistics statistics;
+    // Loads and saves under way; last, so that it ends first at exit.
+    BackgroundWork work;
 };
 
 extern AppState appState;

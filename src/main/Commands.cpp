@@ -3,8 +3,10 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "imageopen/ImageIO.h"
 #include "main/AppState.h"
@@ -16,6 +18,7 @@
 #include "main/PanelWindow.h"
 #include "main/SaveTypes.h"
 #include "result/PathArgument.h"
+#include "result/SaveSnapshot.h"
 #include "timing/RefreshThrottle.h"
 
 namespace {
@@ -58,9 +61,14 @@ void sayHistoryNotice()
     if (!session().historyNotice().empty()) std::cerr << session().historyNotice() << std::endl;
 }
 
-bool takePhotograph(const std::string& name, Outcome& outcome)
+BackgroundWork& work()
 {
-    outcome = session().loadPhotograph(name);
+    return appState.work;
+}
+
+bool takePhotograph(ImageRect<MyAlgebra::vec3>& decoded, Outcome& outcome)
+{
+    outcome = session().adoptPhotograph(decoded);
     if (!outcome.done()) return false;
     sayHistoryNotice();
     if (showNewPhotograph()) placeControlPanel();
@@ -68,12 +76,26 @@ bool takePhotograph(const std::string& name, Outcome& outcome)
     return true;
 }
 
-void loadImageCommand()
+// How often the GUI thread looks in on work under way: often enough for a smooth
+// progress figure and for its result to show at once.
+constexpr unsigned int workWatchMilliseconds = 40;
+
+void watchWork(int);
+
+// The status line says what runs (the panel adds its Cancel button); a timer watches
+// the work and takes its result on this thread.
+void workStarted(bool started)
 {
-    const std::string name = openFileDialog();
-    if (name.empty()) return;  // cancelled: nothing to load, nothing to say
-    Outcome outcome = Outcome::success();
-    if (!takePhotograph(name, outcome)) {
+    if (!started) return;
+    setStatus(work().progressText(), false);
+    glutTimerFunc(workWatchMilliseconds, watchWork, 0);
+}
+
+void photographDecoded()
+{
+    const std::string& name = work().name();
+    Outcome outcome = work().succeeded() ? Outcome::success() : Outcome::failure(work().reason());
+    if (!work().succeeded() || !takePhotograph(work().photograph(), outcome)) {
         reportNotLoaded("", name, outcome);
         return;
     }
@@ -85,11 +107,18 @@ void loadImageCommand()
               false);
 }
 
-void loadMaskCommand()
+void loadImageCommand()
 {
+    if (work().busy()) return;  // the status line shows what runs, and its Cancel
     const std::string name = openFileDialog();
-    if (name.empty()) return;
-    const Outcome outcome = session().loadMask(name);
+    if (name.empty()) return;  // cancelled: nothing to load, nothing to say
+    workStarted(work().startPhotograph(name, session().photographSizeCheck()));
+}
+
+void maskDecoded()
+{
+    const std::string& name = work().name();
+    const Outcome outcome = work().succeeded() ? session().adoptMask(work().mask()) : Outcome::failure(work().reason());
     if (!outcome.done()) {
         reportNotLoaded("mask ", name, outcome);
         return;
@@ -97,6 +126,14 @@ void loadMaskCommand()
     historyMoved(outcome);
     appState.maskPath = name;
     setStatus("Loaded mask " + fileName(name), false);
+}
+
+void loadMaskCommand()
+{
+    if (work().busy()) return;
+    const std::string name = openFileDialog();
+    if (name.empty()) return;
+    workStarted(work().startMask(name));
 }
 
 void initCommand()
@@ -122,16 +159,18 @@ std::string photographFolder()
     return std::filesystem::absolute(appState.photographPath, error).parent_path().string();
 }
 
+// The clicked path when the save was asked for, in weathering-batch's --path form.
+std::string savedPathArgument;
+
 // The line in the group names the file; the console line gives the whole path
 // and the clicked path in weathering-batch's --path form, to make it again.
-void reportSaved(const std::string& path)
+void reportSaved(const std::string& path, const SaveSnapshot& saved)
 {
-    const WeatheringModel& model = session().model();
-    const std::string size = " (" + std::to_string(model.width) + " x " + std::to_string(model.height) + ")";
+    const std::string size =
+        " (" + std::to_string(saved.pictureWidth()) + " x " + std::to_string(saved.pictureHeight()) + ")";
     panelState.resultLine = "Saved " + fileName(path) + size;
     setStatus(panelState.resultLine, false);
-    std::cout << "Saved " << path << size << " --path \"" << formatPathArgument(model.imagePoints, model.height) << "\""
-              << std::endl;
+    std::cout << "Saved " << path << size << " --path \"" << savedPathArgument << "\"" << std::endl;
 }
 
 void reportNotSaved(const std::string& line)
@@ -141,9 +180,11 @@ void reportNotSaved(const std::string& line)
     std::cerr << line << std::endl;
 }
 
-// Saving reads the model only: a running simulation goes on afterwards.
+// Saving copies what it saves at once and writes it in the background: a running
+// simulation goes on meanwhile.
 void saveCommand(SavedWhat what)
 {
+    if (work().busy()) return;
     const bool image = what == SavedWhat::image;
     const Outcome savable = image ? session().checkSavable() : session().checkDegreesSavable();
     if (!savable.done()) {
@@ -156,13 +197,68 @@ void saveCommand(SavedWhat what)
     if (path.empty()) return;  // cancelled: nothing written, nothing to say
     const ResultRecipe recipe{appState.photographPath, appState.maskPath, session().stepsSinceRestart(),
                               session().settings().dewethering != 0};
-    const Outcome saved = image ? session().saveImage(path, recipe) : session().saveDegrees(path, recipe);
-    if (saved.done()) {
-        appState.lastSaveFolder = std::filesystem::path(path).parent_path().string();
-        reportSaved(path);
+    WeatheringModel& model = session().model();
+    savedPathArgument = formatPathArgument(model.imagePoints, model.height);
+    workStarted(work().startSave(
+        image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe),
+        path));
+}
+
+void saveWritten()
+{
+    if (work().succeeded()) {
+        appState.lastSaveFolder = std::filesystem::path(work().name()).parent_path().string();
+        reportSaved(work().name(), work().saved());
     } else {
-        reportNotSaved("cannot save " + path + ": " + saved.reason());
+        reportNotSaved("cannot save " + work().name() + ": " + work().reason());
     }
+}
+
+// A cancelled load or save changes nothing (and leaves no file); only the line says so.
+void workCancelled()
+{
+    const bool saving = work().kind() == BackgroundWork::Kind::save;
+    std::cerr << (saving ? "cancelled saving " : "cancelled loading ") << work().name() << std::endl;
+    setStatus((saving ? "Cancelled saving " : "Cancelled loading ") + fileName(work().name()), false);
+}
+
+void workDone()
+{
+    if (work().cancelled())
+        workCancelled();
+    else if (work().kind() == BackgroundWork::Kind::photograph)
+        photographDecoded();
+    else if (work().kind() == BackgroundWork::Kind::mask)
+        maskDecoded();
+    else
+        saveWritten();
+    work().forget();
+}
+
+void watchWork(int)
+{
+    if (!work().busy()) return;
+    if (!work().collect()) {
+        const std::string progress = work().progressText();
+        if (progress != panelState.statusLine) setStatus(progress, false);
+        glutTimerFunc(workWatchMilliseconds, watchWork, 0);
+        return;
+    }
+    glutSetWindow(appState.mainWindow);
+    workDone();
+    glutPostRedisplay();
+}
+
+// Start-up has no panel yet: the windows answer (q and Escape quit) until the file is
+// decoded.
+bool awaitStartUpWork(bool started)
+{
+    if (!started) return false;
+    while (!work().collect()) {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return work().succeeded();
 }
 
 bool insidePhotograph(ImagePixel pixel)
@@ -200,6 +296,9 @@ void controlCallback(int id)
     case saveDegreesId:
         saveCommand(SavedWhat::degrees);
         break;
+    case cancelWorkId:
+        work().cancel();
+        break;
     default:
         break;
     }
@@ -209,7 +308,10 @@ void controlCallback(int id)
 bool loadStartPhotograph(const std::string& name)
 {
     Outcome outcome = Outcome::success();
-    if (!takePhotograph(name, outcome)) return false;
+    const bool taken = awaitStartUpWork(work().startPhotograph(name, session().photographSizeCheck())) &&
+                       takePhotograph(work().photograph(), outcome);
+    work().forget();
+    if (!taken) return false;
     std::cerr << "input image loaded" << std::endl;
     appState.photographPath = findFile(name);
     return true;
@@ -217,7 +319,10 @@ bool loadStartPhotograph(const std::string& name)
 
 bool loadStartMask(const std::string& name)
 {
-    if (!session().loadMaskOfPhotograph(name).done()) return false;
+    const bool taken =
+        awaitStartUpWork(work().startMask(name)) && session().adoptMaskOfPhotograph(work().mask()).done();
+    work().forget();
+    if (!taken) return false;
     if (session().hasPhotograph()) appState.maskPath = findFile(name);
     sayHistoryNotice();
     historyMoved(Outcome::success());
@@ -373,4 +478,9 @@ void holdBefore(bool held)
 void clearOutline()
 {
     appState.outline.clear();
+}
+
+void stopBackgroundWork()
+{
+    work().cancelAndWait();
 }

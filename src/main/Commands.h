@@ -9,13 +9,15 @@
 // one place where the window front end asks the session (session/WeatheringSession.h)
 // to act and then shows what came of it (console lines, panel texts, a new frame).
 
-// Command ids of the panel's buttons (ctrl+S is "Save Image").
-enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21 };
+// Command ids of the panel's buttons (ctrl+S is "Save Image"); "Cancel" stops the load
+// or save under way.
+enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21, cancelWorkId = 22 };
 // Runs the command of a panel button on the main window.
 void controlCallback(int id);
 
-// Start-up: the photograph (a line says it was loaded) and the mask that comes with it.
-// False when the file could not be taken; the loader has said why.
+// Start-up: the photograph (a line says it was loaded) and the mask that comes with it,
+// decoded while the windows answer. False when the file could not be taken; the loader
+// has said why.
 bool loadStartPhotograph(const std::string& name);
 bool loadStartMask(const std::string& name);
 // The default photograph was not taken: the status line says which file, and the main
@@ -56,3 +58,7 @@ void middleDrag(ImagePixel pixel);
 // `c` clears the outline.
 void holdBefore(bool held);
 void clearOutline();
+
+// q and Escape: a load or save under way stops first (its decoder is killed, its
+// half-written file removed).
+void stopBackgroundWork();

@@ -13,6 +13,7 @@
 // hands all of it back at once. Only the console is flushed first.
 void quitTool(int status)
 {
+    stopBackgroundWork();  // no decoder outlives the tool, no half-written file stays
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);

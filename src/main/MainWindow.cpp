@@ -58,6 +58,11 @@ bool showNewPhotograph()
     fitWindowToImage();
     appState.fitPending = true;
     glutReshapeWindow(appState.windowWidth, appState.windowHeight);
+    // A window that has the fitted size already (a window answering while the start-up
+    // photograph was decoded, then a photograph that fits it) gets no reshape from
+    // GLUT: the projection follows the new photograph here.
+    if (glutGet(GLUT_WINDOW_WIDTH) == appState.windowWidth && glutGet(GLUT_WINDOW_HEIGHT) == appState.windowHeight)
+        reshape(appState.windowWidth, appState.windowHeight);
     glutPostRedisplay();
     return appState.windowWidth != oldWidth;
 }

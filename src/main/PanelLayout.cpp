@@ -172,6 +172,8 @@ void statusLineText()
     else
         ImGui::TextUnformatted(panelState.statusLine.c_str());
     ImGui::PopTextWrapPos();
+    // A load or save under way: the line shows its progress, and this stops it.
+    if (appState.work.busy()) commandButton("Cancel", cancelWorkId);
 }
 
 // The live values whose change the statistics time (the stop step is not one of them).

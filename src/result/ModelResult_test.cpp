@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,8 @@
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
 #include "imagesave/ImageWriter.h"
+#include "background/JobProgress.h"
+#include "result/SaveSnapshot.h"
 #include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
@@ -126,6 +129,44 @@ TEST_F(ModelResultTest, SavingChangesNothingInTheModel)
     EXPECT_TRUE(sameBits(lab.data(), model->lab.get(), n * sizeof(vec3)));
     EXPECT_TRUE(sameBits(rgb.data(), model->rgb.get(), n * sizeof(vec3)));
     EXPECT_TRUE(sameBits(degree.data(), model->degree.get(), n * sizeof(float)));
+}
+
+// A snapshot written while the model went on weathering is the file a save at the
+// moment of the snapshot gave, byte for byte (the description included).
+TEST_F(ModelResultTest, ASnapshotWritesTheResultAsItWasWhenTaken)
+{
+    const auto model = weatheredModel();
+    const ResultRecipe recipe{"door.jpg", "", 20, false};
+    std::string reason;
+    ASSERT_TRUE(saveModelImage(*model, scratch.path("then.png"), reason, recipe));
+    ASSERT_TRUE(saveModelDegrees(*model, scratch.path("then_degrees.png"), reason, recipe));
+    const SaveSnapshot colours = SaveSnapshot::ofColours(*model, recipe);
+    const SaveSnapshot degrees = SaveSnapshot::ofDegrees(*model, recipe);
+    for (int step = 0; step < 20; ++step) model->simulationStep(ModelSettings{});
+    model->addPathPoint(40.0f, 10.0f);
+    model->computeDegrees();
+
+    ASSERT_TRUE(colours.write(scratch.path("snap.png"), reason)) << reason;
+    ASSERT_TRUE(degrees.write(scratch.path("snap_degrees.png"), reason)) << reason;
+    EXPECT_EQ(fileContents(scratch.path("snap.png")), fileContents(scratch.path("then.png")));
+    EXPECT_EQ(fileContents(scratch.path("snap_degrees.png")), fileContents(scratch.path("then_degrees.png")));
+    EXPECT_EQ(colours.pictureWidth(), width);
+    EXPECT_EQ(colours.pictureHeight(), height);
+
+    JobProgress cancelled;
+    cancelled.cancel();
+    EXPECT_FALSE(colours.write(scratch.path("cancelled.png"), reason, &cancelled));
+    EXPECT_EQ(reason, "cancelled");
+    EXPECT_FALSE(degrees.write(scratch.path("cancelled.png"), reason, &cancelled));
+    EXPECT_EQ(reason, "cancelled");
+    std::vector<std::string> files = scratch.entries();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"snap.png", "snap_degrees.png", "then.png", "then_degrees.png"}));
+
+    EXPECT_FALSE(degrees.write(scratch.path("d.jpg"), reason));
+    EXPECT_EQ(reason, "the degree map is saved as a 16-bit PNG only (use .png)");
+    WeatheringModel empty;
+    EXPECT_TRUE(SaveSnapshot::ofColours(empty, recipe).empty());
 }
 
 TEST(DegreeGrey, MapsZeroToOneOntoTheSixteenBitRange)

@@ -32,6 +32,13 @@ std::string WeatheringSession::sizeRefusal(int width, int height) const
     return memoryBudget.refusal(width, height, availableMemory());
 }
 
+std::function<std::string(int, int)> WeatheringSession::photographSizeCheck() const
+{
+    const MemoryBudget budget = memoryBudget;
+    const AvailableMemory available = availableMemory;
+    return [budget, available](int width, int height) { return budget.refusal(width, height, available()); };
+}
+
 Outcome WeatheringSession::adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded)
 {
     if (photographCheck != nullptr) {
@@ -60,11 +67,9 @@ bool WeatheringSession::rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photo
     return model_.initFromImage(photograph.data.get(), photograph.width, photograph.height);
 }
 
-// Reads the file and fits it to the photograph; without a photograph only reads it.
-Outcome WeatheringSession::readMask(const std::string& path, ImageRect<float>& mask) const
+// Fits the mask to the photograph; without a photograph there is nothing to fit.
+Outcome WeatheringSession::fitMask(ImageRect<float>& mask) const
 {
-    std::string reason;
-    if (!ImageIO::load(mask, path.c_str(), reason)) return Outcome::failure(reason);
     if (hasPhotograph() && !fitMaskToPhotograph(mask, photograph_.width, photograph_.height))
         return Outcome::failure("mask refused: cannot scale it to the photograph's size");
     return Outcome::success();
@@ -73,9 +78,16 @@ Outcome WeatheringSession::readMask(const std::string& path, ImageRect<float>& m
 Outcome WeatheringSession::loadMaskOfPhotograph(const std::string& path)
 {
     ImageRect<float> mask;
-    const Outcome read = readMask(path, mask);
-    if (!read.done() || !hasPhotograph()) return read;  // a mask means nothing without a photograph
-    model_.applyMaskImage(mask.data.get(), mask.pixelCount());
+    std::string reason;
+    if (!ImageIO::load(mask, path.c_str(), reason)) return Outcome::failure(reason);
+    return adoptMaskOfPhotograph(mask);
+}
+
+Outcome WeatheringSession::adoptMaskOfPhotograph(ImageRect<float>& decoded)
+{
+    const Outcome fitted = fitMask(decoded);
+    if (!fitted.done() || !hasPhotograph()) return fitted;  // a mask means nothing without a photograph
+    model_.applyMaskImage(decoded.data.get(), decoded.pixelCount());
     // A restart of a model just built from the photograph (no path, nothing weathered)
     // would convert the same pixels again and leave all else as it is, but the rates.
     model_.computeRates(settings_);
@@ -86,10 +98,17 @@ Outcome WeatheringSession::loadMaskOfPhotograph(const std::string& path)
 Outcome WeatheringSession::loadMask(const std::string& path)
 {
     ImageRect<float> mask;
-    const Outcome read = readMask(path, mask);
-    if (!read.done() || !hasPhotograph()) return read;
+    std::string reason;
+    if (!ImageIO::load(mask, path.c_str(), reason)) return Outcome::failure(reason);
+    return adoptMask(mask);
+}
+
+Outcome WeatheringSession::adoptMask(ImageRect<float>& decoded)
+{
+    const Outcome fitted = fitMask(decoded);
+    if (!fitted.done() || !hasPhotograph()) return fitted;
     noteWholeChange();
-    model_.applyMaskImage(mask.data.get(), mask.pixelCount());
+    model_.applyMaskImage(decoded.data.get(), decoded.pixelCount());
     restartModel();
     commitChange();
     return Outcome::success();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ public:
     // "Load Mask": the mask applies and the model restarts from the photograph, keeping
     // the path; one step to undo.
     Outcome loadMask(const std::string& path);
+    // The same three for a file decoded elsewhere (a loader on another thread): the
+    // decoded pixels are taken (moved from) when accepted.
+    Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& decoded);
+    Outcome adoptMaskOfPhotograph(ImageRect<float>& decoded);
+    Outcome adoptMask(ImageRect<float>& decoded);
     void setPhotographCheck(PhotographCheck check) { photographCheck = check; }
     // What a photograph costs this front end; checked before a photograph is decoded
     // into memory. By default no texture, and an undo copy when the history is kept.
@@ -62,6 +68,10 @@ public:
     // Where the memory available comes from (tests); by default the system's.
     using AvailableMemory = long long (*)();
     void setAvailableMemory(AvailableMemory source) { availableMemory = source; }
+    // The memory-budget check for a photograph decoded on another thread: it holds a
+    // copy of the budget taken now and never reads the session, so the loader may ask
+    // it while the session goes on changing.
+    std::function<std::string(int width, int height)> photographSizeCheck() const;
 
     // --- the path, in the model's pixels (row 0 at the bottom). A change of the path
     // recomputes the degrees, restarts the step count and is one step to undo.
@@ -177,9 +187,8 @@ private:
 
     bool keepsHistory() const { return historyUse == History::kept; }
     std::string sizeRefusal(int width, int height) const;
-    Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded);
     bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph);
-    Outcome readMask(const std::string& path, ImageRect<float>& mask) const;
+    Outcome fitMask(ImageRect<float>& mask) const;
     void restartModel();
     void restartStepCount();
     void startNewHistory();

@@ -419,6 +419,33 @@ TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOld
     EXPECT_TRUE(s.loadPhotograph(photo).done()) << "unknown memory is not checked";
 }
 
+// A loader on another thread asks a copy of the budget: the same answer as the session's
+// own load gives, and still that answer after the session's budget changes.
+TEST_F(WeatheringSessionTest, TheSizeCheckForAnotherThreadKeepsTheBudgetItWasGiven)
+{
+    WeatheringSession s;
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const auto check = s.photographSizeCheck();
+    const std::string refusal = check(40, 30);
+    EXPECT_NE(refusal.find("its size 40x30 needs 1 MB"), std::string::npos) << refusal;
+    EXPECT_NE(s.loadPhotograph(photo).reason().find(refusal), std::string::npos) << "the same words as a load here";
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    MemoryBudget bigger;
+    bigger.texture = true;
+    s.setMemoryBudget(bigger);
+    EXPECT_EQ(check(40, 30), refusal) << "the copy does not follow the session";
+    EXPECT_EQ(s.photographSizeCheck()(40, 30), "") << "a new copy does";
+
+    ImageRect<MyAlgebra::vec3> decoded;
+    std::string reason;
+    DecoderSettings settings;
+    settings.sizeCheck = check;
+    EXPECT_FALSE(ImageIO::load(decoded, photo.c_str(), reason, settings)) << "refused before the pixels arrive";
+    EXPECT_NE(reason.find(refusal), std::string::npos) << reason;
+    EXPECT_FALSE(s.hasPhotograph());
+}
+
 TEST_F(WeatheringSessionTest, AMaskWithoutAPhotographIsOnlyRead)
 {
     WeatheringSession s;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the folders under a source root against the layers of the code:
-#   0  algebra, timing, parallel
+#   0  algebra, timing, parallel, background
 #   1  colour
 #   2  model
 #   3  imageopen, imagesave, decodereply, platform, result
@@ -15,7 +15,7 @@ set -uo pipefail
 
 root="${1:?usage: check_layers.sh SOURCE_ROOT}"
 declare -A layer=(
-  [algebra]=0 [timing]=0 [parallel]=0
+  [algebra]=0 [timing]=0 [parallel]=0 [background]=0
   [colour]=1
   [model]=2
   [imageopen]=3 [imagesave]=3 [decodereply]=3 [platform]=3 [result]=3
@@ -23,7 +23,7 @@ declare -A layer=(
   [main]=5 [batch]=5 [decoder]=5
 )
 # Folders whose code must run without a window system.
-windowless=" algebra timing parallel colour model imagesave decodereply platform result session "
+windowless=" algebra timing parallel background colour model imagesave decodereply platform result session "
 windowHeaders='^#include <(GL/|GLFW/|X11/|gtk/|gdk/|glib|imgui)'
 
 failures=0
