@@ -5,9 +5,11 @@
 
 // The model as its undo history sees it. Everything that changes after a load is
 // kept: the working colours, degrees, rates, mask and detail as pixel arrays, and the
-// degree tables, their clamp and the path as the rest. Left out are the photograph's
-// own colours (never change after a load) and `rgb`, the display form of `lab`, which
-// a full refresh remakes after an undo or redo.
+// degree tables, their clamp, the path with the colours its clicks picked and the look
+// as the rest. Left out are the photograph's own colours (never change after a load),
+// `rgb`, the display form of `lab`, which a full refresh remakes after an undo or redo,
+// and what the Natural look derives from photograph, mask and path, which a restore
+// rebuilds.
 
 PixelState undoablePixels(WeatheringModel& model);
 Bytes undoableRest(const WeatheringModel& model);

@@ -400,6 +400,8 @@ bool WeatheringModel::initFromImage(const vec3* pixels)
     resetDegreeTables();
     imagePoints.clear();
     chromaPoints.clear();
+    pathColours.clear();
+    natural.release();
     return true;
 }
 
@@ -537,8 +539,14 @@ void WeatheringModel::addPathPoint(float x, float y)
     const long long index = static_cast<long long>(static_cast<double>(width) * y + x);
     if (index >= pixelCount())
         return;
+    // The Natural look picks the colour around the click, so one noisy pixel does not
+    // set the path.
+    const vec3 picked = look == Look::natural
+                            ? NaturalLook::pathSample(*this, static_cast<int>(x), static_cast<int>(y))
+                            : currentLab(static_cast<int>(index));
     imagePoints.push_back({x, y});
-    chromaPoints.push_back(chromaPlanePosition(currentLab(static_cast<int>(index))));
+    chromaPoints.push_back(chromaPlanePosition(picked));
+    pathColours.push_back(picked);
 }
 
 void WeatheringModel::removeLastPathPoint()
@@ -547,6 +555,8 @@ void WeatheringModel::removeLastPathPoint()
         return;
     imagePoints.pop_back();
     chromaPoints.pop_back();
+    if (!pathColours.empty())
+        pathColours.pop_back();
 }
 
 namespace {
@@ -759,6 +769,10 @@ void WeatheringModel::computeDegrees()
         return;
     // The tables and detail are about to change: colours still pending need the old ones.
     bringColoursUpToDate();
+    if (look == Look::natural) {
+        natural.computeDegrees(*this);
+        return;
+    }
     resetDegreeTables();
 
     const std::vector<Point2f>& path = chromaPoints;
@@ -1010,6 +1024,10 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
 {
     if (!hasImage())
         return;
+    if (look == Look::natural) {
+        natural.step(*this, s);
+        return;
+    }
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
         RateWindow window(degree.get(), mask.get(), width);
@@ -1074,6 +1092,10 @@ void WeatheringModel::applyBrush(int x, int y, const ModelSettings& s)
 {
     if (!hasImage())
         return;
+    if (look == Look::natural) {
+        natural.brush(*this, x, y, s);
+        return;
+    }
     const float r = s.brushSize;
     const float f = s.speed;
     if (!(r >= 0.0f))
@@ -1158,4 +1180,12 @@ void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
     computeDegrees();
     computeRates(s);
     refreshTexture();
+}
+
+void WeatheringModel::setLook(Look chosen, const vec3* pixels, const ModelSettings& s)
+{
+    look = chosen;
+    if (look == Look::sampled)
+        natural.release();
+    reinitialise(pixels, s);
 }

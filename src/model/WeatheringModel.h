@@ -2,6 +2,7 @@
 
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
+#include "model/NaturalLook.h"
 #include "model/PixelArray.h"
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 //   - weathering:       computeRates, computeRateAt, simulationStep, applyBrush
 //   - showing it:       refreshTexture, refreshTextureInBrush (through `uploader`)
 //   - reading colours:  bringColoursUpToDate
+//   - the look:         setLook ("Sampled", the default, or "Natural", see NaturalLook.h)
 // Per-pixel state is a set of flat arrays with index y * width + x, row 0 at the bottom.
 // Every operation except initFromImage does nothing until a photograph has been loaded.
 //
@@ -59,6 +61,9 @@ struct PixelRect {
 using TextureUploader = void (*)(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
                                  const PixelRect& changed);
 
+// How the model places pixels on the path and weathers them.
+enum class Look { sampled, natural };
+
 constexpr int fineBinCount = 10001;   // degrees 0 ... 1 in steps of 1/10000
 constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
 
@@ -84,6 +89,9 @@ struct WeatheringModel {
     int displayHeight = 512;
     std::vector<Point2f> imagePoints;   // the path as clicked, in image pixels
     std::vector<Point2f> chromaPoints;  // the same path in the chroma plane
+    std::vector<MyAlgebra::vec3> pathColours;  // the colour each click picked, L*a*b*
+    Look look = Look::sampled;
+    NaturalLook natural;  // what the Natural look derives; empty in the Sampled one
     unsigned int texture = 0;
     TextureUploader uploader = nullptr;
     PixelArray<std::uint32_t> rgba;  // `rgb` as the texture stores it, 8 bits a channel
@@ -126,6 +134,10 @@ struct WeatheringModel {
     // Back to the photograph's colours, keeping mask, path and labReference; recomputes
     // degrees, tables and rates from the path and refreshes the texture.
     void reinitialise(const MyAlgebra::vec3* pixels, const ModelSettings& s);
+
+    // Chooses the look and restarts from the photograph as reinitialise does; the look
+    // stays for later photographs.
+    void setLook(Look chosen, const MyAlgebra::vec3* pixels, const ModelSettings& s);
 
     int pixelCount() const { return width * height; }
 

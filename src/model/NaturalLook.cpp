@@ -1,0 +1,619 @@
+#include "model/NaturalLook.h"
+
+#include "model/WeatheringModel.h"
+#include "parallel/ParallelShares.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <vector>
+
+using MyAlgebra::vec3;
+
+namespace {
+
+// Share of the way to its target a pixel with a fully weathered neighbourhood moves in
+// one step, at the average speed of the spread.
+constexpr float stepFactor = 0.12f;
+// The photograph counts as weathered from the middle of the path on; when less than
+// this share of its pixels is, its most weathered pixels of this share stand in.
+constexpr float weatheredFrom = 0.5f;
+constexpr double leastShare = 0.02;
+// Degrees this far around the weathered ones' lower end are partly weathered.
+constexpr float partlyWeathered = 0.15f;
+// A pixel's offset from its degree's colour counts up to this many spreads.
+constexpr float largestOffset = 2.5f;
+// How much a pixel's offset may shrink or grow as its degree moves.
+constexpr float leastScale = 0.5f;
+constexpr float largestScale = 2.0f;
+constexpr float leastSpread = 0.05f;
+// Fixed-point units of the table sums: whole numbers add up to the same in any order.
+constexpr double fixedUnits = 1024.0;
+constexpr int quantileSize = 256;
+
+bool isMasked(float maskValue)
+{
+    return maskValue >= 1.0f;
+}
+
+int binOf(float degree)
+{
+    const float position = degree * static_cast<float>(NaturalLook::tableSize);
+    if (!(position > 0.0f))
+        return 0;
+    return std::min(NaturalLook::tableSize - 1, static_cast<int>(position));
+}
+
+float clampTo(float value, float low, float high)
+{
+    return std::min(high, std::max(low, value));
+}
+
+float smoothStep(float low, float high, float value)
+{
+    const float t = clampTo((value - low) / (high - low), 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
+// --- smooth noise -------------------------------------------------------------------
+
+float latticeValue(int x, int y, std::uint32_t seed)
+{
+    std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^
+                      seed * 0xcb1ab31fu;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return static_cast<float>(h & 0xffffffu) / 16777215.0f;
+}
+
+// Value noise of one octave: lattice values every `cell` pixels, blended smoothly.
+float valueNoise(int x, int y, int cell, std::uint32_t seed)
+{
+    const int cx = x / cell;
+    const int cy = y / cell;
+    const float fx = smoothStep(0.0f, 1.0f, static_cast<float>(x - cx * cell) / static_cast<float>(cell));
+    const float fy = smoothStep(0.0f, 1.0f, static_cast<float>(y - cy * cell) / static_cast<float>(cell));
+    const float bottom = latticeValue(cx, cy, seed) * (1.0f - fx) + latticeValue(cx + 1, cy, seed) * fx;
+    const float top = latticeValue(cx, cy + 1, seed) * (1.0f - fx) + latticeValue(cx + 1, cy + 1, seed) * fx;
+    return bottom * (1.0f - fy) + top * fy;
+}
+
+// Three octaves, the coarsest about a tenth of the photograph's shorter side.
+float smoothNoise(int x, int y, int coarsestCell, std::uint32_t seed)
+{
+    const int c0 = std::max(4, coarsestCell);
+    return 0.5f * valueNoise(x, y, c0, seed) + 0.3f * valueNoise(x, y, std::max(2, c0 / 2), seed + 1) +
+           0.2f * valueNoise(x, y, std::max(2, c0 / 4), seed + 2);
+}
+
+// --- the path ----------------------------------------------------------------------
+
+// The polyline of the path in the chroma plane, with its length up to each vertex.
+struct Polyline {
+    std::vector<Point2f> points;
+    std::vector<float> lengthBefore;
+    float length = 0.0f;
+
+    explicit Polyline(const std::vector<Point2f>& path) : points(path), lengthBefore(path.size(), 0.0f)
+    {
+        for (size_t l = 1; l < points.size(); ++l) {
+            const float dx = points[l].x - points[l - 1].x;
+            const float dy = points[l].y - points[l - 1].y;
+            length += std::sqrt(dx * dx + dy * dy);
+            lengthBefore[l] = length;
+        }
+    }
+
+    // How far along the polyline, as a share of its length, the point nearest to g lies.
+    float degreeOf(Point2f g) const
+    {
+        if (!(length > 0.0f))
+            return 0.0f;
+        float best = -1.0f;
+        float position = 0.0f;
+        for (size_t l = 1; l < points.size(); ++l) {
+            const Point2f& p = points[l - 1];
+            const float ax = points[l].x - p.x;
+            const float ay = points[l].y - p.y;
+            const float lengthSquared = ax * ax + ay * ay;
+            if (lengthSquared == 0.0f)
+                continue;
+            const float t = clampTo(((g.x - p.x) * ax + (g.y - p.y) * ay) / lengthSquared, 0.0f, 1.0f);
+            const float ex = g.x - (p.x + t * ax);
+            const float ey = g.y - (p.y + t * ay);
+            const float e = ex * ex + ey * ey;
+            if (best < 0.0f || e < best) {
+                best = e;
+                position = lengthBefore[l - 1] + t * (lengthBefore[l] - lengthBefore[l - 1]);
+            }
+        }
+        return clampTo(position / length, 0.0f, 1.0f);
+    }
+};
+
+// Weights of the smoothing of chroma: two 5-pixel boxes one after the other.
+constexpr int smoothingReach = 4;
+constexpr float smoothingWeights[2 * smoothingReach + 1] = {1, 2, 3, 4, 5, 4, 3, 2, 1};
+
+// Per-bin sums of the pixels of a degree, in fixed point.
+struct BinSums {
+    std::int64_t count = 0;
+    std::int64_t l = 0, a = 0, b = 0;
+    std::int64_t ll = 0, aa = 0, bb = 0;
+};
+
+std::int64_t fixedPoint(float value)
+{
+    return static_cast<std::int64_t>(std::llround(static_cast<double>(value) * fixedUnits));
+}
+
+// The degree below which `share` of the counted pixels lie (bins of 1/size).
+float degreeAtShare(const std::vector<double>& counts, int from, int to, double share)
+{
+    double total = 0.0;
+    for (int k = from; k < to; ++k)
+        total += counts[k];
+    const double wanted = share * total;
+    double sum = 0.0;
+    for (int k = from; k < to; ++k) {
+        sum += counts[k];
+        if (sum >= wanted && counts[k] > 0.0)
+            return (static_cast<float>(k) + 0.5f) / static_cast<float>(counts.size());
+    }
+    return (static_cast<float>(to) - 0.5f) / static_cast<float>(counts.size());
+}
+
+}  // namespace
+
+vec3 NaturalLook::pathSample(const WeatheringModel& m, int x, int y)
+{
+    const int i = y * m.width + x;
+    float channel[3][25];
+    int count = 0;
+    for (int ny = std::max(0, y - 2); ny <= std::min(m.height - 1, y + 2); ++ny) {
+        for (int nx = std::max(0, x - 2); nx <= std::min(m.width - 1, x + 2); ++nx) {
+            const int j = ny * m.width + nx;
+            if (!isMasked(m.mask[j]))
+                continue;
+            channel[0][count] = m.lab[j].x;
+            channel[1][count] = m.lab[j].y;
+            channel[2][count] = m.lab[j].z;
+            ++count;
+        }
+    }
+    if (count == 0)
+        return m.lab[i];
+    float median[3];
+    for (int c = 0; c < 3; ++c) {
+        std::sort(channel[c], channel[c] + count);
+        median[c] = count % 2 == 1 ? channel[c][count / 2]
+                                   : 0.5f * (channel[c][count / 2 - 1] + channel[c][count / 2]);
+    }
+    return {median[0], median[1], median[2]};
+}
+
+bool NaturalLook::allocate(int count)
+{
+    if (count == heldCount && startDegree)
+        return true;
+    release();
+    PixelArray<float>* arrays[] = {&startDegree, &upSpan, &downSpan, &startWeathered, &spreadSpeed, &weathered};
+    for (PixelArray<float>* array : arrays) {
+        *array = allocatePixelArray<float>(static_cast<size_t>(count));
+        if (!*array) {
+            release();
+            std::cerr << "weathering model: no memory for the Natural look of " << count << " pixels\n";
+            return false;
+        }
+    }
+    heldCount = count;
+    return true;
+}
+
+void NaturalLook::release()
+{
+    startDegree.reset();
+    upSpan.reset();
+    downSpan.reset();
+    startWeathered.reset();
+    spreadSpeed.reset();
+    weathered.reset();
+    heldCount = 0;
+    prepared = false;
+}
+
+bool NaturalLook::prepare(WeatheringModel& m)
+{
+    prepared = false;
+    if (!m.hasImage() || m.chromaPoints.size() < 2)
+        return false;
+    if (!allocate(m.pixelCount()))
+        return false;
+    smoothedDegrees(m);
+    buildTables(m);
+    buildTargets(m);
+    prepared = true;
+    return true;
+}
+
+bool NaturalLook::computeDegrees(WeatheringModel& m)
+{
+    if (!prepare(m))
+        return false;
+    const int n = m.pixelCount();
+    float largest = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        if (!isMasked(m.mask[i]))
+            continue;
+        m.degree[i] = startDegree[i];
+        m.rate[i] = 0.0f;
+        largest = std::max(largest, startDegree[i]);
+    }
+    m.maxDegree = largest;
+    return true;
+}
+
+// Each masked pixel's degree from its chroma smoothed over the masked pixels around it:
+// enough to remove the blocks of a compressed photograph, little enough to keep edges.
+void NaturalLook::smoothedDegrees(const WeatheringModel& m)
+{
+    const int w = m.width;
+    const int h = m.height;
+    // Rows of weighted sums of a*, b* and the mask, in three arrays used as scratch.
+    float* sumA = upSpan.get();
+    float* sumB = downSpan.get();
+    float* sumW = weathered.get();
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                float a = 0.0f, b = 0.0f, weight = 0.0f;
+                for (int k = -smoothingReach; k <= smoothingReach; ++k) {
+                    const int nx = x + k;
+                    if (nx < 0 || nx >= w)
+                        continue;
+                    const int j = y * w + nx;
+                    const float s = isMasked(m.mask[j]) ? smoothingWeights[k + smoothingReach] : 0.0f;
+                    a += s * m.labReference[j].y;
+                    b += s * m.labReference[j].z;
+                    weight += s;
+                }
+                const int i = y * w + x;
+                sumA[i] = a;
+                sumB[i] = b;
+                sumW[i] = weight;
+            }
+        }
+    });
+    const Polyline path(m.chromaPoints);
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const int i = y * w + x;
+                if (!isMasked(m.mask[i])) {
+                    startDegree[i] = 0.0f;
+                    continue;
+                }
+                float a = 0.0f, b = 0.0f, weight = 0.0f;
+                for (int k = -smoothingReach; k <= smoothingReach; ++k) {
+                    const int ny = y + k;
+                    if (ny < 0 || ny >= h)
+                        continue;
+                    const int j = ny * w + x;
+                    const float s = smoothingWeights[k + smoothingReach];
+                    a += s * sumA[j];
+                    b += s * sumB[j];
+                    weight += s * sumW[j];
+                }
+                // The pixel itself is masked, so the weight is positive.
+                startDegree[i] = path.degreeOf(chromaPlanePosition({0.0f, a / weight, b / weight}));
+            }
+        }
+    });
+}
+
+// Mean and spread of the colours of each degree: fixed-point sums over the masked pixels
+// (so any split of the work gives the same tables), smoothed across degrees with weights
+// by pixel count, degrees without pixels interpolated between their neighbours.
+void NaturalLook::buildTables(const WeatheringModel& m)
+{
+    const int n = m.pixelCount();
+    const int shares = parallel::shareCount(n, 1);
+    std::vector<BinSums> sums(static_cast<size_t>(shares) * tableSize);
+    parallel::forEachShare(n, 1, [&](int share, int first, int end) {
+        BinSums* own = sums.data() + static_cast<size_t>(share) * tableSize;
+        for (int i = first; i < end; ++i) {
+            if (!isMasked(m.mask[i]))
+                continue;
+            BinSums& s = own[binOf(startDegree[i])];
+            const std::int64_t l = fixedPoint(m.labReference[i].x);
+            const std::int64_t a = fixedPoint(m.labReference[i].y);
+            const std::int64_t b = fixedPoint(m.labReference[i].z);
+            ++s.count;
+            s.l += l;
+            s.a += a;
+            s.b += b;
+            s.ll += l * l;
+            s.aa += a * a;
+            s.bb += b * b;
+        }
+    });
+    std::vector<BinSums> bins(tableSize);
+    for (int share = 0; share < shares; ++share) {
+        for (int k = 0; k < tableSize; ++k) {
+            const BinSums& s = sums[static_cast<size_t>(share) * tableSize + k];
+            BinSums& t = bins[k];
+            t.count += s.count;
+            t.l += s.l;
+            t.a += s.a;
+            t.b += s.b;
+            t.ll += s.ll;
+            t.aa += s.aa;
+            t.bb += s.bb;
+        }
+    }
+
+    // Gaussian smoothing across degrees, weighted by the pixels of each bin.
+    constexpr int reach = 12;
+    constexpr double sigma = 4.0;
+    std::vector<double> smoothed[5];
+    std::vector<bool> known(tableSize, false);
+    for (std::vector<double>& values : smoothed)
+        values.assign(tableSize, 0.0);
+    for (int k = 0; k < tableSize; ++k) {
+        double weight = 0.0, l = 0.0, a = 0.0, b = 0.0, ll = 0.0, cc = 0.0;
+        for (int j = std::max(0, k - reach); j <= std::min(tableSize - 1, k + reach); ++j) {
+            const double g = std::exp(-0.5 * (j - k) * (j - k) / (sigma * sigma));
+            const BinSums& s = bins[j];
+            weight += g * static_cast<double>(s.count);
+            l += g * static_cast<double>(s.l);
+            a += g * static_cast<double>(s.a);
+            b += g * static_cast<double>(s.b);
+            ll += g * static_cast<double>(s.ll);
+            cc += g * static_cast<double>(s.aa + s.bb);
+        }
+        if (weight <= 0.0)
+            continue;
+        known[k] = true;
+        const double meanL = l / weight / fixedUnits;
+        const double meanA = a / weight / fixedUnits;
+        const double meanB = b / weight / fixedUnits;
+        const double units2 = fixedUnits * fixedUnits;
+        const double varL = ll / weight / units2 - meanL * meanL;
+        const double varC = 0.5 * (cc / weight / units2 - meanA * meanA - meanB * meanB);
+        smoothed[0][k] = meanL;
+        smoothed[1][k] = meanA;
+        smoothed[2][k] = meanB;
+        smoothed[3][k] = std::sqrt(std::max(0.0, varL));
+        smoothed[4][k] = std::sqrt(std::max(0.0, varC));
+    }
+    // Degrees no pixel reaches: linear between the nearest known ones, the ends held.
+    int previous = -1;
+    for (int k = 0; k <= tableSize; ++k) {
+        if (k < tableSize && !known[k])
+            continue;
+        for (int gap = previous + 1; gap < k; ++gap) {
+            for (std::vector<double>& values : smoothed) {
+                if (previous < 0 && k == tableSize)
+                    values[gap] = 0.0;
+                else if (previous < 0)
+                    values[gap] = values[k];
+                else if (k == tableSize)
+                    values[gap] = values[previous];
+                else
+                    values[gap] = values[previous] + (values[k] - values[previous]) * (gap - previous) / (k - previous);
+            }
+        }
+        previous = k;
+    }
+    for (int k = 0; k < tableSize; ++k) {
+        meanL[k] = static_cast<float>(smoothed[0][k]);
+        meanA[k] = static_cast<float>(smoothed[1][k]);
+        meanB[k] = static_cast<float>(smoothed[2][k]);
+        spreadL[k] = std::max(leastSpread, static_cast<float>(smoothed[3][k]));
+        spreadC[k] = std::max(leastSpread, static_cast<float>(smoothed[4][k]));
+    }
+}
+
+// Where each pixel may go: up to a weathered degree and down to a clean one, both picked
+// by a smooth noise from the photograph's own degrees, so that weathered areas grow with
+// the mix of degrees real ones have. Pixels move up as far as they are not weathered
+// yet and down as far as they are, so clean areas stay put under dewethering and
+// weathered ones under weathering, and spread only from and to their edges.
+void NaturalLook::buildTargets(const WeatheringModel& m)
+{
+    const int n = m.pixelCount();
+    std::vector<double> counts(tableSize, 0.0);
+    for (int i = 0; i < n; ++i)
+        if (isMasked(m.mask[i]))
+            counts[binOf(startDegree[i])] += 1.0;
+    double total = 0.0;
+    for (double c : counts)
+        total += c;
+    const int middle = binOf(weatheredFrom);
+    double above = 0.0;
+    for (int k = middle; k < tableSize; ++k)
+        above += counts[k];
+    // The lower end of the weathered degrees: the middle of the path, or lower where
+    // too few pixels lie beyond it.
+    int weatheredBin = middle;
+    if (total > 0.0 && above < leastShare * total) {
+        double sum = 0.0;
+        weatheredBin = tableSize - 1;
+        while (weatheredBin > 0 && sum + counts[weatheredBin] < leastShare * total)
+            sum += counts[weatheredBin--];
+    }
+    const float threshold = static_cast<float>(weatheredBin) / static_cast<float>(tableSize);
+    float weatheredDegree[quantileSize];
+    float cleanDegree[quantileSize];
+    for (int q = 0; q < quantileSize; ++q) {
+        const double share = (q + 0.5) / quantileSize;
+        weatheredDegree[q] = degreeAtShare(counts, weatheredBin, tableSize, share);
+        cleanDegree[q] = degreeAtShare(counts, 0, std::max(1, weatheredBin), share);
+    }
+
+    const int w = m.width;
+    const int coarsestCell = std::max(8, std::min(m.width, m.height) / 10);
+    parallel::forEachShare(m.height, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const int i = y * w + x;
+                const float d0 = startDegree[i];
+                const float weatheredness = smoothStep(threshold - partlyWeathered, threshold, d0);
+                const float pick = smoothStep(0.3f, 0.7f, smoothNoise(x, y, coarsestCell, 17u));
+                const int q = std::min(quantileSize - 1, static_cast<int>(pick * quantileSize));
+                startWeathered[i] = weatheredness;
+                upSpan[i] = (1.0f - weatheredness) * std::max(0.0f, weatheredDegree[q] - d0);
+                downSpan[i] = weatheredness * std::max(0.0f, d0 - cleanDegree[q]);
+                spreadSpeed[i] = 0.1f + 1.8f * smoothStep(0.25f, 0.75f, smoothNoise(x, y, coarsestCell, 71u));
+            }
+        }
+    });
+}
+
+namespace {
+
+// How far a pixel has moved towards its weathered target (0 ... 1) or its clean one
+// (0 ... -1), from its degree.
+float progressOf(float degree, float start, float up, float down)
+{
+    if (degree > start && up > 0.0f)
+        return std::min(1.0f, (degree - start) / up);
+    if (degree < start && down > 0.0f)
+        return std::max(-1.0f, (degree - start) / down);
+    return 0.0f;
+}
+
+float degreeAt(float progress, float start, float up, float down)
+{
+    if (progress > 0.0f)
+        return start + progress * up;
+    if (progress < 0.0f)
+        return start + progress * down;
+    return start;
+}
+
+// How weathered a pixel looks, 0 ... 1, from how weathered the photograph is there and
+// how far it has moved.
+float weatherednessOf(float progress, float start)
+{
+    return progress >= 0.0f ? start + progress * (1.0f - start) : start * (1.0f + progress);
+}
+
+}  // namespace
+
+void NaturalLook::markWeathered(const WeatheringModel& m, int first, int end) const
+{
+    for (int i = first; i < end; ++i) {
+        const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
+        weathered[i] = isMasked(m.mask[i]) ? weatherednessOf(p, startWeathered[i]) : 0.0f;
+    }
+}
+
+// The colour of pixel i at a degree: its own colour in the photograph, moved as far as
+// its degree's mean moved, with its offset from that mean scaled as the spread of the
+// degree's colours changed.
+vec3 NaturalLook::colourAt(const WeatheringModel& m, int i, float degree) const
+{
+    const vec3& own = m.labReference[i];
+    const float d0 = startDegree[i];
+    if (degree == d0)
+        return own;
+    const int from = binOf(d0);
+    const int to = binOf(degree);
+    const float scaleL = clampTo(spreadL[to] / spreadL[from], leastScale, largestScale) - 1.0f;
+    const float scaleC = clampTo(spreadC[to] / spreadC[from], leastScale, largestScale) - 1.0f;
+    const float reachL = largestOffset * spreadL[from];
+    const float reachC = largestOffset * spreadC[from];
+    const float offsetL = clampTo(own.x - meanL[from], -reachL, reachL);
+    const float offsetA = clampTo(own.y - meanA[from], -reachC, reachC);
+    const float offsetB = clampTo(own.z - meanB[from], -reachC, reachC);
+    return {own.x + (meanL[to] - meanL[from]) + offsetL * scaleL, own.y + (meanA[to] - meanA[from]) + offsetA * scaleC,
+            own.z + (meanB[to] - meanB[from]) + offsetB * scaleC};
+}
+
+// Moves pixel i to a progress; true when its degree changed (its colour follows).
+bool NaturalLook::moveTo(WeatheringModel& m, int i, float progress) const
+{
+    const float d = degreeAt(progress, startDegree[i], upSpan[i], downSpan[i]);
+    if (d == m.degree[i])
+        return false;
+    m.degree[i] = d;
+    m.lab[i] = colourAt(m, i, d);
+    return true;
+}
+
+// The step of the masked pixels of row y, from the weatheredness of the rows around it:
+// forward a pixel moves by how weathered its neighbourhood is, backward by how clean.
+void NaturalLook::advanceRow(WeatheringModel& m, int y, bool backwards) const
+{
+    const int w = m.width;
+    const int y0 = std::max(0, y - 1);
+    const int y1 = std::min(m.height - 1, y + 1);
+    for (int x = 0; x < w; ++x) {
+        const int i = y * w + x;
+        if (!isMasked(m.mask[i]))
+            continue;
+        const int x0 = std::max(0, x - 1);
+        const int x1 = std::min(w - 1, x + 1);
+        float sum = 0.0f;
+        float count = 0.0f;
+        for (int ny = y0; ny <= y1; ++ny) {
+            for (int nx = x0; nx <= x1; ++nx) {
+                const int j = ny * w + nx;
+                sum += weathered[j];
+                count += isMasked(m.mask[j]) ? 1.0f : 0.0f;
+            }
+        }
+        const float around = sum / count;
+        const float drive = backwards ? -(1.0f - around) : around;
+        if (drive == 0.0f)
+            continue;
+        const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
+        const float next = clampTo(p + stepFactor * spreadSpeed[i] * drive, -1.0f, 1.0f);
+        moveTo(m, i, next);
+    }
+}
+
+void NaturalLook::step(WeatheringModel& m, const ModelSettings& s)
+{
+    if (!prepared || heldCount != m.pixelCount())
+        return;
+    const bool backwards = s.dewethering == 1;
+    // Every row's step reads the weatheredness before the step, so rows are independent.
+    parallel::forEachShare(m.pixelCount(), 1, [&](int, int first, int end) { markWeathered(m, first, end); });
+    parallel::forEachShare(m.height, m.width, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y)
+            advanceRow(m, y, backwards);
+    });
+}
+
+// A dab moves the pixels of the disc towards their targets by a soft falloff from the
+// centre, varied by the same noise as the spread, so its edge is irregular and no pixel
+// jumps alone.
+void NaturalLook::brush(WeatheringModel& m, int x, int y, const ModelSettings& s)
+{
+    const float r = s.brushSize;
+    if (!prepared || heldCount != m.pixelCount() || !(r > 0.0f) || !(r < 1.0e6f))
+        return;
+    const float strength = s.dewethering == 1 ? -s.speed : s.speed;
+    const int reach = static_cast<int>(std::ceil(r));
+    const long long y0 = std::max(0LL, static_cast<long long>(y) - reach);
+    const long long y1 = std::min(static_cast<long long>(m.height) - 1, static_cast<long long>(y) + reach);
+    const long long x0 = std::max(0LL, static_cast<long long>(x) - reach);
+    const long long x1 = std::min(static_cast<long long>(m.width) - 1, static_cast<long long>(x) + reach);
+    for (long long py = y0; py <= y1; ++py) {
+        for (long long px = x0; px <= x1; ++px) {
+            const int i = static_cast<int>(py * m.width + px);
+            const float dx = static_cast<float>(px - x);
+            const float dy = static_cast<float>(py - y);
+            const float closeness = 1.0f - (dx * dx + dy * dy) / (r * r);
+            if (closeness <= 0.0f || !isMasked(m.mask[i]))
+                continue;
+            const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
+            const float next = clampTo(p + strength * closeness * closeness * spreadSpeed[i], -1.0f, 1.0f);
+            moveTo(m, i, next);
+        }
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "algebra/vec3.h"
+#include "model/ModelSettings.h"
+#include "model/PixelArray.h"
+
+#include <cstdint>
+
+struct WeatheringModel;
+
+// The "Natural" look: a second way to place pixels on the path and weather them, chosen
+// per model (WeatheringModel::look). Its operations, on the model's own arrays:
+//   - the path:    pathSample (what a click picks), computeDegrees, prepare
+//   - weathering:  step, brush
+// In this look
+//   - a click picks the median colour of the masked pixels around it, not one pixel;
+//   - degrees come from lightly smoothed chroma, placed linearly along the path;
+//   - the colour tables hold the mean and spread of all pixels of each degree, smoothed
+//     across degrees, with empty degrees interpolated;
+//   - a pixel keeps its own offset from its degree's colour, scaled by how the spread
+//     changes with the degree, so a pixel whose degree has not moved shows the
+//     photograph's exact colour;
+//   - weathering spreads from weathered areas, at a speed that a smooth noise varies
+//     over the surface, towards a target degree the noise picks from the photograph's
+//     own weathered degrees; dewethering is the mirror, towards its clean degrees.
+// The degree is the only state a step changes besides `lab`: everything else here is
+// derived from the photograph, the mask and the path, and `prepare` rebuilds it (after
+// an undo, for example). Colours are written as the degree moves; nothing is pending.
+class NaturalLook {
+public:
+    // The working colour around pixel (x, y): per channel the median of the masked
+    // pixels of its 5 x 5 neighbourhood (the pixel itself when none is masked).
+    static MyAlgebra::vec3 pathSample(const WeatheringModel& m, int x, int y);
+
+    // Rebuilds the tables and per-pixel targets from the photograph, the mask and the
+    // path, and sets every masked pixel's degree to its degree in the photograph. A path
+    // of fewer than two points changes nothing. False when the memory cannot be had.
+    bool computeDegrees(WeatheringModel& m);
+    // Rebuilds what computeDegrees derives, leaving degrees and colours alone.
+    bool prepare(WeatheringModel& m);
+    // Forgets everything derived (another photograph, another look).
+    void release();
+    bool ready() const { return prepared; }
+
+    // One simulation step of every masked pixel (s.dewethering runs it backwards).
+    void step(WeatheringModel& m, const ModelSettings& s);
+    // One dab of radius s.brushSize and strength s.speed around pixel (x, y).
+    void brush(WeatheringModel& m, int x, int y, const ModelSettings& s);
+
+    // Tables by degree, bins of 1/tableSize.
+    static constexpr int tableSize = 1024;
+
+private:
+    bool prepared = false;
+    int heldCount = 0;
+
+    // Per pixel: the degree in the photograph, how far it may move up (to the weathered
+    // target) and down (to the clean target), how weathered the photograph is there
+    // (0 ... 1), the local speed of the spread, and scratch for a step.
+    PixelArray<float> startDegree;
+    PixelArray<float> upSpan;
+    PixelArray<float> downSpan;
+    PixelArray<float> startWeathered;
+    PixelArray<float> spreadSpeed;
+    PixelArray<float> weathered;
+
+    // Per degree bin: mean L*, a*, b*, and the spread of L* and of chroma.
+    float meanL[tableSize];
+    float meanA[tableSize];
+    float meanB[tableSize];
+    float spreadL[tableSize];
+    float spreadC[tableSize];
+
+    bool allocate(int count);
+    void smoothedDegrees(const WeatheringModel& m);
+    void buildTables(const WeatheringModel& m);
+    void buildTargets(const WeatheringModel& m);
+    void markWeathered(const WeatheringModel& m, int first, int end) const;
+    void advanceRow(WeatheringModel& m, int y, bool backwards) const;
+    bool moveTo(WeatheringModel& m, int i, float progress) const;
+    MyAlgebra::vec3 colourAt(const WeatheringModel& m, int i, float degree) const;
+};
