@@ -212,8 +212,8 @@ void printRow(const Row& r)
     const LookFigures& s = r.sampled;
     const LookFigures& n = r.natural;
     std::printf("%-9s %6.2f | %13s %13s %11s %13s %13s %13s %13s %13s\n", r.name.c_str(), r.photographCoverage,
-                pair(s.coverage, n.coverage, 2).c_str(), pair(s.cast, n.cast, 2).c_str(),
-                pair(s.collateral, n.collateral, 1).c_str(),
+                pair(s.coverage, n.coverage, 2).c_str(), pair(s.cast, n.cast, 2, s.cast >= 0, n.cast >= 0).c_str(),
+                pair(s.collateral, n.collateral, 1, s.collateral >= 0, n.collateral >= 0).c_str(),
                 pair(s.texture, n.texture, 2, s.texture >= 0, n.texture >= 0).c_str(),
                 pair(s.outliers, n.outliers, 0).c_str(),
                 pair(s.growth, n.growth, 2, s.growth > -2, n.growth > -2).c_str(),
@@ -349,6 +349,12 @@ int main(int argc, char** argv)
             if (writeSheet(path, photograph, s.rgb, nat.rgb))
                 std::printf("          sheet %s: coverage %.2f, Sampled step %d (%.2f), Natural step %d (%.2f)\n",
                             path.c_str(), target, s.step, s.coverage, nat.step, nat.coverage);
+            // Forward and back: Natural after the forward steps and after as many back.
+            std::vector<vec3> forward(n), back(n);
+            labToRgb(natural.run.forward.data(), forward.data(), static_cast<int>(n));
+            labToRgb(natural.run.back.data(), back.data(), static_cast<int>(n));
+            writeSheet((std::filesystem::path(options.sheets) / (material.name + "_back.png")).string(), photograph,
+                       forward, back);
         }
     }
     if (rows.size() > 1)

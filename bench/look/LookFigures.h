@@ -30,8 +30,8 @@ float weatheredFrom(const LookScene& scene, const std::vector<float>& photograph
 
 struct LookFigures {
     double coverage = 0;       // share of masked pixels weathered after the steps
-    double cast = 0;           // shift of mean (a*, b*) where nothing weathered
-    double collateral = 0;     // mean delta-E there
+    double cast = -1;          // shift of mean (a*, b*) where nothing weathered (-1: nowhere)
+    double collateral = -1;    // mean delta-E there
     double texture = -1;       // high-frequency chroma energy, new vs own weathered areas
     double outliers = 0;       // new isolated pixels per megapixel
     double growth = -2;        // rank correlation of weathering time with distance

@@ -15,7 +15,7 @@ namespace {
 
 // Share of the way to its target a pixel with a fully weathered neighbourhood moves in
 // one step, at the average speed of the spread.
-constexpr float stepFactor = 0.12f;
+constexpr float stepFactor = 0.05f;
 // The photograph counts as weathered from the middle of the path on; when less than
 // this share of its pixels is, its most weathered pixels of this share stand in.
 constexpr float weatheredFrom = 0.5f;
@@ -26,7 +26,47 @@ constexpr float partlyWeathered = 0.15f;
 constexpr float largestOffset = 2.5f;
 // How much a pixel's offset may shrink or grow as its degree moves.
 constexpr float leastScale = 0.5f;
-constexpr float largestScale = 2.0f;
+constexpr float largestScale = 1.5f;
+// How far a pixel's lightness structure moves its target among the weathered degrees.
+constexpr float structureWeight = 0.25f;
+// Pixels this weathered are where the spread starts.
+constexpr float sourceWeathered = 0.5f;
+constexpr float notReached = 3.0e38f;
+// Progress goes on past the target (the colour no longer changes) up to this, so that a
+// pixel that weathered long ago takes as long to recede: dewethering then retraces
+// weathering even where it had covered everything.
+constexpr float longestAge = 1000.0f;
+// How weathered a neighbour must be before the spread goes on, per unit of arrival time
+// between them, and at most.
+constexpr float lagPerTime = 0.5f;
+constexpr float largestLag = 0.95f;
+
+float lagBetween(float earlier, float later)
+{
+    return std::min(largestLag, lagPerTime * (later - earlier));
+}
+
+// The eight neighbours, numbered so that the opposite of k is 7 - k.
+struct NeighbourOffset {
+    int dx, dy;
+    float length;
+};
+constexpr float diagonal = 1.41421356f;
+constexpr NeighbourOffset neighbours[8] = {{-1, -1, diagonal}, {0, -1, 1.0f}, {1, -1, diagonal}, {-1, 0, 1.0f},
+                                           {1, 0, 1.0f},       {-1, 1, diagonal}, {0, 1, 1.0f},  {1, 1, diagonal}};
+constexpr std::uint8_t notFromNeighbour = 8;
+
+int oppositeOf(int k)
+{
+    return 7 - k;
+}
+
+int neighbourStep(int k, int width)
+{
+    return neighbours[k].dy * width + neighbours[k].dx;
+}
+// Pixels further than this many typical distances beside the path stay out of the tables.
+constexpr double nearPathReach = 2.5;
 constexpr float leastSpread = 0.05f;
 // Fixed-point units of the table sums: whole numbers add up to the same in any order.
 constexpr double fixedUnits = 1024.0;
@@ -58,34 +98,58 @@ float smoothStep(float low, float high, float value)
 
 // --- smooth noise -------------------------------------------------------------------
 
-float latticeValue(int x, int y, std::uint32_t seed)
+std::uint32_t latticeHash(int x, int y, std::uint32_t seed)
 {
     std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^
                       seed * 0xcb1ab31fu;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;
-    return static_cast<float>(h & 0xffffffu) / 16777215.0f;
+    return h;
 }
 
-// Value noise of one octave: lattice values every `cell` pixels, blended smoothly.
-float valueNoise(int x, int y, int cell, std::uint32_t seed)
+float fade(float t)
 {
-    const int cx = x / cell;
-    const int cy = y / cell;
-    const float fx = smoothStep(0.0f, 1.0f, static_cast<float>(x - cx * cell) / static_cast<float>(cell));
-    const float fy = smoothStep(0.0f, 1.0f, static_cast<float>(y - cy * cell) / static_cast<float>(cell));
-    const float bottom = latticeValue(cx, cy, seed) * (1.0f - fx) + latticeValue(cx + 1, cy, seed) * fx;
-    const float top = latticeValue(cx, cy + 1, seed) * (1.0f - fx) + latticeValue(cx + 1, cy + 1, seed) * fx;
-    return bottom * (1.0f - fy) + top * fy;
+    return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f);
 }
 
-// Three octaves, the coarsest about a tenth of the photograph's shorter side.
+// Gradient noise at (u, v) in lattice units, about -0.7 ... 0.7: a random direction at
+// every lattice point, blended so that no lattice square shows.
+float gradientNoise(float u, float v, std::uint32_t seed)
+{
+    const float u0 = std::floor(u);
+    const float v0 = std::floor(v);
+    const int i = static_cast<int>(u0);
+    const int j = static_cast<int>(v0);
+    const float fu = u - u0;
+    const float fv = v - v0;
+    auto corner = [&](int di, int dj) {
+        const float angle = static_cast<float>(latticeHash(i + di, j + dj, seed) & 0xffffu) * (6.2831853f / 65536.0f);
+        return std::cos(angle) * (fu - static_cast<float>(di)) + std::sin(angle) * (fv - static_cast<float>(dj));
+    };
+    const float su = fade(fu);
+    const float sv = fade(fv);
+    const float bottom = corner(0, 0) + su * (corner(1, 0) - corner(0, 0));
+    const float top = corner(0, 1) + su * (corner(1, 1) - corner(0, 1));
+    return bottom + sv * (top - bottom);
+}
+
+// Three octaves of gradient noise around 0.5, the coarsest with features about
+// `coarsestCell` pixels apart; each octave turned by its own angle, so that no direction
+// stands out.
 float smoothNoise(int x, int y, int coarsestCell, std::uint32_t seed)
 {
-    const int c0 = std::max(4, coarsestCell);
-    return 0.5f * valueNoise(x, y, c0, seed) + 0.3f * valueNoise(x, y, std::max(2, c0 / 2), seed + 1) +
-           0.2f * valueNoise(x, y, std::max(2, c0 / 4), seed + 2);
+    constexpr float weights[3] = {0.55f, 0.3f, 0.15f};
+    constexpr float turns[3][2] = {{0.8775826f, 0.4794255f}, {0.4535961f, 0.8912074f}, {-0.3232896f, 0.9463001f}};
+    float sum = 0.5f;
+    float cell = static_cast<float>(std::max(4, coarsestCell));
+    for (int octave = 0; octave < 3; ++octave) {
+        const float u = (turns[octave][0] * static_cast<float>(x) - turns[octave][1] * static_cast<float>(y)) / cell;
+        const float v = (turns[octave][1] * static_cast<float>(x) + turns[octave][0] * static_cast<float>(y)) / cell;
+        sum += weights[octave] * gradientNoise(u, v, seed + static_cast<std::uint32_t>(octave));
+        cell = std::max(2.0f, 0.5f * cell);
+    }
+    return sum;
 }
 
 // --- the path ----------------------------------------------------------------------
@@ -106,9 +170,11 @@ struct Polyline {
         }
     }
 
-    // How far along the polyline, as a share of its length, the point nearest to g lies.
-    float degreeOf(Point2f g) const
+    // How far along the polyline, as a share of its length, the point nearest to g lies;
+    // `distance` is how far g is from it.
+    float degreeOf(Point2f g, float& distance) const
     {
+        distance = 0.0f;
         if (!(length > 0.0f))
             return 0.0f;
         float best = -1.0f;
@@ -129,6 +195,7 @@ struct Polyline {
                 position = lengthBefore[l - 1] + t * (lengthBefore[l] - lengthBefore[l - 1]);
             }
         }
+        distance = std::sqrt(std::max(0.0f, best));
         return clampTo(position / length, 0.0f, 1.0f);
     }
 };
@@ -199,7 +266,8 @@ bool NaturalLook::allocate(int count)
     if (count == heldCount && startDegree)
         return true;
     release();
-    PixelArray<float>* arrays[] = {&startDegree, &upSpan, &downSpan, &startWeathered, &spreadSpeed, &weathered};
+    PixelArray<float>* arrays[] = {&startDegree, &upSpan,  &downSpan, &startWeathered,
+                                   &spreadSpeed, &arrival, &before};
     for (PixelArray<float>* array : arrays) {
         *array = allocatePixelArray<float>(static_cast<size_t>(count));
         if (!*array) {
@@ -207,6 +275,12 @@ bool NaturalLook::allocate(int count)
             std::cerr << "weathering model: no memory for the Natural look of " << count << " pixels\n";
             return false;
         }
+    }
+    reachedFrom = allocatePixelArray<std::uint8_t>(static_cast<size_t>(count));
+    if (!reachedFrom) {
+        release();
+        std::cerr << "weathering model: no memory for the Natural look of " << count << " pixels\n";
+        return false;
     }
     heldCount = count;
     return true;
@@ -219,7 +293,9 @@ void NaturalLook::release()
     downSpan.reset();
     startWeathered.reset();
     spreadSpeed.reset();
-    weathered.reset();
+    arrival.reset();
+    before.reset();
+    reachedFrom.reset();
     heldCount = 0;
     prepared = false;
 }
@@ -264,7 +340,7 @@ void NaturalLook::smoothedDegrees(const WeatheringModel& m)
     // Rows of weighted sums of a*, b* and the mask, in three arrays used as scratch.
     float* sumA = upSpan.get();
     float* sumB = downSpan.get();
-    float* sumW = weathered.get();
+    float* sumW = before.get();
     parallel::forEachShare(h, w, [&](int, int first, int end) {
         for (int y = first; y < end; ++y) {
             for (int x = 0; x < w; ++x) {
@@ -287,12 +363,14 @@ void NaturalLook::smoothedDegrees(const WeatheringModel& m)
         }
     });
     const Polyline path(m.chromaPoints);
+    float* offPath = arrival.get();  // scratch until the arrival times are found
     parallel::forEachShare(h, w, [&](int, int first, int end) {
         for (int y = first; y < end; ++y) {
             for (int x = 0; x < w; ++x) {
                 const int i = y * w + x;
                 if (!isMasked(m.mask[i])) {
                     startDegree[i] = 0.0f;
+                    offPath[i] = 0.0f;
                     continue;
                 }
                 float a = 0.0f, b = 0.0f, weight = 0.0f;
@@ -307,10 +385,29 @@ void NaturalLook::smoothedDegrees(const WeatheringModel& m)
                     weight += s * sumW[j];
                 }
                 // The pixel itself is masked, so the weight is positive.
-                startDegree[i] = path.degreeOf(chromaPlanePosition({0.0f, a / weight, b / weight}));
+                startDegree[i] = path.degreeOf(chromaPlanePosition({0.0f, a / weight, b / weight}), offPath[i]);
             }
         }
     });
+    // Colours far beside the path (a red label on a grey door) say little about what
+    // its degrees look like: the tables leave out pixels more than a few times the
+    // typical distance away. The typical distance in fixed point, the same for any split.
+    std::int64_t squares = 0;
+    std::int64_t count = 0;
+    for (int i = 0; i < m.pixelCount(); ++i) {
+        if (!isMasked(m.mask[i]))
+            continue;
+        const std::int64_t v = fixedPoint(offPath[i]);
+        squares += v * v;
+        ++count;
+    }
+    const double typical = count > 0 ? std::sqrt(static_cast<double>(squares) / count) / fixedUnits : 0.0;
+    pathReach = std::max(1.0f, static_cast<float>(nearPathReach * typical));
+}
+
+bool NaturalLook::counts(const WeatheringModel& m, int i) const
+{
+    return isMasked(m.mask[i]) && arrival[i] <= pathReach;
 }
 
 // Mean and spread of the colours of each degree: fixed-point sums over the masked pixels
@@ -324,7 +421,7 @@ void NaturalLook::buildTables(const WeatheringModel& m)
     parallel::forEachShare(n, 1, [&](int share, int first, int end) {
         BinSums* own = sums.data() + static_cast<size_t>(share) * tableSize;
         for (int i = first; i < end; ++i) {
-            if (!isMasked(m.mask[i]))
+            if (!counts(m, i))
                 continue;
             BinSums& s = own[binOf(startDegree[i])];
             const std::int64_t l = fixedPoint(m.labReference[i].x);
@@ -424,49 +521,160 @@ void NaturalLook::buildTables(const WeatheringModel& m)
 void NaturalLook::buildTargets(const WeatheringModel& m)
 {
     const int n = m.pixelCount();
-    std::vector<double> counts(tableSize, 0.0);
+    std::vector<double> pixels(tableSize, 0.0);
     for (int i = 0; i < n; ++i)
-        if (isMasked(m.mask[i]))
-            counts[binOf(startDegree[i])] += 1.0;
+        if (counts(m, i))
+            pixels[binOf(startDegree[i])] += 1.0;
     double total = 0.0;
-    for (double c : counts)
+    for (double c : pixels)
         total += c;
     const int middle = binOf(weatheredFrom);
     double above = 0.0;
     for (int k = middle; k < tableSize; ++k)
-        above += counts[k];
+        above += pixels[k];
     // The lower end of the weathered degrees: the middle of the path, or lower where
     // too few pixels lie beyond it.
     int weatheredBin = middle;
     if (total > 0.0 && above < leastShare * total) {
         double sum = 0.0;
         weatheredBin = tableSize - 1;
-        while (weatheredBin > 0 && sum + counts[weatheredBin] < leastShare * total)
-            sum += counts[weatheredBin--];
+        while (weatheredBin > 0 && sum + pixels[weatheredBin] < leastShare * total)
+            sum += pixels[weatheredBin--];
     }
     const float threshold = static_cast<float>(weatheredBin) / static_cast<float>(tableSize);
     float weatheredDegree[quantileSize];
     float cleanDegree[quantileSize];
     for (int q = 0; q < quantileSize; ++q) {
         const double share = (q + 0.5) / quantileSize;
-        weatheredDegree[q] = degreeAtShare(counts, weatheredBin, tableSize, share);
-        cleanDegree[q] = degreeAtShare(counts, 0, std::max(1, weatheredBin), share);
+        weatheredDegree[q] = degreeAtShare(pixels, weatheredBin, tableSize, share);
+        cleanDegree[q] = degreeAtShare(pixels, 0, std::max(1, weatheredBin), share);
     }
 
     const int w = m.width;
     const int coarsestCell = std::max(8, std::min(m.width, m.height) / 10);
+    float* structure = before.get();  // scratch until a step needs it
+    lightnessStructure(m, structure);
     parallel::forEachShare(m.height, w, [&](int, int first, int end) {
         for (int y = first; y < end; ++y) {
             for (int x = 0; x < w; ++x) {
                 const int i = y * w + x;
                 const float d0 = startDegree[i];
                 const float weatheredness = smoothStep(threshold - partlyWeathered, threshold, d0);
-                const float pick = smoothStep(0.3f, 0.7f, smoothNoise(x, y, coarsestCell, 17u));
+                const float noise = smoothStep(0.3f, 0.7f, smoothNoise(x, y, coarsestCell, 17u));
+                const float pick = clampTo(noise + structureWeight * structure[i], 0.0f, 1.0f);
                 const int q = std::min(quantileSize - 1, static_cast<int>(pick * quantileSize));
                 startWeathered[i] = weatheredness;
                 upSpan[i] = (1.0f - weatheredness) * std::max(0.0f, weatheredDegree[q] - d0);
                 downSpan[i] = weatheredness * std::max(0.0f, d0 - cleanDegree[q]);
-                spreadSpeed[i] = 0.1f + 1.8f * smoothStep(0.25f, 0.75f, smoothNoise(x, y, coarsestCell, 71u));
+                // Faster where the photograph already leans to weathered: fronts follow its
+                // own pattern as well as the noise.
+                const float leaning = 0.5f + clampTo(d0 / std::max(threshold, 0.01f), 0.0f, 1.0f);
+                spreadSpeed[i] =
+                    leaning * (0.1f + 1.8f * smoothStep(0.25f, 0.75f, smoothNoise(x, y, coarsestCell, 71u)));
+            }
+        }
+    });
+    arrivalTimes(m);
+}
+
+// Each pixel's L* against the mean of its 5 x 5 square, in spreads of that difference
+// over the photograph, clamped to -2 ... 2: the pixel's place in its own texture.
+void NaturalLook::lightnessStructure(const WeatheringModel& m, float* structure) const
+{
+    const int w = m.width;
+    const int h = m.height;
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                float sum = 0.0f;
+                float count = 0.0f;
+                for (int ny = std::max(0, y - 2); ny <= std::min(h - 1, y + 2); ++ny)
+                    for (int nx = std::max(0, x - 2); nx <= std::min(w - 1, x + 2); ++nx) {
+                        sum += m.labReference[ny * w + nx].x;
+                        count += 1.0f;
+                    }
+                structure[y * w + x] = m.labReference[y * w + x].x - sum / count;
+            }
+        }
+    });
+    // The spread in fixed point, so that it does not depend on how the work was split.
+    const int n = m.pixelCount();
+    std::int64_t squares = 0;
+    std::int64_t count = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!isMasked(m.mask[i]))
+            continue;
+        const std::int64_t v = fixedPoint(structure[i]);
+        squares += v * v;
+        ++count;
+    }
+    const double spread = count > 0 ? std::sqrt(static_cast<double>(squares) / count) / fixedUnits : 0.0;
+    const float scale = spread > 0.0 ? static_cast<float>(1.0 / spread) : 0.0f;
+    for (int i = 0; i < n; ++i)
+        structure[i] = clampTo(structure[i] * scale, -2.0f, 2.0f);
+}
+
+// When the spread reaches each masked pixel: its shortest distance from the weathered
+// pixels over masked pixels, each step weighted by the inverse of the local speed.
+// Two sweeps down and up the photograph, twice, in a fixed order.
+void NaturalLook::arrivalTimes(const WeatheringModel& m)
+{
+    const int w = m.width;
+    const int h = m.height;
+    const int n = m.pixelCount();
+    for (int i = 0; i < n; ++i)
+        arrival[i] = isMasked(m.mask[i]) && startWeathered[i] >= sourceWeathered ? 0.0f : notReached;
+    // The four neighbours a sweep down the photograph has already passed (its mirror for
+    // the sweep up).
+    const int before[4] = {3, 0, 1, 2};
+    auto relax = [&](int x, int y, int sign) {
+        const int i = y * w + x;
+        if (!isMasked(m.mask[i]) || arrival[i] == 0.0f)
+            return;
+        float best = arrival[i];
+        for (int k : before) {
+            const NeighbourOffset& o = neighbours[sign > 0 ? k : oppositeOf(k)];
+            const int nx = x + o.dx;
+            const int ny = y + o.dy;
+            if (nx < 0 || nx >= w || ny < 0 || ny >= h)
+                continue;
+            const int j = ny * w + nx;
+            if (!isMasked(m.mask[j]) || arrival[j] >= notReached)
+                continue;
+            best = std::min(best, arrival[j] + o.length * 2.0f / (spreadSpeed[i] + spreadSpeed[j]));
+        }
+        arrival[i] = best;
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                relax(x, y, 1);
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = w - 1; x >= 0; --x)
+                relax(x, y, -1);
+    }
+    // Each reached pixel's source: the masked neighbour reached first, the lowest number
+    // on a tie.
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const int i = y * w + x;
+                std::uint8_t from = notFromNeighbour;
+                float earliest = arrival[i];
+                if (isMasked(m.mask[i]) && earliest > 0.0f && earliest < notReached) {
+                    for (int k = 0; k < 8; ++k) {
+                        const int nx = x + neighbours[k].dx;
+                        const int ny = y + neighbours[k].dy;
+                        if (nx < 0 || nx >= w || ny < 0 || ny >= h)
+                            continue;
+                        const int j = ny * w + nx;
+                        if (isMasked(m.mask[j]) && arrival[j] < earliest) {
+                            earliest = arrival[j];
+                            from = static_cast<std::uint8_t>(k);
+                        }
+                    }
+                }
+                reachedFrom[i] = from;
             }
         }
     });
@@ -474,17 +682,8 @@ void NaturalLook::buildTargets(const WeatheringModel& m)
 
 namespace {
 
-// How far a pixel has moved towards its weathered target (0 ... 1) or its clean one
-// (0 ... -1), from its degree.
-float progressOf(float degree, float start, float up, float down)
-{
-    if (degree > start && up > 0.0f)
-        return std::min(1.0f, (degree - start) / up);
-    if (degree < start && down > 0.0f)
-        return std::max(-1.0f, (degree - start) / down);
-    return 0.0f;
-}
-
+// The degree of a pixel that has moved a share of the way to its weathered target
+// (0 ... 1) or to its clean one (0 ... -1).
 float degreeAt(float progress, float start, float up, float down)
 {
     if (progress > 0.0f)
@@ -494,21 +693,13 @@ float degreeAt(float progress, float start, float up, float down)
     return start;
 }
 
-// How weathered a pixel looks, 0 ... 1, from how weathered the photograph is there and
-// how far it has moved.
-float weatherednessOf(float progress, float start)
-{
-    return progress >= 0.0f ? start + progress * (1.0f - start) : start * (1.0f + progress);
-}
-
 }  // namespace
 
-void NaturalLook::markWeathered(const WeatheringModel& m, int first, int end) const
+// A pixel with a clean target recedes as far as its progress can age; one without
+// (clean already) no further than the photograph.
+float NaturalLook::lowestProgress(int i) const
 {
-    for (int i = first; i < end; ++i) {
-        const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
-        weathered[i] = isMasked(m.mask[i]) ? weatherednessOf(p, startWeathered[i]) : 0.0f;
-    }
+    return downSpan[i] > 0.0f ? -longestAge : 0.0f;
 }
 
 // The colour of pixel i at a degree: its own colour in the photograph, moved as far as
@@ -536,7 +727,8 @@ vec3 NaturalLook::colourAt(const WeatheringModel& m, int i, float degree) const
 // Moves pixel i to a progress; true when its degree changed (its colour follows).
 bool NaturalLook::moveTo(WeatheringModel& m, int i, float progress) const
 {
-    const float d = degreeAt(progress, startDegree[i], upSpan[i], downSpan[i]);
+    m.rate[i] = progress;
+    const float d = degreeAt(clampTo(progress, -1.0f, 1.0f), startDegree[i], upSpan[i], downSpan[i]);
     if (d == m.degree[i])
         return false;
     m.degree[i] = d;
@@ -544,35 +736,52 @@ bool NaturalLook::moveTo(WeatheringModel& m, int i, float progress) const
     return true;
 }
 
-// The step of the masked pixels of row y, from the weatheredness of the rows around it:
-// forward a pixel moves by how weathered its neighbourhood is, backward by how clean.
+// The step of the masked pixels of row y, from the progress before the step (`before`).
+// Each pixel is reached from one neighbour, the one its arrival time comes through (its
+// source); it starts once that neighbour has gone a share of the way that grows with
+// how much earlier it was reached, so fronts follow the arrival times rather than the
+// pixel grid, and then moves at its own speed. Backward a pixel recedes once every
+// neighbour reached through it is back where it was, on the way out, that long after
+// this pixel: weathered areas recede in the reverse order of their growth.
 void NaturalLook::advanceRow(WeatheringModel& m, int y, bool backwards) const
 {
     const int w = m.width;
-    const int y0 = std::max(0, y - 1);
-    const int y1 = std::min(m.height - 1, y + 1);
     for (int x = 0; x < w; ++x) {
         const int i = y * w + x;
         if (!isMasked(m.mask[i]))
             continue;
-        const int x0 = std::max(0, x - 1);
-        const int x1 = std::min(w - 1, x + 1);
-        float sum = 0.0f;
-        float count = 0.0f;
-        for (int ny = y0; ny <= y1; ++ny) {
-            for (int nx = x0; nx <= x1; ++nx) {
+        const float p = before[i];
+        const float lowest = lowestProgress(i);
+        // Pixels already as far as they go in this direction.
+        if (backwards ? p <= lowest : p >= longestAge)
+            continue;
+        bool moves = true;
+        if (!backwards) {
+            const int from = reachedFrom[i];
+            if (from == notFromNeighbour)
+                moves = arrival[i] == 0.0f;
+            else {
+                const int j = i + neighbourStep(from, w);
+                moves = before[j] >= lagBetween(arrival[j], arrival[i]);
+            }
+        } else {
+            const float schedule = p / spreadSpeed[i];
+            for (int k = 0; k < 8 && moves; ++k) {
+                const int nx = x + neighbours[k].dx;
+                const int ny = y + neighbours[k].dy;
+                if (nx < 0 || nx >= w || ny < 0 || ny >= m.height)
+                    continue;
                 const int j = ny * w + nx;
-                sum += weathered[j];
-                count += isMasked(m.mask[j]) ? 1.0f : 0.0f;
+                // Neighbour j reached through i and not yet as far back as it goes: it
+                // must be no further along its way than it was when this pixel was here.
+                if (reachedFrom[j] != oppositeOf(k) || !isMasked(m.mask[j]) || before[j] <= lowestProgress(j))
+                    continue;
+                const float lag = lagBetween(arrival[i], arrival[j]) / spreadSpeed[i];
+                moves = before[j] / spreadSpeed[j] <= schedule - lag + stepFactor;
             }
         }
-        const float around = sum / count;
-        const float drive = backwards ? -(1.0f - around) : around;
-        if (drive == 0.0f)
-            continue;
-        const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
-        const float next = clampTo(p + stepFactor * spreadSpeed[i] * drive, -1.0f, 1.0f);
-        moveTo(m, i, next);
+        if (moves)
+            moveTo(m, i, clampTo(p + (backwards ? -stepFactor : stepFactor) * spreadSpeed[i], lowest, longestAge));
     }
 }
 
@@ -582,7 +791,9 @@ void NaturalLook::step(WeatheringModel& m, const ModelSettings& s)
         return;
     const bool backwards = s.dewethering == 1;
     // Every row's step reads the weatheredness before the step, so rows are independent.
-    parallel::forEachShare(m.pixelCount(), 1, [&](int, int first, int end) { markWeathered(m, first, end); });
+    parallel::forEachShare(m.pixelCount(), 1, [&](int, int first, int end) {
+        std::copy(m.rate.get() + first, m.rate.get() + end, before.get() + first);
+    });
     parallel::forEachShare(m.height, m.width, [&](int, int first, int end) {
         for (int y = first; y < end; ++y)
             advanceRow(m, y, backwards);
@@ -611,9 +822,8 @@ void NaturalLook::brush(WeatheringModel& m, int x, int y, const ModelSettings& s
             const float closeness = 1.0f - (dx * dx + dy * dy) / (r * r);
             if (closeness <= 0.0f || !isMasked(m.mask[i]))
                 continue;
-            const float p = progressOf(m.degree[i], startDegree[i], upSpan[i], downSpan[i]);
-            const float next = clampTo(p + strength * closeness * closeness * spreadSpeed[i], -1.0f, 1.0f);
-            moveTo(m, i, next);
+            const float p = m.rate[i];
+            moveTo(m, i, clampTo(p + strength * closeness * closeness * spreadSpeed[i], lowestProgress(i), longestAge));
         }
     }
 }

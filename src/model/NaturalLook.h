@@ -21,11 +21,16 @@ struct WeatheringModel;
 //     changes with the degree, so a pixel whose degree has not moved shows the
 //     photograph's exact colour;
 //   - weathering spreads from weathered areas, at a speed that a smooth noise varies
-//     over the surface, towards a target degree the noise picks from the photograph's
-//     own weathered degrees; dewethering is the mirror, towards its clean degrees.
-// The degree is the only state a step changes besides `lab`: everything else here is
-// derived from the photograph, the mask and the path, and `prepare` rebuilds it (after
-// an undo, for example). Colours are written as the degree moves; nothing is pending.
+//     over the surface, towards a target degree picked from the photograph's own
+//     weathered degrees by that noise and by the pixel's own lightness structure;
+//     a pixel moves once the neighbours the spread reaches first have moved;
+//   - dewethering is the mirror: towards the photograph's clean degrees, a pixel
+//     receding once the neighbours the spread reaches later have receded.
+// A step changes each pixel's progress, which this look keeps in the model's `rate`
+// (0: as in the photograph, 1: at its weathered target, -1: at its clean one; beyond
+// those it only ages), and with it `degree` and `lab`: everything else here is derived
+// from the photograph, the mask and the path, and `prepare` rebuilds it (after an undo,
+// for example). Colours are written as the degree moves; nothing is pending.
 class NaturalLook {
 public:
     // The working colour around pixel (x, y): per channel the median of the masked
@@ -53,16 +58,21 @@ public:
 private:
     bool prepared = false;
     int heldCount = 0;
+    float pathReach = 0.0f;  // pixels further beside the path stay out of the tables
 
     // Per pixel: the degree in the photograph, how far it may move up (to the weathered
     // target) and down (to the clean target), how weathered the photograph is there
-    // (0 ... 1), the local speed of the spread, and scratch for a step.
+    // (0 ... 1), the local speed of the spread, when the spread reaches it (its
+    // distance from the weathered areas, weighted by the speed), and scratch for a step.
     PixelArray<float> startDegree;
     PixelArray<float> upSpan;
     PixelArray<float> downSpan;
     PixelArray<float> startWeathered;
     PixelArray<float> spreadSpeed;
-    PixelArray<float> weathered;
+    PixelArray<float> arrival;
+    PixelArray<float> before;
+    // The neighbour (0 ... 7) the spread reaches each pixel through; 8: none.
+    PixelArray<std::uint8_t> reachedFrom;
 
     // Per degree bin: mean L*, a*, b*, and the spread of L* and of chroma.
     float meanL[tableSize];
@@ -73,10 +83,13 @@ private:
 
     bool allocate(int count);
     void smoothedDegrees(const WeatheringModel& m);
+    bool counts(const WeatheringModel& m, int i) const;
     void buildTables(const WeatheringModel& m);
     void buildTargets(const WeatheringModel& m);
-    void markWeathered(const WeatheringModel& m, int first, int end) const;
+    void lightnessStructure(const WeatheringModel& m, float* structure) const;
+    void arrivalTimes(const WeatheringModel& m);
     void advanceRow(WeatheringModel& m, int y, bool backwards) const;
     bool moveTo(WeatheringModel& m, int i, float progress) const;
+    float lowestProgress(int i) const;
     MyAlgebra::vec3 colourAt(const WeatheringModel& m, int i, float degree) const;
 };

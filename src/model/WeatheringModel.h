@@ -77,7 +77,7 @@ struct WeatheringModel {
     PixelArray<MyAlgebra::vec3> labReference;  // the photograph as loaded, in L*a*b*
     PixelArray<float> degree;                  // 0 = start of the path ... 1 = its end
     float maxDegree = 0.0f;                    // upper clamp of every degree
-    PixelArray<float> rate;                    // weathering speed factor per pixel
+    PixelArray<float> rate;                    // weathering speed factor per pixel; the Natural look's progress
     PixelArray<float> mask;                    // 1 takes part, 0 excluded; tested as >= 1
     PixelArray<float> detail;                  // L* relative to its coarse bucket's mean
     DegreeBin degreeBins[fineBinCount] = {};
