@@ -15,8 +15,10 @@ double deltaE(const vec3& p, const vec3& q)
     return std::sqrt(dl * dl + da * da + db * db);
 }
 
-// Mean of a*, b* over the 5 x 5 square around every pixel (clipped at the borders).
-void boxChroma(int width, int height, const std::vector<vec3>& lab, std::vector<float>& a, std::vector<float>& b)
+// Mean of a*, b* over the (2 reach + 1)^2 square around every pixel (clipped at the
+// borders).
+void boxChroma(int width, int height, const std::vector<vec3>& lab, int reach, std::vector<float>& a,
+               std::vector<float>& b)
 {
     const size_t n = static_cast<size_t>(width) * height;
     std::vector<float> rowA(n), rowB(n);
@@ -24,7 +26,7 @@ void boxChroma(int width, int height, const std::vector<vec3>& lab, std::vector<
         for (int x = 0; x < width; ++x) {
             float sa = 0, sb = 0;
             int c = 0;
-            for (int k = std::max(0, x - 2); k <= std::min(width - 1, x + 2); ++k, ++c) {
+            for (int k = std::max(0, x - reach); k <= std::min(width - 1, x + reach); ++k, ++c) {
                 sa += lab[static_cast<size_t>(y) * width + k].y;
                 sb += lab[static_cast<size_t>(y) * width + k].z;
             }
@@ -37,7 +39,7 @@ void boxChroma(int width, int height, const std::vector<vec3>& lab, std::vector<
         for (int x = 0; x < width; ++x) {
             float sa = 0, sb = 0;
             int c = 0;
-            for (int k = std::max(0, y - 2); k <= std::min(height - 1, y + 2); ++k, ++c) {
+            for (int k = std::max(0, y - reach); k <= std::min(height - 1, y + reach); ++k, ++c) {
                 sa += rowA[static_cast<size_t>(k) * width + x];
                 sb += rowB[static_cast<size_t>(k) * width + x];
             }
@@ -150,7 +152,7 @@ double pearson(const std::vector<double>& x, const std::vector<double>& y)
 std::vector<double> highFrequencyChroma(int width, int height, const std::vector<vec3>& lab)
 {
     std::vector<float> a, b;
-    boxChroma(width, height, lab, a, b);
+    boxChroma(width, height, lab, 2, a, b);
     std::vector<double> energy(lab.size());
     for (size_t i = 0; i < lab.size(); ++i) {
         const double da = lab[i].y - a[i], db = lab[i].z - b[i];
@@ -206,7 +208,7 @@ vec3 medianAround(const LookScene& scene, const std::vector<vec3>& lab, int x, i
 std::vector<float> pathPositions(const LookScene& scene, const std::vector<vec3>& lab)
 {
     std::vector<float> a, b;
-    boxChroma(scene.width, scene.height, lab, a, b);
+    boxChroma(scene.width, scene.height, lab, 4, a, b);
     std::vector<double> before(scene.path.size(), 0.0);
     for (size_t l = 1; l < scene.path.size(); ++l)
         before[l] = before[l - 1] + std::hypot(scene.path[l].y - scene.path[l - 1].y, scene.path[l].z - scene.path[l - 1].z);

@@ -21,7 +21,7 @@ struct LookScene {
 // The median colour of the masked pixels of the 5 x 5 square around (x, y) of a picture.
 MyAlgebra::vec3 medianAround(const LookScene& scene, const std::vector<MyAlgebra::vec3>& lab, int x, int y);
 
-// How far along the path each pixel's chroma lies (0 ... 1), after a 5 x 5 mean of a*, b*.
+// How far along the path each pixel's chroma lies (0 ... 1), after a 9 x 9 mean of a*, b*.
 std::vector<float> pathPositions(const LookScene& scene, const std::vector<MyAlgebra::vec3>& lab);
 
 // The position from which a pixel counts as weathered: 0.5, or lower when fewer than 2 %

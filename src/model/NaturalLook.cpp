@@ -22,13 +22,13 @@ constexpr float weatheredFrom = 0.5f;
 constexpr double leastShare = 0.02;
 // Degrees this far around the weathered ones' lower end are partly weathered.
 constexpr float partlyWeathered = 0.15f;
-// A pixel's offset from its degree's colour counts up to this many spreads.
-constexpr float largestOffset = 2.5f;
+// A pixel's fine detail is scaled up to this many times its degree's typical detail.
+constexpr float largestFine = 3.0f;
 // How much a pixel's offset may shrink or grow as its degree moves.
 constexpr float leastScale = 0.5f;
-constexpr float largestScale = 1.5f;
+constexpr float largestScale = 2.5f;
 // How far a pixel's lightness structure moves its target among the weathered degrees.
-constexpr float structureWeight = 0.25f;
+constexpr float structureWeight = 0.6f;
 // Pixels this weathered are where the spread starts.
 constexpr float sourceWeathered = 0.5f;
 constexpr float notReached = 3.0e38f;
@@ -67,7 +67,7 @@ int neighbourStep(int k, int width)
 }
 // Pixels further than this many typical distances beside the path stay out of the tables.
 constexpr double nearPathReach = 2.5;
-constexpr float leastSpread = 0.05f;
+constexpr float leastFine = 0.05f;
 // Fixed-point units of the table sums: whole numbers add up to the same in any order.
 constexpr double fixedUnits = 1024.0;
 constexpr int quantileSize = 256;
@@ -204,11 +204,13 @@ struct Polyline {
 constexpr int smoothingReach = 4;
 constexpr float smoothingWeights[2 * smoothingReach + 1] = {1, 2, 3, 4, 5, 4, 3, 2, 1};
 
-// Per-bin sums of the pixels of a degree, in fixed point.
+// Per-bin sums of the pixels of a degree, in fixed point: colour, and the energy of
+// the fine detail of lightness and of chroma.
 struct BinSums {
     std::int64_t count = 0;
     std::int64_t l = 0, a = 0, b = 0;
-    std::int64_t ll = 0, aa = 0, bb = 0;
+    std::int64_t fineCount = 0;
+    std::int64_t fineL = 0, fineC = 0;
 };
 
 std::int64_t fixedPoint(float value)
@@ -266,8 +268,8 @@ bool NaturalLook::allocate(int count)
     if (count == heldCount && startDegree)
         return true;
     release();
-    PixelArray<float>* arrays[] = {&startDegree, &upSpan,  &downSpan, &startWeathered,
-                                   &spreadSpeed, &arrival, &before};
+    PixelArray<float>* arrays[] = {&startDegree, &upSpan,  &downSpan, &startWeathered, &spreadSpeed,
+                                   &arrival,     &before,  &detailL,  &detailA,        &detailB};
     for (PixelArray<float>* array : arrays) {
         *array = allocatePixelArray<float>(static_cast<size_t>(count));
         if (!*array) {
@@ -292,6 +294,9 @@ void NaturalLook::release()
     upSpan.reset();
     downSpan.reset();
     startWeathered.reset();
+    detailL.reset();
+    detailA.reset();
+    detailB.reset();
     spreadSpeed.reset();
     arrival.reset();
     before.reset();
@@ -308,6 +313,7 @@ bool NaturalLook::prepare(WeatheringModel& m)
     if (!allocate(m.pixelCount()))
         return false;
     smoothedDegrees(m);
+    measureFineDetail(m);
     buildTables(m);
     buildTargets(m);
     prepared = true;
@@ -421,19 +427,23 @@ void NaturalLook::buildTables(const WeatheringModel& m)
     parallel::forEachShare(n, 1, [&](int share, int first, int end) {
         BinSums* own = sums.data() + static_cast<size_t>(share) * tableSize;
         for (int i = first; i < end; ++i) {
-            if (!counts(m, i))
+            if (!isMasked(m.mask[i]))
                 continue;
             BinSums& s = own[binOf(startDegree[i])];
-            const std::int64_t l = fixedPoint(m.labReference[i].x);
-            const std::int64_t a = fixedPoint(m.labReference[i].y);
-            const std::int64_t b = fixedPoint(m.labReference[i].z);
+            // Texture from every pixel, colour only from those near the path.
+            const vec3 fine = fineDetail(i);
+            const std::int64_t fl = fixedPoint(fine.x);
+            const std::int64_t fa = fixedPoint(fine.y);
+            const std::int64_t fb = fixedPoint(fine.z);
+            ++s.fineCount;
+            s.fineL += fl * fl;
+            s.fineC += fa * fa + fb * fb;
+            if (!counts(m, i))
+                continue;
             ++s.count;
-            s.l += l;
-            s.a += a;
-            s.b += b;
-            s.ll += l * l;
-            s.aa += a * a;
-            s.bb += b * b;
+            s.l += fixedPoint(m.labReference[i].x);
+            s.a += fixedPoint(m.labReference[i].y);
+            s.b += fixedPoint(m.labReference[i].z);
         }
     });
     std::vector<BinSums> bins(tableSize);
@@ -445,9 +455,9 @@ void NaturalLook::buildTables(const WeatheringModel& m)
             t.l += s.l;
             t.a += s.a;
             t.b += s.b;
-            t.ll += s.ll;
-            t.aa += s.aa;
-            t.bb += s.bb;
+            t.fineCount += s.fineCount;
+            t.fineL += s.fineL;
+            t.fineC += s.fineC;
         }
     }
 
@@ -459,7 +469,7 @@ void NaturalLook::buildTables(const WeatheringModel& m)
     for (std::vector<double>& values : smoothed)
         values.assign(tableSize, 0.0);
     for (int k = 0; k < tableSize; ++k) {
-        double weight = 0.0, l = 0.0, a = 0.0, b = 0.0, ll = 0.0, cc = 0.0;
+        double weight = 0.0, l = 0.0, a = 0.0, b = 0.0, fineWeight = 0.0, fineL = 0.0, fineC = 0.0;
         for (int j = std::max(0, k - reach); j <= std::min(tableSize - 1, k + reach); ++j) {
             const double g = std::exp(-0.5 * (j - k) * (j - k) / (sigma * sigma));
             const BinSums& s = bins[j];
@@ -467,23 +477,19 @@ void NaturalLook::buildTables(const WeatheringModel& m)
             l += g * static_cast<double>(s.l);
             a += g * static_cast<double>(s.a);
             b += g * static_cast<double>(s.b);
-            ll += g * static_cast<double>(s.ll);
-            cc += g * static_cast<double>(s.aa + s.bb);
+            fineWeight += g * static_cast<double>(s.fineCount);
+            fineL += g * static_cast<double>(s.fineL);
+            fineC += g * static_cast<double>(s.fineC);
         }
         if (weight <= 0.0)
             continue;
         known[k] = true;
-        const double meanL = l / weight / fixedUnits;
-        const double meanA = a / weight / fixedUnits;
-        const double meanB = b / weight / fixedUnits;
         const double units2 = fixedUnits * fixedUnits;
-        const double varL = ll / weight / units2 - meanL * meanL;
-        const double varC = 0.5 * (cc / weight / units2 - meanA * meanA - meanB * meanB);
-        smoothed[0][k] = meanL;
-        smoothed[1][k] = meanA;
-        smoothed[2][k] = meanB;
-        smoothed[3][k] = std::sqrt(std::max(0.0, varL));
-        smoothed[4][k] = std::sqrt(std::max(0.0, varC));
+        smoothed[0][k] = l / weight / fixedUnits;
+        smoothed[1][k] = a / weight / fixedUnits;
+        smoothed[2][k] = b / weight / fixedUnits;
+        smoothed[3][k] = std::sqrt(fineL / fineWeight / units2);
+        smoothed[4][k] = std::sqrt(0.5 * fineC / fineWeight / units2);
     }
     // Degrees no pixel reaches: linear between the nearest known ones, the ends held.
     int previous = -1;
@@ -508,8 +514,8 @@ void NaturalLook::buildTables(const WeatheringModel& m)
         meanL[k] = static_cast<float>(smoothed[0][k]);
         meanA[k] = static_cast<float>(smoothed[1][k]);
         meanB[k] = static_cast<float>(smoothed[2][k]);
-        spreadL[k] = std::max(leastSpread, static_cast<float>(smoothed[3][k]));
-        spreadC[k] = std::max(leastSpread, static_cast<float>(smoothed[4][k]));
+        fineL[k] = std::max(leastFine, static_cast<float>(smoothed[3][k]));
+        fineC[k] = std::max(leastFine, static_cast<float>(smoothed[4][k]));
     }
 }
 
@@ -578,22 +584,24 @@ void NaturalLook::buildTargets(const WeatheringModel& m)
 }
 
 // Each pixel's L* against the mean of its 5 x 5 square, in spreads of that difference
-// over the photograph, clamped to -2 ... 2: the pixel's place in its own texture.
+// over the photograph, clamped to -2 ... 2: where it lies in its own texture.
 void NaturalLook::lightnessStructure(const WeatheringModel& m, float* structure) const
 {
     const int w = m.width;
     const int h = m.height;
+    // The fine detail of L*, over 3 x 3: a single pixel's own noise would otherwise
+    // pick a target of its own and stand out.
     parallel::forEachShare(h, w, [&](int, int first, int end) {
         for (int y = first; y < end; ++y) {
             for (int x = 0; x < w; ++x) {
                 float sum = 0.0f;
                 float count = 0.0f;
-                for (int ny = std::max(0, y - 2); ny <= std::min(h - 1, y + 2); ++ny)
-                    for (int nx = std::max(0, x - 2); nx <= std::min(w - 1, x + 2); ++nx) {
-                        sum += m.labReference[ny * w + nx].x;
+                for (int ny = std::max(0, y - 1); ny <= std::min(h - 1, y + 1); ++ny)
+                    for (int nx = std::max(0, x - 1); nx <= std::min(w - 1, x + 1); ++nx) {
+                        sum += detailL[ny * w + nx];
                         count += 1.0f;
                     }
-                structure[y * w + x] = m.labReference[y * w + x].x - sum / count;
+                structure[y * w + x] = sum / count;
             }
         }
     });
@@ -703,8 +711,8 @@ float NaturalLook::lowestProgress(int i) const
 }
 
 // The colour of pixel i at a degree: its own colour in the photograph, moved as far as
-// its degree's mean moved, with its offset from that mean scaled as the spread of the
-// degree's colours changed.
+// its degree's mean moved, with its fine detail scaled as the fine detail of the
+// degrees' pixels differs, so new weathering has the texture of the old.
 vec3 NaturalLook::colourAt(const WeatheringModel& m, int i, float degree) const
 {
     const vec3& own = m.labReference[i];
@@ -713,15 +721,60 @@ vec3 NaturalLook::colourAt(const WeatheringModel& m, int i, float degree) const
         return own;
     const int from = binOf(d0);
     const int to = binOf(degree);
-    const float scaleL = clampTo(spreadL[to] / spreadL[from], leastScale, largestScale) - 1.0f;
-    const float scaleC = clampTo(spreadC[to] / spreadC[from], leastScale, largestScale) - 1.0f;
-    const float reachL = largestOffset * spreadL[from];
-    const float reachC = largestOffset * spreadC[from];
-    const float offsetL = clampTo(own.x - meanL[from], -reachL, reachL);
-    const float offsetA = clampTo(own.y - meanA[from], -reachC, reachC);
-    const float offsetB = clampTo(own.z - meanB[from], -reachC, reachC);
-    return {own.x + (meanL[to] - meanL[from]) + offsetL * scaleL, own.y + (meanA[to] - meanA[from]) + offsetA * scaleC,
-            own.z + (meanB[to] - meanB[from]) + offsetB * scaleC};
+    const float scaleL = clampTo(fineL[to] / fineL[from], leastScale, largestScale) - 1.0f;
+    const float scaleC = clampTo(fineC[to] / fineC[from], leastScale, largestScale) - 1.0f;
+    // A pixel far out of its neighbourhood keeps its own difference, not a larger one.
+    const float reachL = largestFine * fineL[from];
+    const float reachC = largestFine * fineC[from];
+    const vec3 fine = fineDetail(i);
+    return {own.x + (meanL[to] - meanL[from]) + clampTo(fine.x, -reachL, reachL) * scaleL,
+            own.y + (meanA[to] - meanA[from]) + clampTo(fine.y, -reachC, reachC) * scaleC,
+            own.z + (meanB[to] - meanB[from]) + clampTo(fine.z, -reachC, reachC) * scaleC};
+}
+
+vec3 NaturalLook::fineDetail(int i) const
+{
+    return {detailL[i], detailA[i], detailB[i]};
+}
+
+// How each pixel of the photograph differs from the mean of its 5 x 5 neighbourhood
+// (clipped at the borders): its fine detail, the texture a degree's tables scale.
+void NaturalLook::measureFineDetail(const WeatheringModel& m)
+{
+    const int w = m.width;
+    const int h = m.height;
+    float* rowSums[3] = {upSpan.get(), downSpan.get(), before.get()};  // scratch here
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y)
+            for (int x = 0; x < w; ++x) {
+                float sums[3] = {0.0f, 0.0f, 0.0f};
+                for (int nx = std::max(0, x - 2); nx <= std::min(w - 1, x + 2); ++nx) {
+                    const vec3& c = m.labReference[y * w + nx];
+                    sums[0] += c.x;
+                    sums[1] += c.y;
+                    sums[2] += c.z;
+                }
+                for (int c = 0; c < 3; ++c)
+                    rowSums[c][y * w + x] = sums[c];
+            }
+    });
+    float* details[3] = {detailL.get(), detailA.get(), detailB.get()};
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int y0 = std::max(0, y - 2);
+                const int y1 = std::min(h - 1, y + 2);
+                const float count = static_cast<float>((y1 - y0 + 1) * (std::min(w - 1, x + 2) - std::max(0, x - 2) + 1));
+                const int i = y * w + x;
+                const float own[3] = {m.labReference[i].x, m.labReference[i].y, m.labReference[i].z};
+                for (int c = 0; c < 3; ++c) {
+                    float sum = 0.0f;
+                    for (int ny = y0; ny <= y1; ++ny)
+                        sum += rowSums[c][ny * w + x];
+                    details[c][i] = own[c] - sum / count;
+                }
+            }
+    });
 }
 
 // Moves pixel i to a progress; true when its degree changed (its colour follows).

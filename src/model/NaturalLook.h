@@ -17,9 +17,9 @@ struct WeatheringModel;
 //   - degrees come from lightly smoothed chroma, placed linearly along the path;
 //   - the colour tables hold the mean and spread of all pixels of each degree, smoothed
 //     across degrees, with empty degrees interpolated;
-//   - a pixel keeps its own offset from its degree's colour, scaled by how the spread
-//     changes with the degree, so a pixel whose degree has not moved shows the
-//     photograph's exact colour;
+//   - a pixel keeps its own offset from its degree's colour, its fine detail scaled by
+//     how the fine detail of the degrees differs, so a pixel whose degree has not moved
+//     shows the photograph's exact colour;
 //   - weathering spreads from weathered areas, at a speed that a smooth noise varies
 //     over the surface, towards a target degree picked from the photograph's own
 //     weathered degrees by that noise and by the pixel's own lightness structure;
@@ -71,15 +71,20 @@ private:
     PixelArray<float> spreadSpeed;
     PixelArray<float> arrival;
     PixelArray<float> before;
+    // The photograph's fine detail: L*, a*, b* against their 5 x 5 neighbourhood mean.
+    PixelArray<float> detailL;
+    PixelArray<float> detailA;
+    PixelArray<float> detailB;
     // The neighbour (0 ... 7) the spread reaches each pixel through; 8: none.
     PixelArray<std::uint8_t> reachedFrom;
 
-    // Per degree bin: mean L*, a*, b*, and the spread of L* and of chroma.
+    // Per degree bin: mean L*, a*, b*, and the typical fine detail (a pixel against its
+    // neighbourhood) of L* and of chroma.
     float meanL[tableSize];
     float meanA[tableSize];
     float meanB[tableSize];
-    float spreadL[tableSize];
-    float spreadC[tableSize];
+    float fineL[tableSize];
+    float fineC[tableSize];
 
     bool allocate(int count);
     void smoothedDegrees(const WeatheringModel& m);
@@ -92,4 +97,6 @@ private:
     bool moveTo(WeatheringModel& m, int i, float progress) const;
     float lowestProgress(int i) const;
     MyAlgebra::vec3 colourAt(const WeatheringModel& m, int i, float degree) const;
+    MyAlgebra::vec3 fineDetail(int i) const;
+    void measureFineDetail(const WeatheringModel& m);
 };
