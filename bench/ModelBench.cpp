@@ -1,5 +1,6 @@
 // Timings of the colour conversions and the weathering operations on generated
-// photographs of 1 and 4 megapixels, on one thread and on all cores ("threads" argument).
+// photographs of 1, 4 and 24 megapixels (a camera's), on one thread and on all cores
+// ("threads" argument).
 // Run a Release or RelWithDebInfo build:
 //   weathering_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // Every benchmark reports its wall-clock time per pixel as the counter "per_pixel".
@@ -28,7 +29,11 @@ enum MaskKind { fullyMasked = 0, halfMasked = 1 };
 
 int sideOf(int megapixels)
 {
-    return megapixels == 4 ? 2048 : 1024;
+    switch (megapixels) {
+    case 24: return 4899;  // 24.0 million pixels
+    case 4: return 2048;
+    default: return 1024;
+    }
 }
 
 // A smooth two-way colour ramp with a little noise, like a lit surface.
@@ -61,15 +66,26 @@ std::vector<float> halfMask(int side)
     return mask;
 }
 
+// The model takes its size with the pixels; its frozen copy is sized first.
+void buildFrom(WeatheringModel& m, const std::vector<vec3>& pixels, int side)
+{
+    m.initFromImage(pixels.data(), side, side);
+}
+
+void buildFrom(reference::WeatheringModel& m, const std::vector<vec3>& pixels, int side)
+{
+    m.width = m.displayWidth = side;
+    m.height = m.displayHeight = side;
+    m.initFromImage(pixels.data());
+}
+
 // The scene of a benchmark: the ramp photograph, maybe the coin-flip mask, a path along
 // the ramp's diagonal from the unweathered corner outwards, restarted. For the model and
 // for its frozen copy, which has the same operations.
 template <typename Model>
 void buildScene(Model& m, const std::vector<vec3>& pixels, int side, int maskKind, int pathPoints)
 {
-    m.width = m.displayWidth = side;
-    m.height = m.displayHeight = side;
-    m.initFromImage(pixels.data());
+    buildFrom(m, pixels, side);
     if (maskKind == halfMasked) {
         const std::vector<float> mask = halfMask(side);
         m.applyMaskImage(mask.data(), side * side);
@@ -81,7 +97,8 @@ void buildScene(Model& m, const std::vector<vec3>& pixels, int side, int maskKin
     m.reinitialise(pixels.data(), ModelSettings{});
 }
 
-// One model at a time is kept: a 4 Mpx model holds about 270 MB of arrays.
+// One model at a time is kept: a 4 Mpx model holds about 270 MB of arrays, a 24 Mpx
+// one about 1.6 GB.
 template <typename Model>
 struct Scene {
     int side = 0;
@@ -135,13 +152,17 @@ void modelArgs(benchmark::internal::Benchmark* b)
             for (int points : {2, 5, 10})
                 for (int threads : threadCounts())
                     b->Args({mp, mask, points, threads});
+    // A camera's photograph, fully masked with a path of ten points: what a path click on
+    // it costs.
+    for (int threads : threadCounts())
+        b->Args({24, fullyMasked, 10, threads});
     b->ArgNames({"Mpx", "halfMask", "points", "threads"});
     b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 void sizeArgs(benchmark::internal::Benchmark* b)
 {
-    for (int mp : {1, 4})
+    for (int mp : {1, 4, 24})
         for (int threads : threadCounts())
             b->Args({mp, threads});
     b->ArgNames({"Mpx", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();

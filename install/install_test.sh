@@ -23,7 +23,8 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr >"$scratch/install.log" 2
 for file in bin/weathering bin/weathering-batch libexec/weathering/weathering-decode \
   share/weathering/images/image1.jpg share/weathering/images/image1_mask.jpg \
   share/applications/weathering.desktop share/icons/hicolor/scalable/apps/weathering.svg \
-  share/man/man1/weathering.1 share/man/man1/weathering-batch.1; do
+  share/man/man1/weathering.1.gz share/man/man1/weathering-batch.1.gz \
+  share/doc/weathering/copyright share/doc/weathering/changelog.gz; do
   [ -s "$root/usr/$file" ] || fail "not installed: /usr/$file"
 done
 [ -x "$root/usr/bin/weathering" ] && [ -x "$root/usr/bin/weathering-batch" ] || fail "the programs are not executable"
@@ -34,7 +35,7 @@ python3 -c 'import sys, xml.dom.minidom; sys.exit(xml.dom.minidom.parse(sys.argv
   "$root/usr/share/icons/hicolor/scalable/apps/weathering.svg" || fail "the icon is not an SVG picture"
 
 for page in weathering weathering-batch; do
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1" 2>&1 >"$scratch/$page.txt")
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >"$scratch/$page.txt")
   [ -z "$warnings" ] || fail "man $page warns: $warnings"
   grep -q "^NAME" "$scratch/$page.txt" || fail "man $page shows no NAME section"
   grep -q "@PROJECT_VERSION@" "$scratch/$page.txt" && fail "man $page still has the version placeholder"
@@ -65,6 +66,13 @@ if (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1
     dpkg-deb -c "$deb" >"$scratch/contents"
     grep -q '\./usr/bin/weathering-batch$' "$scratch/contents" || fail "the package lacks weathering-batch"
     grep -q '\./usr/libexec/weathering/weathering-decode$' "$scratch/contents" || fail "the package lacks the decoder"
+    # Debian's own package checker finds no error (copyright, changelog,
+    # compressed man pages, stripped programs, a maintainer it accepts).
+    if command -v lintian >/dev/null; then
+      lintian --fail-on error "$deb" >"$scratch/lintian" 2>&1 || fail "lintian: $(grep -v '^running with root' "$scratch/lintian")"
+    else
+      fail "lintian is not installed (scripts/setup.sh installs it)"
+    fi
     depends=$(dpkg-deb -f "$deb" Depends)
     for library in libc6 libdevil1c2 libglut3.12 libgtk-3-0 libseccomp2; do
       grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"

@@ -10,9 +10,10 @@ packages=(
   cmake g++ pkg-config make
   freeglut3-dev libgl-dev libglu1-mesa-dev libdevil-dev libimgui-dev libgtk-3-dev libx11-dev libzstd-dev
   libcli11-dev libseccomp-dev
+  libpng-dev libjpeg-dev libtiff-dev libwebp-dev libjpeg-turbo-progs
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  desktop-file-utils dpkg-dev file man-db
+  desktop-file-utils dpkg-dev file man-db lintian
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
 

@@ -9,7 +9,7 @@
 
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "imageopen/MaskScaling.h"
 #include "model/WeatheringModel.h"
 
@@ -87,9 +87,7 @@ struct LookResult {
 bool buildModel(WeatheringModel& model, const ImageRect<vec3>& photograph, const ImageRect<float>& mask,
                 const Material& material, Look look)
 {
-    model.width = model.displayWidth = photograph.width;
-    model.height = model.displayHeight = photograph.height;
-    if (!model.initFromImage(photograph.data.get()))
+    if (!model.initFromImage(photograph.data.get(), photograph.width, photograph.height))
         return false;
     if (!mask.empty())
         model.applyMaskImage(mask.data.get(), mask.pixelCount());

@@ -2,16 +2,26 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
 #include <vector>
 
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
 
 namespace {
 
 constexpr const char* programName = "weathering-batch";
 
-void describeOptions(CLI::App& app, BatchOptions& options)
+// The numbers as typed: read and checked here, so that every problem reads as
+// "--every must be at least 1" rather than in the parser's own words.
+struct NumberTexts {
+    std::string steps;
+    std::string every;
+};
+
+void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
 {
     app.add_option("PHOTO", options.photograph, "The photograph to weather")->required();
     app.add_option("--path", options.path,
@@ -19,16 +29,41 @@ void describeOptions(CLI::App& app, BatchOptions& options)
                    "x from the left, y from the top")
         ->required();
     app.add_option("--mask", options.mask, "White where the surface may weather, black where it stays");
-    app.add_option("--steps", options.steps, "Simulation steps (default 100)")->check(CLI::NonNegativeNumber);
-    app.add_option("--every", options.every, "Steps between two frames (default 10)")->check(CLI::PositiveNumber);
+    app.add_option("--steps", numbers.steps, "Simulation steps (default 100)")->type_name("N");
+    app.add_option("--every", numbers.every, "Steps between two frames (default 10)")->type_name("K");
     app.add_flag("--dewethering", options.dewethering, "Run the weathering backwards");
     CLI::Option* output = app.add_option("--output", options.output,
                                          "The final image (.png, .jpg, .jpeg, .tif, .tiff, .bmp, .tga)");
     CLI::Option* frames = app.add_option("--frames", options.frames,
                                          "Folder for frame_00000.png, ...: frame 0 before any step, then one every K steps");
     output->excludes(frames);
+    app.add_flag("--overwrite", options.overwrite, "Clear the frames an earlier run left in the frames folder");
     app.add_option("--degrees", options.degrees, "The final degree map as a 16-bit grey PNG");
     app.set_version_flag("--version", std::string(programName) + " " + WEATHERING_VERSION);
+}
+
+// A whole number from `least` up to the largest int, the whole of `text`; the
+// option keeps its default when it was not given.
+bool readCount(const std::string& name, const std::string& text, int least, int& value, std::string& problem)
+{
+    if (text.empty()) return true;
+    std::size_t digits = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos) {
+        problem = name + " must be a whole number, not \"" + text + "\"";
+        return false;
+    }
+    errno = 0;
+    const long long number = std::strtoll(text.c_str(), nullptr, 10);
+    if (number < least) {
+        problem = name + " must be at least " + std::to_string(least);
+        return false;
+    }
+    if (errno == ERANGE || number > std::numeric_limits<int>::max()) {
+        problem = name + " must be at most " + std::to_string(std::numeric_limits<int>::max());
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
 }
 
 }  // namespace
@@ -41,7 +76,8 @@ std::string usageLine(const std::string& what)
 ParseOutcome parseBatchOptions(int argc, const char* const* argv, BatchOptions& options, std::string& text)
 {
     CLI::App app("Weathers a photograph along a path of example pixels, without a window.", programName);
-    describeOptions(app, options);
+    NumberTexts numbers;
+    describeOptions(app, options, numbers);
     // CLI11 reports through exceptions; they end here.
     try {
         app.parse(argc, argv);
@@ -51,8 +87,21 @@ ParseOutcome parseBatchOptions(int argc, const char* const* argv, BatchOptions& 
     } catch (const CLI::CallForVersion& version) {
         text = version.what();
         return ParseOutcome::done;
+    } catch (const CLI::ArgumentMismatch& error) {
+        // "--every: 1 required K missing" as the rest of the lines read.
+        const std::string message = error.what();
+        const std::size_t colon = message.find(": ");
+        const bool missing = colon != std::string::npos && message.find(" missing") != std::string::npos;
+        text = usageLine(missing ? message.substr(0, colon) + " needs a value" : message);
+        return ParseOutcome::usageError;
     } catch (const CLI::ParseError& error) {
         text = usageLine(error.what());
+        return ParseOutcome::usageError;
+    }
+    std::string problem;
+    if (!readCount("--steps", numbers.steps, 0, options.steps, problem) ||
+        !readCount("--every", numbers.every, 1, options.every, problem)) {
+        text = usageLine(problem);
         return ParseOutcome::usageError;
     }
     return ParseOutcome::run;

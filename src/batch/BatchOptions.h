@@ -13,6 +13,7 @@ struct BatchOptions {
     std::string output;     // the final image
     std::string frames;     // folder for frame_00000.png, ...
     std::string degrees;    // the final degree map, a 16-bit PNG
+    bool overwrite = false; // clear the frames an earlier run left in `frames`
 };
 
 enum class ParseOutcome {

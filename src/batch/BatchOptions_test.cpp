@@ -29,7 +29,13 @@ TEST(BatchOptions, ReadsEveryOption)
     EXPECT_TRUE(options.dewethering);
     EXPECT_EQ(options.frames, "out");
     EXPECT_EQ(options.degrees, "d.png");
+    EXPECT_FALSE(options.overwrite);
     EXPECT_TRUE(checkBatchOptions(options, text)) << text;
+    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--frames", "out", "--overwrite", "--steps", "+0"}, options, text),
+              ParseOutcome::run)
+        << text;
+    EXPECT_TRUE(options.overwrite);
+    EXPECT_EQ(options.steps, 0);
 }
 
 TEST(BatchOptions, DefaultsAreAHundredStepsAndAFrameEveryTen)
@@ -63,11 +69,20 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--colour"}, "--colour"},
         {{"--path", "1,2 3,4", "--output", "o.png"}, "PHOTO"},
         {{"door.jpg", "--output", "o.png"}, "--path"},
-        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "many"}, "many"},
-        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "-1"}, "-1"},
-        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps"}, "--steps"},
-        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "99999999999"}, "99999999999"},
-        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "0"}, "0"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "many"},
+         "--steps must be a whole number, not \"many\""},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "-1"}, "--steps must be at least 0"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps"}, "--steps needs a value"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--steps", "99999999999"},
+         "--steps must be at most 2147483647"},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "0"}, "--every must be at least 1"},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "-2"}, "--every must be at least 1"},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "1e400"},
+         "--every must be a whole number, not \"1e400\""},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "2.5"},
+         "--every must be a whole number, not \"2.5\""},
+        {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "100000000000000000000000000000000000000000"},
+         "--every must be at most 2147483647"},
         {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--frames", "f"}, "excludes"},
     };
     for (const auto& c : cases) {
@@ -78,6 +93,7 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         EXPECT_NE(text.find(c.mentions), std::string::npos) << text;
         EXPECT_EQ(text.find('\n'), std::string::npos) << text;
         EXPECT_NE(text.find("(try --help)"), std::string::npos) << text;
+        EXPECT_LT(text.size(), 120u) << text;
     }
 }
 

@@ -8,10 +8,10 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/MaskScaling.h"
-#include "result/ModelResult.h"
 #include "result/PathArgument.h"
+#include "session/WeatheringSession.h"
 
 namespace {
 
@@ -20,15 +20,15 @@ void report(const std::string& line)
     std::cerr << "weathering-batch: " << line << std::endl;
 }
 
-bool loadInputs(const BatchOptions& options, ImageRect<MyAlgebra::vec3>& photograph, ImageRect<float>& mask)
+// The photograph and its mask, as the window tool takes them at start-up.
+bool loadInputs(const BatchOptions& options, WeatheringSession& session)
 {
-    if (!ImageIO::load(photograph, fromHere(options.photograph).c_str())) {
+    if (!session.loadPhotograph(fromHere(options.photograph)).done()) {
         report("cannot load " + options.photograph);
         return false;
     }
     if (options.mask.empty()) return true;
-    if (!ImageIO::load(mask, fromHere(options.mask).c_str()) ||
-        !fitMaskToPhotograph(mask, photograph.width, photograph.height)) {
+    if (!session.loadMaskOfPhotograph(fromHere(options.mask)).done()) {
         report("cannot load " + options.mask);
         return false;
     }
@@ -75,70 +75,67 @@ bool prepareFolders(const BatchOptions& options)
             return false;
         }
         if (!folderIsWritable(options.frames, "frames")) return false;
+        std::string reason;
+        if (options.overwrite && !clearFrames(options.frames, reason)) {
+            report(reason);
+            return false;
+        }
     }
     for (const std::string& file : {options.output, options.degrees})
         if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file)) return false;
     return true;
 }
 
-// Start-up, the mask adoption and the clicks of the window tool, in its order.
-bool buildModel(WeatheringModel& model, const ImageRect<MyAlgebra::vec3>& photograph, const ImageRect<float>& mask,
-                const std::vector<TopDownPixel>& points)
+// The clicks of the window tool, rows counted from the bottom.
+void clickPath(WeatheringSession& session, const std::vector<TopDownPixel>& points)
 {
-    model.width = model.displayWidth = photograph.width;
-    model.height = model.displayHeight = photograph.height;
-    if (!model.initFromImage(photograph.data.get())) return false;
-    if (!mask.empty()) {
-        model.applyMaskImage(mask.data.get(), mask.pixelCount());
-        model.reinitialise(photograph.data.get(), ModelSettings{});  // the panel's settings at start-up
-    }
-    for (const TopDownPixel& point : points) {
-        model.addPathPoint(static_cast<float>(point.x), static_cast<float>(modelRowOf(point.y, model.height)));
-        model.computeDegrees();
-    }
-    return true;
+    const int height = session.model().height;
+    for (const TopDownPixel& point : points) session.addPathPoint(point.x, modelRowOf(point.y, height));
 }
 
-bool save(bool saved, const std::string& path, const std::string& reason)
+bool save(const Outcome& saved, const std::string& path)
 {
-    if (!saved) report("cannot save " + path + ": " + reason);
-    return saved;
+    if (!saved.done()) report("cannot save " + path + ": " + saved.reason());
+    return saved.done();
 }
 
-bool writeFrame(WeatheringModel& model, const std::string& folder, int index)
+// Each file says how to make it again: these options with its own step count.
+ResultRecipe recipeAt(const BatchOptions& options, int steps)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", index);
-    const std::string path = (std::filesystem::path(folder) / name).string();
-    std::string reason;
-    return save(saveModelImage(model, path, reason), path, reason);
+    return ResultRecipe{options.photograph, options.mask, steps, options.dewethering};
 }
 
-bool writeFinalFiles(const BatchOptions& options, WeatheringModel& model)
+bool writeFrame(const BatchOptions& options, WeatheringSession& session, int step)
 {
-    std::string reason;
-    if (!options.output.empty() && !save(saveModelImage(model, options.output, reason), options.output, reason))
-        return false;
-    if (!options.degrees.empty() && !save(saveModelDegrees(model, options.degrees, reason), options.degrees, reason))
+    const std::string path = (std::filesystem::path(options.frames) / frameName(step / options.every)).string();
+    return save(session.saveImage(path, recipeAt(options, step)), path);
+}
+
+bool writeFinalFiles(const BatchOptions& options, WeatheringSession& session)
+{
+    const ResultRecipe recipe = recipeAt(options, options.steps);
+    if (!options.output.empty() && !save(session.saveImage(options.output, recipe), options.output)) return false;
+    if (!options.degrees.empty() && !save(session.saveDegrees(options.degrees, recipe), options.degrees))
         return false;
     return true;
 }
 
 // The idle passes with the simulation on, writing a frame every `every` steps.
 // Returns the number of steps done, or -1 when a frame could not be written.
-int simulate(const BatchOptions& options, WeatheringModel& model, ProgressLine& progress, StopRequest stopRequested)
+int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLine& progress,
+             StopRequest stopRequested)
 {
-    ModelSettings settings;
-    settings.dewethering = options.dewethering ? 1 : 0;
+    session.settings().dewethering = options.dewethering ? 1 : 0;
+    session.setSimulation(true);
     const bool framesWanted = !options.frames.empty();
-    if (framesWanted && !writeFrame(model, options.frames, 0)) return -1;
+    if (framesWanted && !writeFrame(options, session, 0)) return -1;
     progress.update(0);
     int step = 0;
     while (step < options.steps && !stopRequested()) {
-        model.simulationStep(settings);
+        session.step();
         ++step;
         if (framesWanted && step % options.every == 0) {
-            if (!writeFrame(model, options.frames, step / options.every)) return -1;
+            if (!writeFrame(options, session, step)) return -1;
         }
         progress.update(step);
     }
@@ -153,16 +150,24 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     std::string reason;
     parsePathArgument(options.path, points, reason);  // checked before
 
+    // Refused before anything is loaded: the earlier run's frames would mix with ours.
+    const int earlierFrames = options.frames.empty() || options.overwrite ? 0 : framesIn(options.frames);
+    if (earlierFrames > 0) {
+        std::cerr << usageLine("--frames " + options.frames + " already holds " + std::to_string(earlierFrames) +
+                               " frames; give --overwrite to replace them")
+                  << std::endl;
+        return batchUsageError;
+    }
     initImageDecoder();
-    ImageRect<MyAlgebra::vec3> photograph;
-    ImageRect<float> mask;
-    if (!loadInputs(options, photograph, mask)) return batchFailed;
+    // No undo: a run without a window has nothing to take back.
+    WeatheringSession session(WeatheringSession::History::none);
+    if (!loadInputs(options, session)) return batchFailed;
+    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
     if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
     if (!prepareFolders(options)) return batchFailed;
 
-    WeatheringModel model;
-    if (!buildModel(model, photograph, mask, points)) return batchFailed;
-    const int done = simulate(options, model, progress, stopRequested);
+    clickPath(session, points);
+    const int done = simulate(options, session, progress, stopRequested);
     progress.finish();
     if (done < 0) return batchFailed;
     if (done < options.steps) {
@@ -170,5 +175,5 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
                " steps; the frames written so far are whole");
         return batchInterrupted;
     }
-    return writeFinalFiles(options, model) ? batchSucceeded : batchFailed;
+    return writeFinalFiles(options, session) ? batchSucceeded : batchFailed;
 }

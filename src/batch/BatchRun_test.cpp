@@ -1,4 +1,5 @@
 #include "batch/BatchRun.h"
+#include "batch/FramesFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
 #include "result/ModelResult.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 
@@ -47,9 +48,7 @@ public:
     WindowToolRun(bool withMask)
     {
         EXPECT_TRUE(ImageIO::load(photograph, door.c_str()));
-        model.width = model.displayWidth = photograph.width;
-        model.height = model.displayHeight = photograph.height;
-        EXPECT_TRUE(model.initFromImage(photograph.data.get()));
+        EXPECT_TRUE(model.initFromImage(photograph.data.get(), photograph.width, photograph.height));
         if (withMask) {
             EXPECT_TRUE(ImageIO::load(mask, doorMask.c_str()));
             model.applyMaskImage(mask.data.get(), mask.pixelCount());
@@ -208,6 +207,64 @@ TEST_F(BatchRunTest, FileProblemsEndWithStatusOneAndUsageProblemsWithTwo)
     std::vector<std::string> names = scratch.entries();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"file", "not-a-picture.jpg"})) << "nothing written";
+}
+
+std::vector<std::string> sortedEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A second, shorter run into the same folder would leave the first run's later
+// frames among its own: it is refused, unless --overwrite clears them first.
+TEST_F(BatchRunTest, AFramesFolderThatHoldsFramesIsReplacedOnlyWhenAsked)
+{
+    BatchOptions options = doorOptions();
+    options.output.clear();
+    options.frames = scratch.path("frames");
+    options.steps = 3;
+    options.every = 1;
+    ASSERT_EQ(run(options), batchSucceeded);
+    writeContents(scratch.path("frames/notes.txt"), "mine");
+    const std::string firstLast = fileContents(scratch.path("frames/frame_00003.png"));
+
+    options.steps = 1;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run(options), batchUsageError);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("already holds 4 frames; give --overwrite to replace them"), std::string::npos) << said;
+    EXPECT_EQ(fileContents(scratch.path("frames/frame_00003.png")), firstLast) << "a refused run changed a frame";
+
+    // A photograph that cannot be loaded stops the run before anything is cleared.
+    options.overwrite = true;
+    options.photograph = scratch.path("none.jpg");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run(options), batchFailed);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sortedEntries(options.frames).size(), 5u);
+
+    options.photograph = door;
+    EXPECT_EQ(run(options), batchSucceeded);
+    EXPECT_EQ(sortedEntries(options.frames),
+              (std::vector<std::string>{"frame_00000.png", "frame_00001.png", "notes.txt"}));
+    EXPECT_EQ(fileContents(scratch.path("frames/notes.txt")), "mine");
+}
+
+TEST(FramesFolder, KnowsTheFrameNamesAndNothingElse)
+{
+    EXPECT_EQ(frameName(0), "frame_00000.png");
+    EXPECT_EQ(frameName(123456), "frame_123456.png");
+    EXPECT_TRUE(isFrameName("frame_00042.png"));
+    EXPECT_TRUE(isFrameName("frame_123456.png"));
+    for (const char* other : {"frame_0042.png", "frame_0000a.png", "frame_00042.jpg", "frame_00042.png~",
+                              "xframe_00042.png", "frame_.png", "notes.txt"})
+        EXPECT_FALSE(isFrameName(other)) << other;
+    ScratchFolder scratch;
+    EXPECT_EQ(framesIn(scratch.path("missing")), 0);
+    std::string reason;
+    EXPECT_TRUE(clearFrames(scratch.path("missing"), reason)) << reason;
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ expect 2 "--steps" -- "$door" --path "$path" --output "$scratch/o.png" --steps
 expect 2 "bad point" -- "$door" --path "1,2 3;4" --output "$scratch/o.png"
 expect 2 "two distinct points" -- "$door" --path "5,5 5,5" --output "$scratch/o.png"
 expect 2 "outside the photograph" -- "$door" --path "1,1 1,602" --output "$scratch/o.png"
+expect 2 "--every must be at least 1 (try --help)" -- "$door" --path "$path" --frames "$scratch/f0" --every 0
+expect 2 "--steps must be at most 2147483647" -- "$door" --path "$path" --output "$scratch/o.png" --steps 99999999999999
 expect 2 "nothing to write" -- "$door" --path "$path"
 expect 2 "unknown file type" -- "$door" --path "$path" --output "$scratch/o.webp"
 echo text >"$scratch/bad.jpg"
@@ -56,12 +58,26 @@ if ldd "$batch" | grep -Ei 'libGL|glut|gtk|gdk|libX11|libxcb|ILUT'; then fail "w
 [ "$(ls "$scratch/frames")" = "$(printf 'frame_00000.png\nframe_00001.png\nframe_00002.png')" ] ||
   fail "frames: $(ls "$scratch/frames" | tr '\n' ' ')"
 grep -q "steps/s" "$scratch/err" && fail "progress printed without a terminal"
+expect 2 "already holds 3 frames; give --overwrite" -- "$door" --path "$path" --steps 2 --frames "$scratch/frames"
+"$batch" "$door" --path "$path" --steps 2 --every 2 --frames "$scratch/frames" --overwrite 2>"$scratch/err" ||
+  fail "--overwrite: $(cat "$scratch/err")"
+[ "$(ls "$scratch/frames" | tr '\n' ' ')" = "frame_00000.png frame_00001.png " ] ||
+  fail "after --overwrite: $(ls "$scratch/frames" | tr '\n' ' ')"
 
 # On a terminal (script gives it one): the progress line with its bar.
 if command -v script >/dev/null; then
   script -qec "'$batch' '$door' --path '$path' --steps 30 --output '$scratch/t.png'" /dev/null >"$scratch/tty" 2>&1
   grep -q "100%.*steps/s" "$scratch/tty" || fail "no progress line on a terminal: $(tr '\r' '\n' <"$scratch/tty" | tail -3)"
 fi
+
+# A degree map whose 16-bit content an earlier encoder failed on: saved, 16-bit
+# grey, and saying how it was made.
+"$batch" "$door" --mask "$mask" --path "150,560 200,450 90,330" --steps 100 --degrees "$scratch/d.png" \
+  2>"$scratch/err" || fail "the degree map of 100 steps: $(cat "$scratch/err")"
+[ "$(identify -format '%z %[channels]' "$scratch/d.png" 2>&1)" = "16 gray" ] ||
+  fail "the degree map is $(identify -format '%z %[channels]' "$scratch/d.png" 2>&1)"
+grep -aq -- "--path \"150,560 200,450 90,330\" --steps 100" "$scratch/d.png" ||
+  fail "the degree map does not say how it was made"
 
 # Ctrl+C in the middle: status 130, every frame written is whole, no temporary left.
 "$batch" "$door" --mask "$mask" --path "$path" --steps 100000 --every 1 --frames "$scratch/stopped" 2>"$scratch/err" &

@@ -4,144 +4,144 @@
 #include <cstdint>
 #include <cstring>
 
-// cieCubeRoot(t): t to the power 0.333333f (the CIE companding exponent, not exactly one
-// third), exactly as static_cast<float>(std::pow(double(t), double(0.333333f))) gives it,
-// bit for bit, but several times faster. Meant for the companding range t > 0.008856; any
-// other t (zero, negative, tiny, infinite or NaN) simply goes through std::pow. Inline, so
-// that a loop over many values overlaps their long dependency chains.
+// The CIE companding power t^0.333333f (the exponent is the float nearest 0.333333, not
+// one third), bit for bit as static_cast<float>(std::pow(double(t), double(0.333333f)))
+// gives it, over blocks of values in loops that vectorise.
 //
-// t = 2^e * m with m in [1, 2), and m = c * (1 + r) with c = 1 + j/256 the nearest table
-// point, so t^p = (2^e)^p * c^p * (1 + r)^p. The first two factors come from tables made
-// with std::pow; (1 + r)^p with |r| <= 2^-9 from its binomial series to r^4. All of it in
-// double, the result is within 2^-47 of the exact power (and so of std::pow's result).
-// Only when a float rounding boundary lies within 2^-40 of it - about one call in 65536 -
-// can the two round differently, and those calls are answered by std::pow itself. Checked
-// against std::pow for every float from 2^-8 up.
+// t^p = t^(1/3) * t^d with d = p - 1/3 = -3.5e-7. The cube root comes from the inverse
+// cube root g = t^(-1/3): a first guess from the float's bits and two Newton steps in
+// float give g to about 1e-5; then, in double, t g^2 (1 - h)^(-2/3) with h = 1 - t g^3,
+// to the second power of h. The factor t^d is 1 + c + c^2 / 2 with c = d ln t, for which
+// a float logarithm good to 2e-6 is plenty. The result lies within 2^-39 of the exact
+// power. Only when a float rounding boundary lies within 2^-37 of it - about one value
+// in 4000 - can it round differently from std::pow, and those values are answered by
+// std::pow itself, as are values outside [2^-7, 2^16) (zero, negative, tiny, huge,
+// infinite, NaN). Checked against std::pow for every float in that range.
 
 namespace cieCubeRootDetail {
 
 constexpr double exponent = static_cast<double>(0.333333f);
-constexpr int lowestBinade = -7;  // 2^-7 < 0.008856
-constexpr int highestBinade = 127;
-constexpr int tablePoints = 256;
+constexpr double exponentOffset = exponent - 1.0 / 3.0;
+constexpr std::uint32_t lowestBits = 0x3c000000u;  // 2^-7 < 0.008856
+constexpr std::uint32_t endBits = 0x47800000u;     // 2^16
+constexpr std::uint32_t oneBits = 0x3f800000u;
+constexpr std::uint32_t guessBits = 0x54a23300u;   // g within 3.5% from the bits alone
+// A double's last 29 significand bits, which rounding to float drops; the rounding
+// boundary lies where they are 2^28. A double that comes within 2^16 of its units there
+// (2^-37 of its value, or less) is too near to tell.
+constexpr std::uint64_t droppedBits = (std::uint64_t(1) << 29) - 1;
+constexpr std::uint64_t nearBoundaryStart = (std::uint64_t(1) << 28) - (std::uint64_t(1) << 16);
+constexpr std::uint64_t nearBoundaryWidth = std::uint64_t(1) << 17;
+constexpr float askLibrary = 0.0f;  // no power in the fast range is 0
 
-struct Tables {
-    double binade[highestBinade - lowestBinade + 1];  // (2^e)^p
-    double point[tablePoints + 1];                    // c^p
-    double inversePoint[tablePoints + 1];             // 1 / c
-
-    Tables()
-    {
-        for (int e = lowestBinade; e <= highestBinade; ++e)
-            binade[e - lowestBinade] = std::pow(std::ldexp(1.0, e), exponent);
-        for (int j = 0; j <= tablePoints; ++j) {
-            const double c = 1.0 + static_cast<double>(j) / tablePoints;
-            point[j] = std::pow(c, exponent);
-            inversePoint[j] = 1.0 / c;
-        }
-    }
-};
-
-// Made on first use, so that callers during static initialisation find them ready.
-inline const Tables& tables()
+// d ln(1 + f) for f in [0, 1): the Chebyshev interpolant of degree 6 of the logarithm,
+// within 1.7e-6 of it, with every coefficient times d.
+constexpr float scaledLogCoefficient(double c)
 {
-    static const Tables made;
-    return made;
+    return static_cast<float>(exponentOffset * c);
 }
-
-// Binomial series coefficients of (1 + r)^p.
-constexpr double b1 = exponent;
-constexpr double b2 = b1 * (exponent - 1.0) / 2.0;
-constexpr double b3 = b2 * (exponent - 2.0) / 3.0;
-constexpr double b4 = b3 * (exponent - 3.0) / 4.0;
-
-constexpr double ambiguity = 0x1p-40;
+constexpr float log0 = scaledLogCoefficient(1.69366263e-06);
+constexpr float log1 = scaledLogCoefficient(0.999832571);
+constexpr float log2 = scaledLogCoefficient(-0.49720332);
+constexpr float log3 = scaledLogCoefficient(0.315041274);
+constexpr float log4 = scaledLogCoefficient(-0.189019546);
+constexpr float log5 = scaledLogCoefficient(0.08152318);
+constexpr float log6 = scaledLogCoefficient(-0.0170296114);
+constexpr float binadeLog = scaledLogCoefficient(0.6931471805599453);  // d ln 2
 
 inline float powerThroughLibrary(float t)
 {
     return static_cast<float>(std::pow(static_cast<double>(t), exponent));
 }
 
+inline std::uint32_t bitsOf(float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+inline float floatOf(std::uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// One Newton step toward t^(-1/3), given t / 3: it squares the relative error (and
+// doubles it).
+inline float inverseCubeRootStep(float third, float g)
+{
+    return g * (1.33333333f - ((third * g) * g) * g);
+}
+
+// d ln t for a positive normal float whose bits are given: its binade, and the
+// polynomial for the significand.
+inline float scaledLogarithm(std::uint32_t bits)
+{
+    const float binade = static_cast<float>(static_cast<int>(bits >> 23) - 127);
+    const float f = floatOf((bits & 0x7fffffu) | oneBits) - 1.0f;
+    const float significand = log0 + f * (log1 + f * (log2 + f * (log3 + f * (log4 + f * (log5 + f * log6)))));
+    return binade * binadeLog + significand;
+}
+
 }  // namespace cieCubeRootDetail
 
-// The same powers for a block of values, bit for bit, in three loops: the first and the
-// last vectorise; the one between reads the table rows with plain loads (a vector loop
-// would need gathers, which GCC does not use for generic tuning). fromLibrary[k] is set
-// where power[k] must come from std::pow instead (t outside the tables' range, or a
-// result too near a float rounding boundary).
-constexpr int cieCubeRootBlockSize = 64;
+constexpr int cieCubeRootBlockSize = 192;
 
+// What the float stage leaves for the double one.
 struct CieCubeRootBlock {
-    int binadeRow[cieCubeRootBlockSize];
-    int pointRow[cieCubeRootBlockSize];
-    std::uint32_t outside[cieCubeRootBlockSize];
-    double offset[cieCubeRootBlockSize];  // m - c
-    double scale[cieCubeRootBlockSize];   // (2^e)^p * c^p
-    double inverse[cieCubeRootBlockSize];  // 1 / c
+    float value[cieCubeRootBlockSize];        // t, or 0 where t is left to the library
+    float inverseRoot[cieCubeRootBlockSize];  // t^(-1/3) to about 1e-5
+    float correction[cieCubeRootBlockSize];   // t^(p - 1/3) - 1
 };
 
-inline void cieCubeRootRows(const float* t, int count, CieCubeRootBlock& b)
+// Sixteen lanes of float work a vector: the guess, its Newton steps and the logarithm.
+inline void cieCubeRootEstimates(const float* t, int count, CieCubeRootBlock& b)
 {
     using namespace cieCubeRootDetail;
     for (int k = 0; k < count; ++k) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &t[k], sizeof bits);
-        const int e = static_cast<int>(bits >> 23) - 127;
-        const bool outside = e < lowestBinade || e > highestBinade;
-        const int fraction = static_cast<int>(bits & 0x7fffffu);
-        const int j = (fraction + (1 << 14)) >> 15;
-        const double m = 1.0 + static_cast<double>(fraction) * 0x1p-23;
-        const double c = 1.0 + static_cast<double>(j) / tablePoints;
-        b.binadeRow[k] = outside ? 0 : e - lowestBinade;
-        b.pointRow[k] = j;
-        b.outside[k] = outside ? 1u : 0u;
-        b.offset[k] = m - c;
+        const std::uint32_t bits = bitsOf(t[k]);
+        const bool inside = bits - lowestBits < endBits - lowestBits;  // unsigned: one test
+        const std::uint32_t valueBits = inside ? bits : 0u;  // 0 gives a power of 0
+        const float value = floatOf(valueBits);
+        const float third = value * (1.0f / 3.0f);
+        float g = floatOf(guessBits - valueBits / 3u);
+        g = inverseCubeRootStep(third, g);
+        g = inverseCubeRootStep(third, g);
+        const float c = scaledLogarithm(valueBits);
+        b.value[k] = value;
+        b.inverseRoot[k] = g;
+        b.correction[k] = c + (0.5f * c) * c;
     }
 }
 
-inline void cieCubeRootTableReads(int count, CieCubeRootBlock& b)
-{
-    using namespace cieCubeRootDetail;
-    const Tables& table = tables();
-    for (int k = 0; k < count; ++k) {
-        b.scale[k] = table.binade[b.binadeRow[k]] * table.point[b.pointRow[k]];
-        b.inverse[k] = table.inversePoint[b.pointRow[k]];
-    }
-}
-
-inline void cieCubeRootSeries(const CieCubeRootBlock& b, int count, float* power, std::uint32_t* fromLibrary)
+// Eight lanes of double work a vector: the cube root and its correction. power[k] is
+// askLibrary (0) where it must come from std::pow instead.
+inline void cieCubeRootRefine(const CieCubeRootBlock& b, int count, float* power)
 {
     using namespace cieCubeRootDetail;
     for (int k = 0; k < count; ++k) {
-        const double r = b.offset[k] * b.inverse[k];
-        const double r2 = r * r;
-        const double series = (1.0 + b1 * r) + r2 * ((b2 + b3 * r) + r2 * b4);
-        const double p = b.scale[k] * series;
-        const float low = static_cast<float>(p * (1.0 - ambiguity));
-        const float high = static_cast<float>(p * (1.0 + ambiguity));
-        power[k] = low;
-        fromLibrary[k] = b.outside[k] | (low != high ? 1u : 0u);
+        const double t = b.value[k];
+        const double g = b.inverseRoot[k];
+        const double root = (t * g) * g;
+        const double h = 1.0 - root * g;
+        const double series = h * (2.0 / 3.0 + h * (5.0 / 9.0));
+        const double cubeRoot = root + root * series;
+        const double p = cubeRoot + cubeRoot * static_cast<double>(b.correction[k]);
+        std::uint64_t bits;
+        std::memcpy(&bits, &p, sizeof bits);
+        const bool nearBoundary = ((bits & droppedBits) - nearBoundaryStart) < nearBoundaryWidth;
+        power[k] = nearBoundary ? askLibrary : static_cast<float>(p);
     }
 }
 
+// The same power for one value.
 inline float cieCubeRoot(float t)
 {
-    using namespace cieCubeRootDetail;
-    std::uint32_t bits;
-    std::memcpy(&bits, &t, sizeof bits);
-    const int e = static_cast<int>(bits >> 23) - 127;  // the sign bit makes negatives huge
-    if (e < lowestBinade || e > highestBinade)
-        return powerThroughLibrary(t);
-    const Tables& table = tables();
-    const std::uint32_t fraction = bits & 0x7fffffu;
-    const int j = static_cast<int>((fraction + (1u << 14)) >> 15);  // nearest of 0 ... 256
-    const double m = 1.0 + static_cast<double>(fraction) * 0x1p-23;
-    const double c = 1.0 + static_cast<double>(j) / tablePoints;
-    const double r = (m - c) * table.inversePoint[j];  // m - c is exact
-    const double r2 = r * r;                             // Estrin's scheme: shorter chains
-    const double series = (1.0 + b1 * r) + r2 * ((b2 + b3 * r) + r2 * b4);
-    const double power = table.binade[e - lowestBinade] * table.point[j] * series;
-    const float low = static_cast<float>(power * (1.0 - ambiguity));
-    const float high = static_cast<float>(power * (1.0 + ambiguity));
-    return low == high ? low : powerThroughLibrary(t);
+    CieCubeRootBlock block;
+    float power;
+    cieCubeRootEstimates(&t, 1, block);
+    cieCubeRootRefine(block, 1, &power);
+    return power == cieCubeRootDetail::askLibrary ? cieCubeRootDetail::powerThroughLibrary(t) : power;
 }

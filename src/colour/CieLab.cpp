@@ -29,80 +29,80 @@ float cubeInDouble(float v)
 }
 
 // rgbToLab works through blocks of pixels: the XYZ ratios of a whole block first, then
-// their companding, whose independent power chains the processor can overlap.
-constexpr int labBlockSize = cieCubeRootBlockSize;
+// their companding, all three components in one run, then L*a*b*.
+constexpr int labBlockSize = cieCubeRootBlockSize / 3;
 
 struct CompandedBlock {
-    float x[labBlockSize];
-    float y[labBlockSize];
-    float z[labBlockSize];
+    float values[3 * labBlockSize];  // x, then y, then z
+    float* x() { return values; }
+    float* y() { return values + labBlockSize; }
+    float* z() { return values + 2 * labBlockSize; }
+    const float* x() const { return values; }
+    const float* y() const { return values + labBlockSize; }
+    const float* z() const { return values + 2 * labBlockSize; }
 };
 
-// Packed colours to three plain arrays and back: the arithmetic between then runs on
-// whole vectors of one component.
-void splitComponents(const vec3* in, int count, CompandedBlock& b)
+// Packed RGB colours to XYZ relative to the white, in three plain arrays: the
+// arithmetic from then on runs on whole vectors of one component.
+// A block of fewer pixels is filled up with ones, which compand without a detour.
+WEATHERING_VECTOR_CLONES void whiteRelativeXyz(const vec3* __restrict in, int count, CompandedBlock& __restrict b)
 {
+    float* __restrict xs = b.x();
+    float* __restrict ys = b.y();
+    float* __restrict zs = b.z();
     for (int k = 0; k < count; ++k) {
-        b.x[k] = in[k].x;
-        b.y[k] = in[k].y;
-        b.z[k] = in[k].z;
-    }
-}
-
-void packComponents(const CompandedBlock& b, int count, vec3* out)
-{
-    for (int k = 0; k < count; ++k)
-        out[k] = {b.x[k], b.y[k], b.z[k]};
-}
-
-// In place: RGB to XYZ relative to the white.
-void whiteRelativeXyz(int count, CompandedBlock& b)
-{
-    for (int k = 0; k < count; ++k) {
-        const float red = b.x[k], green = b.y[k], blue = b.z[k];
+        const float red = in[k].x, green = in[k].y, blue = in[k].z;
         const float x = 0.412453f * red + 0.357580f * green + 0.180423f * blue;
         const float y = 0.212671f * red + 0.715160f * green + 0.072169f * blue;
         const float z = 0.019334f * red + 0.119193f * green + 0.950227f * blue;
-        b.x[k] = x / whiteX;
-        b.y[k] = y;
-        b.z[k] = z / whiteZ;
+        xs[k] = x / whiteX;
+        ys[k] = y;
+        zs[k] = z / whiteZ;
     }
+    for (int k = count; k < labBlockSize; ++k)
+        xs[k] = ys[k] = zs[k] = 1.0f;
 }
 
 // The companding f(t) over a block: t^0.333333 above epsilon, else (kappa t + 16) / 116.
-// The powers of all values first, in loops that vectorise; then the few that lie too
+// The powers of all values first, in loops that vectorise; the linear part, rare in a
+// photograph, only for blocks that have such a value; then the few powers that lie too
 // near a rounding boundary come from the library.
 WEATHERING_VECTOR_CLONES void compand(float* values, int count)
 {
     CieCubeRootBlock roots;
-    float power[labBlockSize];
-    std::uint32_t fromLibrary[labBlockSize];
-    cieCubeRootRows(values, count, roots);
-    cieCubeRootTableReads(count, roots);
-    cieCubeRootSeries(roots, count, power, fromLibrary);
-    std::uint32_t anyFromLibrary = 0;
+    float power[cieCubeRootBlockSize];
+    cieCubeRootEstimates(values, count, roots);
+    cieCubeRootRefine(roots, count, power);
+    std::uint32_t linear = 0;
+    std::uint32_t fromLibrary = 0;
     for (int k = 0; k < count; ++k) {
-        const float t = values[k];
-        fromLibrary[k] &= t > epsilon ? 1u : 0u;
-        anyFromLibrary |= fromLibrary[k];
-        power[k] = t > epsilon ? power[k] : (kappa * t + 16.0f) / 116.0f;
+        const bool above = values[k] > epsilon;
+        linear |= above ? 0u : 1u;
+        fromLibrary |= above && power[k] == cieCubeRootDetail::askLibrary ? 1u : 0u;
     }
-    if (anyFromLibrary != 0) {
+    if (linear != 0) {
+        for (int k = 0; k < count; ++k) {
+            const float t = values[k];
+            power[k] = t > epsilon ? power[k] : (kappa * t + 16.0f) / 116.0f;
+        }
+    }
+    if (fromLibrary != 0) {
         for (int k = 0; k < count; ++k)
-            if (fromLibrary[k] != 0)
+            if (values[k] > epsilon && power[k] == cieCubeRootDetail::askLibrary)
                 power[k] = cieCubeRootDetail::powerThroughLibrary(values[k]);
     }
     std::copy(power, power + count, values);
 }
 
-// In place: companded values to (L*, a*, b*).
-void labFromCompanded(int count, CompandedBlock& b)
+// Companded values to packed (L*, a*, b*).
+WEATHERING_VECTOR_CLONES void labFromCompanded(const CompandedBlock& __restrict b, int count, vec3* __restrict out)
 {
+    const float* __restrict xs = b.x();
+    const float* __restrict ys = b.y();
+    const float* __restrict zs = b.z();
     for (int k = 0; k < count; ++k) {
-        const float fx = b.x[k], fy = b.y[k], fz = b.z[k];
-        b.x[k] = 116.0f * fy - 16.0f;
-        b.y[k] = 500.0f * (fx - fy);
-        b.z[k] = 200.0f * (fy - fz);
+        const float fx = xs[k], fy = ys[k], fz = zs[k];
+        out[k] = {116.0f * fy - 16.0f, 500.0f * (fx - fy), 200.0f * (fy - fz)};
     }
 }
 
@@ -157,13 +157,9 @@ OffsetRange offsetsInside(long long lowest, float radius, float centre, int size
 WEATHERING_VECTOR_CLONES void rgbBlockToLab(const vec3* in, int count, vec3* out)
 {
     CompandedBlock block;
-    splitComponents(in, count, block);
-    whiteRelativeXyz(count, block);
-    compand(block.x, count);
-    compand(block.y, count);
-    compand(block.z, count);
-    labFromCompanded(count, block);
-    packComponents(block, count, out);
+    whiteRelativeXyz(in, count, block);
+    compand(block.values, 3 * labBlockSize);
+    labFromCompanded(block, count, out);
 }
 
 void rgbToLab(const vec3* in, vec3* out, int count)

@@ -1,21 +1,23 @@
 // weathering-decode: decodes one image file in a process of its own, so that a
-// file that crashes, hangs or takes over the image library harms only this
+// file that crashes, hangs or takes over a decoding library harms only this
 // process. The tool starts it for every load:
 //   weathering-decode <channels: 1 or 3> <memory limit in MB> <cpu seconds> <file name>
 // with the open file on standard input; the reply (DecodeReply.h) goes to
-// standard output.
+// standard output. The file is read whole before any of it is parsed, and the
+// process is confined (DecoderSandbox.h) in between.
 
-#include <IL/il.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "decoder/DecoderSandbox.h"
-#include "decoder/JpegCmyk.h"
-#include "imageopen/DecodeReply.h"
+#include "decoder/DevilDecoder.h"
+#include "decoder/PictureDecoder.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 
@@ -35,76 +37,48 @@ bool writeAll(const void* data, std::size_t bytes)
     return true;
 }
 
-bool writeBytesAsFloats(const ILubyte* bytes, std::size_t count)
+// Reads the whole of standard input, at most `largest` bytes; false when it
+// is larger or cannot be read.
+bool readWholeInput(std::size_t largest, SampleBuffer& bytes)
 {
-    static float block[16384];
-    const std::size_t blockLength = sizeof block / sizeof block[0];
-    for (std::size_t start = 0; start < count; start += blockLength) {
-        const std::size_t length = count - start < blockLength ? count - start : blockLength;
-        for (std::size_t i = 0; i < length; ++i) block[i] = bytes[start + i] / 255.0f;
-        if (!writeAll(block, length * sizeof(float))) return false;
+    struct stat info;
+    if (fstat(inputFd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        if (static_cast<unsigned long long>(info.st_size) > largest) return false;
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
     }
-    return true;
+    if (lseek(inputFd, 0, SEEK_SET) < 0 && errno != ESPIPE) return false;
+    std::uint8_t block[65536];
+    for (;;) {
+        const ssize_t got = read(inputFd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (bytes.size() + static_cast<std::size_t>(got) > largest) return false;
+        bytes.insert(bytes.end(), block, block + got);
+    }
 }
 
-int reply(DecodeOutcome outcome, int width = 0, int height = 0, std::uint32_t channels = 0)
+int reply(DecodeStatus status, const DecodedPicture& picture)
 {
-    const DecodeReply header = {decodeReplyMagic, outcome, width, height, channels, ilGetError()};
+    const DecodeReply header = {decodeReplyMagic,
+                                status.outcome,
+                                picture.width,
+                                picture.height,
+                                static_cast<std::uint32_t>(picture.channels),
+                                static_cast<std::uint32_t>(picture.sampleBytes),
+                                status.failure};
     return writeAll(&header, sizeof header) ? 0 : 1;
 }
 
-// The library reads a CMYK or YCCK JPEG as four bytes of ink a pixel.
-void convertJpegInks(ILenum type, std::FILE* input)
+// The header, then the rows bottom first.
+int replyWithPixels(const DecodedPicture& picture)
 {
-    if (type != IL_JPG || ilGetInteger(IL_IMAGE_FORMAT) != IL_RGBA ||
-        ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE)
-        return;
-    const std::size_t count = static_cast<std::size_t>(ilGetInteger(IL_IMAGE_WIDTH)) *
-                              static_cast<std::size_t>(ilGetInteger(IL_IMAGE_HEIGHT));
-    cmykToRgba(ilGetData(), count, jpegHasAdobeMarker(input));
-}
-
-int decode(ILenum format, const char* name)
-{
-    std::FILE* input = fdopen(inputFd, "rb");
-    if (!input) return 1;
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-    // The type by the name's extension first, then by the contents, as the
-    // library does when it opens a file by name.
-    ILenum type = ilTypeFromExt(name);
-    if (type == IL_TYPE_UNKNOWN) type = ilDetermineTypeF(input);
-    std::fseek(input, 0, SEEK_SET);
-
-    if (!confineToDecoding(inputFd, replyFd)) return 1;
-    if (!ilLoadF(type, input)) return reply(decodeFailed);
-    convertJpegInks(type, input);
-    const int width = ilGetInteger(IL_IMAGE_WIDTH);
-    const int height = ilGetInteger(IL_IMAGE_HEIGHT);
-    if (width > largestImageSide || height > largestImageSide) return reply(sizeRefused, width, height);
-    const std::uint32_t channels = format == IL_RGB ? 3 : 1;
-    // Eight-bit pictures go out as floats a block at a time: the library's own
-    // float conversion gives the same values (b / 255.0f) but holds the whole
-    // picture as floats at once and is many times slower. Not for colour made
-    // grey: the library computes that luminance in floats, finer than bytes.
-    const bool streamBytes = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE &&
-                             (format == IL_RGB || ilGetInteger(IL_IMAGE_FORMAT) == IL_LUMINANCE);
-    if (ilConvertImage(format, streamBytes ? IL_UNSIGNED_BYTE : IL_FLOAT) != IL_TRUE) return reply(conversionFailed);
-    ilDisable(IL_ORIGIN_SET);
-
-    const ILubyte* pixels = ilGetData();
-    const std::size_t bytesPerValue = streamBytes ? 1 : sizeof(float);
-    if (width <= 0 || height <= 0 || !pixels ||
-        ilGetInteger(IL_IMAGE_BPP) != static_cast<int>(channels * bytesPerValue))
-        return reply(conversionFailed);
-    if (reply(decoded, width, height, channels) != 0) return 1;
-    const std::size_t values = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
-    if (!streamBytes) return writeAll(pixels, values * sizeof(float)) ? 0 : 1;
-    return writeBytesAsFloats(pixels, values) ? 0 : 1;
+    if (reply(DecodeStatus(), picture) != 0) return 1;
+    if (picture.bottomRowFirst) return writeAll(picture.samples.data(), picture.samples.size()) ? 0 : 1;
+    for (int y = picture.height - 1; y >= 0; --y)
+        if (!writeAll(picture.samples.data() + picture.rowBytes() * static_cast<std::size_t>(y), picture.rowBytes()))
+            return 1;
+    return 0;
 }
 
 }  // namespace
@@ -116,6 +90,20 @@ int main(int argc, char** argv)
         return 2;
     }
     const int channels = std::atoi(argv[1]);
-    if ((channels != 1 && channels != 3) || !limitResources(std::atol(argv[2]), std::atol(argv[3]))) return 2;
-    return decode(channels == 3 ? IL_RGB : IL_LUMINANCE, argv[4]);
+    const long megabytes = std::atol(argv[2]);
+    if ((channels != 1 && channels != 3) || megabytes <= 0 || !limitResources(megabytes, std::atol(argv[3]))) return 2;
+    SampleBuffer file;
+    // The file shares the memory limit with its pixels; half of it is plenty.
+    if (!readWholeInput(static_cast<std::size_t>(megabytes) * 1024 * 1024 / 2, file)) {
+        confineToDecoding(replyFd);
+        return reply(DecodeStatus::failed(fileTooLarge), DecodedPicture());
+    }
+    initDevil();
+    hideFileSystem();
+    if (!confineToDecoding(replyFd)) return 1;
+
+    DecodedPicture picture;
+    const DecodeStatus status = decodePicture({file.data(), file.size()}, argv[4], channels, picture);
+    if (status.outcome != decoded) return reply(status, picture);
+    return replyWithPixels(picture);
 }

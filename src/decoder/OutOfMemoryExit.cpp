@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 extern "C" {
 void* __libc_malloc(std::size_t size);

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 
@@ -100,8 +101,7 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
 
     const std::string channelArg = std::to_string(channels);
     const std::string megabytesArg = std::to_string(settings.megabytes);
-    // Processor time as a last resort, should the wall-clock kill not come.
-    const std::string cpuArg = std::to_string(settings.seconds + 1);
+    const std::string cpuArg = std::to_string(settings.seconds);
     const char* argv[] = {path.c_str(), channelArg.c_str(), megabytesArg.c_str(), cpuArg.c_str(), name.c_str(), nullptr};
     const char* environment[] = {nullptr};
     const int spawned = posix_spawn(&pid, path.c_str(), &actions, &attributes, const_cast<char* const*>(argv),
@@ -115,8 +115,15 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
         return false;
     }
     replyFd = pipeFds[0];
+    // A larger pipe lets the decoder write on while the tool turns rows into floats.
+    fcntl(replyFd, F_SETPIPE_SZ, 1 << 20);
+    // Set from here as well, so that the limit holds for any decoder, even one
+    // that does not set it itself: SIGXCPU at the limit, SIGKILL a second later.
+    const rlimit cpu = {static_cast<rlim_t>(settings.seconds), static_cast<rlim_t>(settings.seconds) + 1};
+    prlimit(pid, RLIMIT_CPU, &cpu, nullptr);
     pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(settings.seconds);
+    const int stalled = settings.stalledSeconds > 0 ? settings.stalledSeconds : stalledSecondsFor(settings.seconds);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(stalled);
     return true;
 }
 
@@ -152,6 +159,17 @@ bool DecoderProcess::read(void* buffer, std::size_t bytes)
     return true;
 }
 
+bool DecoderProcess::atEndOfReply()
+{
+    char extra = 0;
+    if (replyFd < 0 || !waitReadable()) return false;
+    for (;;) {
+        const ssize_t got = ::read(replyFd, &extra, 1);
+        if (got < 0 && errno == EINTR) continue;
+        return got == 0;
+    }
+}
+
 DecoderEnd DecoderProcess::finish()
 {
     // A decoder that keeps writing after its reply now meets a closed pipe.
@@ -163,6 +181,7 @@ DecoderEnd DecoderProcess::finish()
 void DecoderProcess::kill()
 {
     if (pid > 0) ::kill(pid, SIGKILL);
+    killedByUs = true;
 }
 
 bool DecoderProcess::exitsBeforeDeadline()
@@ -190,16 +209,20 @@ DecoderEnd DecoderProcess::reap(bool killed)
         kill();
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage = {};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     pid = -1;
-    if (deadlinePassed) return DecoderEnd::timedOut;
+    if (deadlinePassed) return DecoderEnd::stalled;
     if (WIFEXITED(status)) {
         if (WEXITSTATUS(status) == 0) return DecoderEnd::exited;
         return WEXITSTATUS(status) == decoderOutOfMemoryStatus ? DecoderEnd::outOfMemory : DecoderEnd::failed;
     }
     endSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    // Its processor-time limit: the decoder spun until the kernel stopped it.
-    if (endSignal == SIGXCPU) return DecoderEnd::timedOut;
+    // Its processor-time limit: SIGXCPU, or the SIGKILL that follows it when
+    // SIGXCPU was ignored.
+    const long cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec;
+    if (endSignal == SIGXCPU || (endSignal == SIGKILL && !killedByUs && cpuSeconds >= settings.seconds))
+        return DecoderEnd::outOfTime;
     return DecoderEnd::crashed;
 }

@@ -9,10 +9,20 @@
 // How far a decoder process may go before the tool stops it, and which
 // program it is.
 struct DecoderSettings {
-    int seconds = 20;        // wall clock, from the start to the last byte and the exit
+    int seconds = 20;        // processor time
     long megabytes = 4096;   // its address space
     std::string executable;  // empty: decoderPath(); tests put a hostile stand-in here
+    // Wall clock, from the start to the last byte and the exit: only a backstop
+    // against a decoder that stopped (a busy machine slows a working one down,
+    // and that is no reason to end it). 0: stalledSecondsFor(seconds).
+    int stalledSeconds = 0;
 };
+
+// The default wall-clock backstop for a processor-time limit.
+inline int stalledSecondsFor(int seconds)
+{
+    return 3 * seconds + 30;
+}
 
 // How a decoder process ended.
 enum class DecoderEnd {
@@ -20,11 +30,12 @@ enum class DecoderEnd {
     failed,       // another exit status, or it could not be started
     outOfMemory,  // an allocation failed under the memory limit
     crashed,      // killed by a signal it raised (see signal())
-    timedOut,     // killed by us at the deadline
+    outOfTime,    // its processor-time limit ended it
+    stalled,      // killed by us at the wall-clock backstop
 };
 
-// One run of weathering-decode on one open file. The reply is read with the
-// deadline in force; a process still running when this is destroyed is killed
+// One run of weathering-decode on one open file, its processor time limited by
+// the kernel. The reply is read with the wall-clock backstop in force; a process still running when this is destroyed is killed
 // and reaped, so no decoder outlives its load.
 class DecoderProcess {
 public:
@@ -41,6 +52,10 @@ public:
     // Reads exactly `bytes` of the reply. False at the end of the reply, at the
     // deadline (the decoder is then killed) or on a read error.
     bool read(void* buffer, std::size_t bytes);
+
+    // Whether the reply ends here: the decoder closes it (exits) without
+    // another byte. False, with replyCutShort() false, when more came.
+    bool atEndOfReply();
 
     // Waits (until the deadline) for the decoder to exit, then says how it did.
     // Anything it sends after the reply it was asked for is a fault of its own.
@@ -62,6 +77,7 @@ private:
     int replyFd = -1;
     int pidFd = -1;
     bool deadlinePassed = false;
+    bool killedByUs = false;
     bool cutShort = false;
     int endSignal = 0;
 };

@@ -1,46 +1,28 @@
 #include "imageopen/ImageIO.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <system_error>
 
-#include "imageopen/AvailableMemory.h"
-#include "imageopen/DecodeReply.h"
-
-#include "imageopen/InstalledImages.h"
+#include "decodereply/DecodeReply.h"
+#include "imageopen/SampleConversion.h"
+#include "platform/AvailableMemory.h"
+#include "platform/InstalledImages.h"
 
 std::vector<std::string> searchDirectories;
 
 namespace {
 
 static_assert(sizeof(MyAlgebra::vec3) == 3 * sizeof(float), "vec3 pixels travel as packed floats");
-
-// The decoder's own reason for a failed read, in the decoder error form; the
-// code comes from the decoder process, so an unknown one is said as a number.
-#define REPORT_DEVIL_ERROR(code) reportDevilError(code, __FILE__, __LINE__)
-
-void reportDevilError(std::uint32_t code, const char* file, int line)
-{
-    if (code == IL_NO_ERROR) return;
-    const bool known = (code >= IL_INVALID_ENUM && code <= IL_FILE_READ_ERROR) ||
-                       (code >= IL_LIB_GIF_ERROR && code <= IL_LIB_MNG_ERROR) || code == IL_UNKNOWN_ERROR;
-    const char* text = known ? iluErrorString(code) : nullptr;
-    std::cerr << "DevIL Error: ";
-    if (text)
-        std::cerr << text;
-    else
-        std::cerr << "error code " << code;
-    std::cerr << " (File: " << file << ", line " << line << ")" << std::endl;
-}
 
 bool isReadableRegularFile(const std::string& path)
 {
@@ -66,19 +48,47 @@ public:
 };
 
 template <typename T>
-constexpr std::uint32_t channelsOf()
+constexpr int channelsOf()
 {
-    return sizeof(T) / sizeof(float);
+    return static_cast<int>(sizeof(T) / sizeof(float));
 }
 
-void refuse(const char* name, const std::string& why)
+// The loader's lines, all on the standard error stream, a file name always
+// through printableName. Prints one and keeps it as the reason for the caller.
+void fail(std::string& reason, const std::string& why)
 {
-    std::cerr << "ImageIO::load: refused " << name << ": " << why << std::endl;
+    reason = why;
+    std::cerr << "ImageIO::load: " << why << std::endl;
 }
 
-void cannotOpen(const char* name)
+void refuse(const std::string& name, const std::string& why, std::string& reason)
 {
-    std::cerr << "ImageIO::load" << ": cannot open file: " << name << std::endl;
+    fail(reason, "refused " + name + ": " + why);
+}
+
+void cannotOpen(const std::string& name, std::string& reason)
+{
+    fail(reason, "cannot open file: " + name);
+}
+
+const char* failureWords(std::uint32_t failure)
+{
+    switch (failure) {
+    case notAnImage: return "not an image file, or a format not supported";
+    case truncatedFile: return "truncated file";
+    case damagedFile: return "damaged file: its data does not follow its format";
+    case unsupportedKind: return "a kind of its format that is not supported";
+    case fileTooLarge: return "the file is larger than the decoder may hold";
+    default: return nullptr;
+    }
+}
+
+// The second line of a file that could not be decoded: what was wrong with it.
+void sayWhatFailed(const std::string& name, std::uint32_t failure, std::string& reason)
+{
+    const char* words = failureWords(failure);
+    fail(reason, name + ": " +
+                     (words ? std::string(words) : "the decoder gave an unknown reason (" + std::to_string(failure) + ")"));
 }
 
 std::string sizeText(long long width, long long height)
@@ -86,49 +96,69 @@ std::string sizeText(long long width, long long height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// Says why a decoder that did not end cleanly gave no picture.
-void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings, const char* name)
+void refuseSize(const std::string& name, const DecodeReply& reply, std::string& reason)
 {
-    std::cerr << "ImageIO::load: the decoder ";
+    if (reply.width <= 0 || reply.height <= 0)
+        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is not a size a picture can have", reason);
+    else
+        refuse(name,
+               "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
+                   sizeText(largestImageSide, largestImageSide),
+               reason);
+}
+
+// Says why a decoder that did not end cleanly gave no picture, and which limit ended it.
+void reportAbnormalEnd(DecoderEnd end, const DecoderProcess& decoder, const DecoderSettings& settings,
+                       const std::string& name, std::string& reason)
+{
+    std::ostringstream why;
+    why << "the decoder ";
     switch (end) {
     case DecoderEnd::crashed:
-        std::cerr << "crashed on " << name << " (signal " << decoder.signal() << ")";
+        why << "crashed on " << name << " (signal " << decoder.signal() << ")";
         break;
-    case DecoderEnd::timedOut:
-        std::cerr << "took longer than " << settings.seconds << " s on " << name;
+    case DecoderEnd::outOfTime:
+        why << "used more than its " << settings.seconds << " s of processor time on " << name;
+        break;
+    case DecoderEnd::stalled:
+        why << "gave no answer within "
+            << (settings.stalledSeconds > 0 ? settings.stalledSeconds : stalledSecondsFor(settings.seconds)) << " s on "
+            << name << ", and was stopped";
         break;
     case DecoderEnd::outOfMemory:
-        std::cerr << "needs more than " << settings.megabytes << " MB for " << name;
+        why << "needs more than " << settings.megabytes << " MB for " << name;
         break;
     default:
-        std::cerr << "failed on " << name << " without a reply";
+        why << "failed on " << name << " without a reply";
         break;
     }
-    std::cerr << std::endl;
+    fail(reason, why.str());
 }
 
 // Whether the system can give the arrays of a picture this size, saying so when not.
-bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const char* name)
+bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, const std::string& name,
+                           std::string& reason)
 {
     const long long available = availableMemoryBytes();
     const long long bytes = static_cast<long long>(reply.width) * reply.height * static_cast<long long>(bytesPerPixel);
     if (available < 0 || bytes <= available) return true;
     refuse(name, "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
-                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available");
+                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available",
+           reason);
     return false;
 }
 
 // Non-finite pixels (a broken reader can hand back stray memory) become black.
 template <typename T>
-void zeroNonFinitePixels(T* pixels, std::size_t count, const char* name)
+void zeroNonFinitePixels(T* pixels, std::size_t count, const std::string& name)
 {
     float* values = reinterpret_cast<float*>(pixels);
     std::size_t replaced = 0;
     for (std::size_t i = 0; i < count; ++i) {
         bool finite = true;
-        for (std::uint32_t c = 0; c < channelsOf<T>(); ++c) finite = finite && std::isfinite(values[i * channelsOf<T>() + c]);
+        for (int c = 0; c < channelsOf<T>(); ++c) finite = finite && std::isfinite(values[i * channelsOf<T>() + c]);
         if (finite) continue;
-        for (std::uint32_t c = 0; c < channelsOf<T>(); ++c) values[i * channelsOf<T>() + c] = 0.0f;
+        for (int c = 0; c < channelsOf<T>(); ++c) values[i * channelsOf<T>() + c] = 0.0f;
         ++replaced;
     }
     if (replaced > 0)
@@ -136,97 +166,138 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const char* name)
                   << std::endl;
 }
 
+void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, MyAlgebra::vec3* pixels)
+{
+    samplesToRgb(samples, layout, count, pixels);
+}
+
+void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, float* pixels)
+{
+    samplesToGrey(samples, layout, count, pixels);
+}
+
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
-std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const char* name)
+std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const std::string& name,
+                                   std::string& reason)
 {
-    if (reply.channels != channelsOf<T>() || reply.width <= 0 || reply.height <= 0) {
-        refuse(name, "the decoder sent a malformed reply");
+    const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
+    if (reply.channels > 4 || reply.sampleBytes > 4 || !convertible(layout, channelsOf<T>()) || reply.width <= 0 ||
+        reply.height <= 0) {
+        refuse(name, "the decoder sent a malformed reply", reason);
         return nullptr;
     }
     if (reply.width > largestImageSide || reply.height > largestImageSide) {
-        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
-                         sizeText(largestImageSide, largestImageSide));
+        refuseSize(name, reply, reason);
         return nullptr;
     }
-    if (!fitsInAvailableMemory(reply, sizeof(T), name)) return nullptr;
+    const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
+    if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-    if (!pixels) {
-        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels");
+    // Rows arrive a block at a time and become floats while the decoder writes
+    // the next ones; a block is small enough to stay in the cache.
+    const std::size_t rowBytes = static_cast<std::size_t>(reply.width) * sampleBytesPerPixel;
+    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
+    if (!pixels || !block) {
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
-    if (!decoder.read(pixels.get(), count * sizeof(T))) return nullptr;
+    const std::size_t height = static_cast<std::size_t>(reply.height);
+    for (std::size_t row = 0; row < height; row += blockRows) {
+        const std::size_t rows = std::min(blockRows, height - row);
+        if (!decoder.read(block.get(), rows * rowBytes)) return nullptr;
+        const std::size_t first = row * static_cast<std::size_t>(reply.width);
+        convertSamples(block.get(), layout, rows * static_cast<std::size_t>(reply.width), pixels.get() + first);
+    }
+    if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
 }
 
 // Everything after the reply's header, up to the decoder's end. True when the
 // pixels were received and the decoder ended cleanly.
 template <typename T>
-bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels, const char* name)
+bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels,
+                  const std::string& name, std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name);
+        pixels = receivePixels<T>(decoder, reply, name, reason);
         return pixels != nullptr;
     case decodeFailed:
-        cannotOpen(name);
-        REPORT_DEVIL_ERROR(reply.devilError);
+        cannotOpen(name, reason);
+        sayWhatFailed(name, reply.failure, reason);
         return false;
     case conversionFailed:
-        std::cerr << "ImageIO::load" << ": cannot convert file: " << name << std::endl;
+        fail(reason, "cannot convert file: " + name);
         return false;
     case sizeRefused:
-        refuse(name, "its size " + sizeText(reply.width, reply.height) + " is beyond the largest accepted size " +
-                         sizeText(largestImageSide, largestImageSide));
+        refuseSize(name, reply, reason);
         return false;
     default:
-        refuse(name, "the decoder sent a malformed reply");
+        refuse(name, "the decoder sent a malformed reply", reason);
         return false;
     }
 }
 
 template <typename T>
-bool loadImage(ImageRect<T>& image, const char* name, const DecoderSettings& settings)
+bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& settings, std::string& reason)
 {
-    const std::string path = findFile(name);
+    reason.clear();
+    const std::string name = printableName(rawName);
+    const std::string path = findFile(rawName);
     const OpenFile file(path);
     if (path.empty() || file.fd < 0) {
-        cannotOpen(name);
+        cannotOpen(name, reason);
         return false;
     }
     DecoderProcess decoder(settings);
-    if (!decoder.start(file.fd, path, static_cast<int>(channelsOf<T>()))) {
-        std::cerr << "ImageIO::load: cannot start the decoder (weathering-decode) for " << name << std::endl;
+    if (!decoder.start(file.fd, path, channelsOf<T>())) {
+        fail(reason, "cannot start the decoder (weathering-decode) for " + name);
         return false;
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name);
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
+    const bool trailing = received && !decoder.atEndOfReply() && !decoder.replyCutShort();
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
     if (end != DecoderEnd::exited) {
-        reportAbnormalEnd(end, decoder, settings, name);
+        reportAbnormalEnd(end, decoder, settings, name, reason);
+        return false;
+    }
+    if (trailing) {
+        refuse(name, "the decoder sent more than its reply", reason);
         return false;
     }
     if (!received) {
-        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early");
+        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early", reason);
         return false;
     }
 
-    const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
-    zeroNonFinitePixels(pixels.get(), count, name);
     image.adopt(reply.width, reply.height, std::move(pixels));
     std::cerr << "ImageIO::load" << ": file loaded: " << name << " (" << image.width << "x" << image.height << ")"
               << std::endl;
-    REPORT_DEVIL_ERROR(reply.devilError);  // read, but not without complaint
     return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The installed share folder or, for a program run from its build folder, the
+// source tree: tried after everything else.
+std::vector<std::string>& foldersBesideProgram()
+{
+    static std::vector<std::string> folders;
+    return folders;
 }
 
 }  // namespace
@@ -236,10 +307,26 @@ void initImageDecoder()
     static bool started = false;
     if (started) return;
     started = true;
-    ilInit();
-    iluInit();
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
-    for (const std::string& folder : installedImageFolders()) searchDirectories.push_back(folder);
+    foldersBesideProgram() = installedImageFolders();
+}
+
+std::string printableName(const std::string& name)
+{
+    std::string shown;
+    for (const char c : name) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        }
+    }
+    return shown;
 }
 
 std::string fromHere(const std::string& name)
@@ -260,7 +347,14 @@ std::string findFile(const std::string& name)
             if (isReadableRegularFile(candidate)) return candidate;
         }
     if (isReadableRegularFile(name)) return name;
-    std::printf("file not found: %s\n", name.c_str());
+    // Last, the program's own images, so that its defaults are found wherever it
+    // is started, and a file of the same name here still wins.
+    if (!absolute)
+        for (const std::string& folder : foldersBesideProgram()) {
+            const std::string candidate = folder + "/" + name;
+            if (isReadableRegularFile(candidate)) return candidate;
+        }
+    std::printf("file not found: %s\n", printableName(name).c_str());
     std::fflush(stdout);
     return std::string();
 }
@@ -269,12 +363,24 @@ namespace ImageIO {
 
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
 }
 
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings)
 {
-    return loadImage(image, name, settings);
+    std::string reason;
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
+}
+
+bool load(ImageRect<float>& image, const char* name, std::string& reason, const DecoderSettings& settings)
+{
+    return loadImage(image, name, settings, reason);
 }
 
 }  // namespace ImageIO

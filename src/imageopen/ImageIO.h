@@ -10,14 +10,19 @@
 // Directories tried before a bare file name, relative to the current directory.
 extern std::vector<std::string> searchDirectories;
 
-// Starts the image decoder and fills searchDirectories. Code without an OpenGL
+// Fills searchDirectories (the decoding itself happens in weathering-decode). Code without an OpenGL
 // context calls this; the window tool calls initImageSupport (ImageSupport.h).
 void initImageDecoder();
 
 // The first readable regular file among "<dir>/<name>" for every search
-// directory, then name itself; an absolute name only as it is. Prints
+// directory, then name itself, then "<dir>/<name>" for the folders beside the
+// program (installedImageFolders); an absolute name only as it is. Prints
 // "file not found: <name>" and returns an empty string when there is none.
 std::string findFile(const std::string& name);
+
+// The name as console lines show it: control characters (a newline, an escape)
+// written as \n or \xNN, so that no name can forge or break a line.
+std::string printableName(const std::string& name);
 
 // The name made absolute against the current folder. The search folders are tried
 // before a relative name, so a name typed on a command line, which means the file
@@ -34,5 +39,11 @@ namespace ImageIO {
 // refused; pixels that are not finite numbers arrive as 0.
 bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
 bool load(ImageRect<float>& image, const char* name, const DecoderSettings& settings = DecoderSettings());
+// The same, with the loader's reason for a failure (the text of its last line, without
+// the "ImageIO::load: " it starts with) in `reason`; empty when it had none to give.
+bool load(ImageRect<MyAlgebra::vec3>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
+bool load(ImageRect<float>& image, const char* name, std::string& reason,
+          const DecoderSettings& settings = DecoderSettings());
 
 }  // namespace ImageIO

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
-#include "imageopen/ScratchDirectory.h"
+#include "support/ScratchDirectory.h"
 
 namespace {
 
@@ -87,6 +87,16 @@ TEST_F(ImageIOTest, SearchDirectoriesComeBeforeTheNameAndDirectoriesDoNotCount)
     EXPECT_EQ(findFile(""), "");
     EXPECT_EQ(findFile("images"), "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "file not found: \nfile not found: images\n");
+}
+
+// The default photograph is found from any folder: a program run from its build
+// folder looks in the source tree's images last, after a file of the name here.
+TEST_F(ImageIOTest, TheProgramsOwnImagesAreFoundLastFromAnyFolder)
+{
+    EXPECT_EQ(findFile("image1_mask.jpg"), std::string(WEATHERING_SOURCE_DIR) + "/images/image1_mask.jpg");
+    EXPECT_EQ(findFile("./images/image1.jpg"), std::string(WEATHERING_SOURCE_DIR) + "/./images/image1.jpg");
+    writeFile("images/image1.jpg", "a photograph of our own");
+    EXPECT_EQ(findFile("./images/image1.jpg"), "./images/image1.jpg");
 }
 
 TEST_F(ImageIOTest, LoadsColourBottomRowFirstAndGreyAsLuminance)
@@ -182,11 +192,24 @@ TEST_F(ImageIOTest, AFailedLoadSaysItsOwnReasonAndLeavesNothingForTheNext)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(ImageIO::load(image, "broken.jpg"));
     const std::string failed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(failed.find("ImageIO::load: cannot open file: broken.jpg\nDevIL Error: "), 0u) << failed;
+    EXPECT_EQ(failed, "ImageIO::load: cannot open file: broken.jpg\n"
+                      "ImageIO::load: broken.jpg: not an image file, or a format not supported\n");
 
     testing::internal::CaptureStderr();
     EXPECT_TRUE(ImageIO::load(image, "g.ppm"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "ImageIO::load: file loaded: g.ppm (3x2)\n");
+}
+
+TEST_F(ImageIOTest, ControlCharactersInANameNeverReachTheConsoleRaw)
+{
+    ImageRect<MyAlgebra::vec3> image;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(ImageIO::load(image, "forged\nImageIO::load: file loaded: x.png (1x1)\x1b[2J"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "file not found: forged\\nImageIO::load: file loaded: x.png (1x1)\\x1b[2J\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ImageIO::load: cannot open file: forged\\nImageIO::load: file loaded: x.png (1x1)\\x1b[2J\n");
 }
 
 TEST_F(ImageIOTest, TheDecoderIsFoundBesideTheProgram)

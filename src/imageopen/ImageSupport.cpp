@@ -1,5 +1,6 @@
 #include "imageopen/ImageSupport.h"
 
+#include <IL/il.h>
 #include <IL/ilut.h>
 
 #include "imageopen/ImageIO.h"
@@ -9,6 +10,7 @@
 void initImageSupport()
 {
     initImageDecoder();
+    ilInit();
     ilutInit();
     ilutRenderer(ILUT_OPENGL);
 }

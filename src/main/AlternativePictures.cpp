@@ -1,87 +1,70 @@
 #include "main/AlternativePictures.h"
 
-#include <GL/gl.h>
-
-#include <cstdint>
-#include <vector>
-
 #include "colour/DegreeColourMap.h"
+#include "imageopen/GlErrorCheck.h"
 #include "imageopen/TextureImageRect.h"
-#include "main/Application.h"
-#include "main/IdleSwitch.h"
 #include "timing/RefreshThrottle.h"
 
-namespace {
-
-bool beforeHeld = false;
-bool beforeStale = true;
-bool degreesStale = true;
-GLuint degreeTexture = 0;
-std::vector<std::uint32_t> degreeRgba;
-float lastDegreeRefresh = 0.0f;
-unsigned int version = 0;
-
-bool degreesShown()
+bool AlternativePictures::degreesShown(const WeatheringSession& session, bool showDegrees) const
 {
-    return appState.showDegrees != 0 && !beforeHeld && model.hasImage();
+    return showDegrees && !beforeHeld && session.hasPhotograph();
 }
 
-void refreshDegreePicture()
+bool AlternativePictures::degreesStale(const WeatheringSession& session) const
 {
+    return !degreesPainted || degreesPaintedAt != session.degreeVersion();
+}
+
+void AlternativePictures::paintDegrees(const WeatheringSession& session)
+{
+    const WeatheringModel& model = session.model();
     degreeRgba.resize(static_cast<std::size_t>(model.pixelCount()));
     paintDegreeView(model.degree.get(), model.mask.get(), model.pixelCount(), degreeRgba.data());
     uploadRgbaTexture(degreeTexture, degreeRgba.data(), model.width, model.height, 0, 0, model.width, model.height);
-    degreesStale = false;
-    ++version;
+    degreesPainted = true;
+    degreesPaintedAt = session.degreeVersion();
+    ++changes;
 }
 
-}  // namespace
-
-void degreesChanged()
+bool AlternativePictures::holdBefore(bool held, const WeatheringSession& session)
 {
-    degreesStale = true;
-    wakeIdle();
-}
-
-void photographChanged()
-{
-    beforeStale = true;
-    degreesChanged();
-}
-
-void holdBefore(bool held)
-{
-    if (held == beforeHeld) return;
+    if (held == beforeHeld) return false;
     beforeHeld = held;
-    if (held && beforeStale && !inputImage.empty()) {
-        inputImage.uploadTexture();
-        beforeStale = false;
+    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
+    const bool stale = !beforeUploaded || beforePhotograph != session.photographVersion();
+    if (held && stale && !photograph.empty()) {
+        CHECK_GL_ERROR();
+        uploadRgbTexture(beforeTexture, photograph.data.get(), photograph.width, photograph.height);
+        CHECK_GL_ERROR();
+        beforeUploaded = true;
+        beforePhotograph = session.photographVersion();
     }
-    ++version;
-    wakeIdle();
+    ++changes;
+    return true;
 }
 
-void refreshAlternativePictures(bool changingContinually)
+void AlternativePictures::refresh(const WeatheringSession& session, bool showDegrees, bool changingContinually,
+                                  float now)
 {
-    if (!degreesShown() || !degreesStale) return;
-    if (changingContinually && !refreshIsDue(lastDegreeRefresh, appStopwatch.elapsed())) return;
-    refreshDegreePicture();
+    if (!degreesShown(session, showDegrees) || !degreesStale(session)) return;
+    if (changingContinually && !refreshIsDue(lastDegreeRefresh, now)) return;
+    paintDegrees(session);
 }
 
-bool alternativePicturesHaveWork()
+bool AlternativePictures::haveWork(const WeatheringSession& session, bool showDegrees) const
 {
-    return degreesShown() && degreesStale;
+    return degreesShown(session, showDegrees) && degreesStale(session);
 }
 
-unsigned int alternativeTexture()
+unsigned int AlternativePictures::texture(const WeatheringSession& session, bool showDegrees) const
 {
-    if (beforeHeld && !inputImage.empty()) return inputImage.texture;
-    if (degreesShown()) return degreeTexture;
+    if (beforeHeld && !session.photograph().empty()) return beforeTexture;
+    if (degreesShown(session, showDegrees)) return degreeTexture;
     return 0;
 }
 
-unsigned int alternativePictureVersion()
+unsigned int AlternativePictures::version(const WeatheringSession& session, bool showDegrees) const
 {
     // The tick itself changes the picture too.
-    return version * 2 + (degreesShown() ? 1u : 0u);
+    return changes * 2 + (degreesShown(session, showDegrees) ? 1u : 0u);
 }

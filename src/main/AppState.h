@@ -1,33 +1,62 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "model/ModelSettings.h"
-#include "model/WeatheringModel.h"
+#include "main/AlternativePictures.h"
+#include "main/IdleSwitch.h"
+#include "main/LoopStatistics.h"
+#include "main/MainWindowLook.h"
+#include "main/OutlinePath.h"
+#include "main/ViewControls.h"
+#include "session/WeatheringSession.h"
+#include "timing/StopwatchSteady.h"
 
-// The application-wide fields shared by the callbacks. The control panel is the
-// only writer of the live settings (mouse mode, settings, simulation switch).
+// The window tool's state, apart from the panel's own (PanelState.h): the session
+// (photograph, model, history, step count, live settings of the model), the windows,
+// the view, the mouse and what the main window shows. One lives for the whole run; the
+// GLUT callbacks reach it as appState. The session and the live settings change only
+// through the commands (Commands.h), which the panel, the keys and the mouse call; the
+// view, the idle pass and the drawing keep their own parts up to date.
 struct AppState {
+    WeatheringSession session;
+    std::string photographPath;  // where the photograph came from: the save dialog starts there
+
     int mainWindow = 0;
     int panelWindow = 0;
-    int windowWidth = 512;   // main window size in screen pixels
+    int windowWidth = 512;  // main window size in screen pixels
     int windowHeight = 512;
     float imageAspect = 0.0f;  // photograph height / width
     float scaleX = 1.0f;       // window pixels per image pixel
     float scaleY = 1.0f;
+    // Set when a photograph was adopted, until a reshape has seen the fitted size. At
+    // start-up GLUT first reports the window's creation size, and answering that report
+    // would replace the fitted size still waiting in GLUT's queue.
+    bool fitPending = false;
 
     int mouseOperation = 0;  // 0 "Weathering Points", 1 "Weaterhing Brush"
-    ModelSettings settings;  // dewethering, speed, brushSize
-    float speedMin = 0.01f;
-    int enableSimulation = 0;
-    int showDegrees = 0;  // the main window shows degrees instead of colours
-    int stepsSinceRestart = 0;  // simulation steps since the last Init, path change or load
-    int stopAtStep = 0;         // the simulation unticks itself at this step; 0: never
-
+    int showDegrees = 0;     // the main window shows degrees instead of colours
     int leftDown = 0;
     int middleDown = 0;
     int showOutline = 0;
     Point2f brushCenter = {0.0f, 0.0f};
-    float lastRefreshTime = 0.0f;  // shared by the simulation's and the brush's refresh
-    std::string photographPath;    // where the photograph came from: the save dialog starts there
+    OutlinePath outline;
+    ViewControls view;
+
+    StopwatchSteady stopwatch;
+    float lastRefreshTime = 0.0f;      // shared by the simulation's and the brush's refresh
+    unsigned int modelTexture = 0;      // the model's picture on the GPU, 0 until first uploaded
+    unsigned int texturesUploaded = 0;  // the model's uploads so far: the picture changed when this did
+    unsigned int pictureShown = 0;      // the session's pictureVersion the model's texture shows
+    bool simulationWasOn = false;       // at the end of the last idle pass
+    float stepCountShown = 0.0f;        // when the panel last showed the step count
+    AlternativePictures alternatives;
+    MainWindowLook drawnLook;  // what the last frame showed
+    bool drawnOnce = false;
+    std::vector<Point2f> circleVertices;  // kept so that frames allocate nothing
+
+    IdleSwitch idle;
+    LoopStatistics statistics;
 };
+
+extern AppState appState;

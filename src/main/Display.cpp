@@ -1,75 +1,53 @@
+#include "main/Display.h"
+
 #include <GL/freeglut.h>
 
 #include <chrono>
-#include <vector>
 
 #include "imageopen/GlErrorCheck.h"
-#include "main/AlternativePictures.h"
-#include "main/Application.h"
-#include "main/LoopStatistics.h"
+#include "imageopen/TextureImageRect.h"
+#include "main/AppState.h"
 #include "main/OverlayGeometry.h"
-#include "main/ViewControls.h"
+#include "main/WindowGeometry.h"
 
 namespace {
 
-// Everything a frame of the main window shows, to tell whether a new frame would differ
-// from the last one drawn.
-struct MainWindowLook {
-    unsigned int picture = 0;
-    size_t pathPoints = 0;
-    Point2f lastPathPoint = {0.0f, 0.0f};
-    size_t outlinePoints = 0;
-    size_t outlineStrokes = 0;
-    Point2f lastOutlinePoint = {0.0f, 0.0f};
-    int showOutline = 0;
-    int mouseOperation = 0;
-    Point2f brushCenter = {0.0f, 0.0f};
-    float brushSize = 0.0f;
-    int dewethering = 0;
-    unsigned int view = 0;
-    unsigned int alternative = 0;
-};
-
-bool samePoint(Point2f a, Point2f b)
+void printStatistics(int)
 {
-    return a.x == b.x && a.y == b.y;
+    appState.statistics.print();
+    glutTimerFunc(1000, printStatistics, 0);
 }
 
-bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
+bool degreesTicked()
 {
-    return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
-           a.outlinePoints == b.outlinePoints && a.outlineStrokes == b.outlineStrokes &&
-           samePoint(a.lastOutlinePoint, b.lastOutlinePoint) &&
-           a.showOutline == b.showOutline && a.mouseOperation == b.mouseOperation &&
-           samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize && a.dewethering == b.dewethering &&
-           a.view == b.view && a.alternative == b.alternative;
+    return appState.showDegrees != 0;
 }
 
 MainWindowLook currentLook()
 {
+    const WeatheringModel& model = appState.session.model();
     MainWindowLook look;
-    look.picture = modelPictureVersion();
+    look.picture = appState.texturesUploaded;
     look.pathPoints = model.imagePoints.size();
     if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
-    look.outlinePoints = outline.points.size();
-    look.outlineStrokes = outline.strokeCount();
-    if (!outline.points.empty()) look.lastOutlinePoint = outline.points.back();
+    look.outlinePoints = appState.outline.points.size();
+    look.outlineStrokes = appState.outline.strokeCount();
+    if (!appState.outline.points.empty()) look.lastOutlinePoint = appState.outline.points.back();
     look.showOutline = appState.showOutline;
     look.mouseOperation = appState.mouseOperation;
     look.brushCenter = appState.brushCenter;
-    look.brushSize = appState.settings.brushSize;
-    look.dewethering = appState.settings.dewethering;
-    look.view = viewVersion();
-    look.alternative = alternativePictureVersion();
+    look.brushSize = appState.session.settings().brushSize;
+    look.dewethering = appState.session.settings().dewethering;
+    look.view = appState.view.version();
+    look.alternative = appState.alternatives.version(appState.session, degreesTicked());
     return look;
 }
 
-MainWindowLook drawnLook;
-bool drawnOnce = false;
-
 void drawPathPoints()
 {
-    const int n = static_cast<int>(model.imagePoints.size());
+    const std::vector<Point2f>& points = appState.session.model().imagePoints;
+    const ViewTransform& view = appState.view.transform;
+    const int n = static_cast<int>(points.size());
     const bool zoomed = !view.atFit();
     // Zoomed in, a point covers its pixel rather than the pixel's corner.
     const float offset = zoomed ? 0.5f : 0.0f;
@@ -78,45 +56,48 @@ void drawPathPoints()
         glColor3f(colour.x, colour.y, colour.z);
         glPointSize(pathPointSize(zoomed, view.pixelScale()));
         glBegin(GL_POINTS);
-        glVertex2f(model.imagePoints[i].x + offset, model.imagePoints[i].y + offset);
+        glVertex2f(points[i].x + offset, points[i].y + offset);
         glEnd();
     }
 }
 
 void drawBrushCircle()
 {
-    static std::vector<Point2f> vertices;  // kept so that frames allocate nothing
-    if (appState.settings.dewethering != 0)
+    const ModelSettings& settings = appState.session.settings();
+    const ViewTransform& view = appState.view.transform;
+    std::vector<Point2f>& vertices = appState.circleVertices;
+    if (settings.dewethering != 0)
         glColor3f(0.2f, 1.0f, 0.0f);
     else
         glColor3f(1.0f, 0.0f, 0.0f);
     glLineWidth(1.5f);
     if (view.atFit())
-        brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize, vertices);
+        brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, settings.brushSize, vertices);
     else
-        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, appState.settings.brushSize,
+        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, settings.brushSize,
                                   view.pixelScale(), vertices);
     glBegin(GL_LINE_LOOP);
     for (const Point2f& vertex : vertices) glVertex2f(vertex.x, vertex.y);
     glEnd();
 }
 
-}  // namespace
-
 // Past one screen pixel per photograph pixel a zoomed or magnified picture shows its
 // pixels as squares; at the fit of an ordinary photograph it is drawn as it always was.
 void setPictureFilter(unsigned int texture)
 {
     if (texture == 0) return;
+    const ViewTransform& view = appState.view.transform;
+    const WeatheringModel& model = appState.session.model();
     const bool sharp = view.pixelScale() > 1.0 && (!view.atFit() || magnificationFor(model.width, model.height) > 1);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sharp ? GL_NEAREST : GL_LINEAR);
 }
 
-void drawPoints()
+void drawPicture()
 {
-    const unsigned int alternative = alternativeTexture();
-    const unsigned int texture = alternative != 0 ? alternative : model.texture;
+    const WeatheringModel& model = appState.session.model();
+    const unsigned int alternative = appState.alternatives.texture(appState.session, degreesTicked());
+    const unsigned int texture = alternative != 0 ? alternative : appState.modelTexture;
     setPictureFilter(texture);
     drawTextureQuad(texture, model.displayWidth, model.displayHeight);
     drawPathPoints();
@@ -124,6 +105,7 @@ void drawPoints()
 
 void drawOutline()
 {
+    const OutlinePath& outline = appState.outline;
     glColor3f(0.0f, 1.0f, 0.0f);
     for (std::size_t s = 0; s < outline.strokeCount(); ++s) {
         const OutlinePath::Stroke stroke = outline.stroke(s);
@@ -141,6 +123,19 @@ void drawOutline()
     }
 }
 
+void noteFrame(double seconds)
+{
+    const MainWindowLook look = currentLook();
+    if (look.mouseOperation == 1 && !samePoint(look.brushCenter, appState.drawnLook.brushCenter))
+        appState.statistics.noteBrushShown(look.brushCenter.x, look.brushCenter.y);
+    appState.drawnLook = look;
+    appState.drawnOnce = true;
+    if (appState.statistics.noteFrameShown(appState.modelTexture != 0, seconds))
+        glutTimerFunc(1000, printStatistics, 0);
+}
+
+}  // namespace
+
 void display()
 {
     const auto start = std::chrono::steady_clock::now();
@@ -154,21 +149,16 @@ void display()
     glDisable(GL_TEXTURE_2D);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    drawPoints();
+    drawPicture();
     if (appState.showOutline != 0) drawOutline();
     if (appState.mouseOperation == 1) drawBrushCircle();
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();
-    const MainWindowLook look = currentLook();
-    if (look.mouseOperation == 1 && !samePoint(look.brushCenter, drawnLook.brushCenter))
-        noteBrushShown(look.brushCenter.x, look.brushCenter.y);
-    drawnLook = look;
-    drawnOnce = true;
-    noteFrameShown(model.texture != 0, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    noteFrame(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 bool mainWindowLookChanged()
 {
-    return !drawnOnce || !sameLook(currentLook(), drawnLook);
+    return !appState.drawnOnce || !sameLook(currentLook(), appState.drawnLook);
 }

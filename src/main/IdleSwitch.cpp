@@ -2,26 +2,21 @@
 
 #include <GL/freeglut.h>
 
-namespace {
-void (*idleWork)() = nullptr;
-bool resting = false;
-}  // namespace
-
-void installIdle(void (*work)())
+void IdleSwitch::install(void (*work)())
 {
     idleWork = work;
     resting = false;
     glutIdleFunc(work);
 }
 
-void restIdle()
+void IdleSwitch::rest()
 {
     if (resting) return;
     resting = true;
     glutIdleFunc(nullptr);
 }
 
-void wakeIdle()
+void IdleSwitch::wake()
 {
     if (!resting || idleWork == nullptr) return;
     resting = false;

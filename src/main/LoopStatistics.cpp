@@ -1,50 +1,10 @@
 #include "main/LoopStatistics.h"
 
-#include <GL/freeglut.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "timing/RateCounter.h"
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Latencies in seconds; negative: nothing measured or nothing waiting.
-struct Latency {
-    double waitingSince = -1.0;
-    double last = -1.0;
-
-    void start(double now)
-    {
-        if (waitingSince < 0.0) waitingSince = now;
-    }
-    void finish(double now)
-    {
-        if (waitingSince < 0.0) return;
-        last = now - waitingSince;
-        waitingSince = -1.0;
-    }
-};
-
-Clock::time_point started = Clock::now();
-bool printing = false;
-bool timerArmed = false;
-bool pictureShown = false;
-RateCounter steps;
-RateCounter refreshes;
-double lastRefreshSeconds = -1.0;
-double lastFrameSeconds = -1.0;
-double lastDabSeconds = -1.0;
-Latency click, dab, panel;
-
-double secondsSinceStart()
-{
-    return std::chrono::duration<double>(Clock::now() - started).count();
-}
 
 void printMilliseconds(const char* name, double seconds)
 {
@@ -54,9 +14,40 @@ void printMilliseconds(const char* name, double seconds)
         std::fprintf(stderr, ", %s %.1f ms", name, seconds * 1000.0);
 }
 
-void printStatistics(int)
+double wallClock()
 {
-    rollLoopStatistics();
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void LoopStatistics::Latency::start(double now)
+{
+    if (waitingSince < 0.0) waitingSince = now;
+}
+
+void LoopStatistics::Latency::finish(double now)
+{
+    if (waitingSince < 0.0) return;
+    last = now - waitingSince;
+    waitingSince = -1.0;
+}
+
+double LoopStatistics::secondsSinceStart() const
+{
+    return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+void LoopStatistics::start()
+{
+    started = Clock::now();
+    const char* wanted = std::getenv("WEATHERING_STATS");
+    printing = wanted != nullptr && std::strcmp(wanted, "1") == 0;
+}
+
+void LoopStatistics::print()
+{
+    roll();
     std::fprintf(stderr, "stats: %.1f steps/s, %.1f refreshes/s", steps.perSecond(), refreshes.perSecond());
     printMilliseconds("last refresh", lastRefreshSeconds);
     printMilliseconds("last frame", lastFrameSeconds);
@@ -65,90 +56,61 @@ void printStatistics(int)
     printMilliseconds("dab work", lastDabSeconds);
     printMilliseconds("panel change applied", panel.last);
     std::fprintf(stderr, "\n");
-    glutTimerFunc(1000, printStatistics, 0);
 }
 
-}  // namespace
-
-void startLoopStatistics()
-{
-    started = Clock::now();
-    const char* wanted = std::getenv("WEATHERING_STATS");
-    printing = wanted != nullptr && std::strcmp(wanted, "1") == 0;
-}
-
-void noteStep()
-{
-    steps.count();
-}
-
-void noteRefresh(double seconds)
+void LoopStatistics::noteRefresh(double seconds)
 {
     refreshes.count();
     lastRefreshSeconds = seconds;
 }
 
-void noteInput(InputKind kind)
+void LoopStatistics::noteInput(InputKind kind)
 {
     (kind == InputKind::click ? click : dab).start(secondsSinceStart());
 }
 
-void noteDabWork(double seconds)
-{
-    lastDabSeconds = seconds;
-}
-
-void notePanelInput()
+void LoopStatistics::notePanelInput()
 {
     // The latest button event counts: a change applies when the button comes up.
     panel.waitingSince = secondsSinceStart();
 }
 
-void panelChangeApplied()
+void LoopStatistics::panelChangeApplied()
 {
     panel.finish(secondsSinceStart());
 }
 
-void noteFrameShown(bool showsPicture, double seconds)
+bool LoopStatistics::noteFrameShown(bool showsPicture, double seconds)
 {
     lastFrameSeconds = seconds;
     const double now = secondsSinceStart();
     click.finish(now);
     dab.finish(now);
-    if (!printing) return;
+    if (!printing) return false;
     if (showsPicture && !pictureShown) {
         pictureShown = true;
         // The wall clock too, so that a script can add the time before main ran.
-        const double epoch = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-        std::fprintf(stderr, "stats: first picture %.3f s after start (clock %.3f)\n", now, epoch);
+        std::fprintf(stderr, "stats: first picture %.3f s after start (clock %.3f)\n", now, wallClock());
     }
-    // GLUT is up once a frame has been drawn.
-    if (!timerArmed) {
-        timerArmed = true;
-        glutTimerFunc(1000, printStatistics, 0);
-    }
+    if (timerArmed) return false;
+    timerArmed = true;
+    return true;
 }
 
-void noteBrushShown(float x, float y)
+void LoopStatistics::noteBrushShown(float x, float y) const
 {
     if (!printing) return;
-    const double epoch = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    std::fprintf(stderr, "stats: brush circle at %.0f %.0f (clock %.3f)\n", x, y, epoch);
+    std::fprintf(stderr, "stats: brush circle at %.0f %.0f (clock %.3f)\n", x, y, wallClock());
 }
 
-bool rollLoopStatistics()
+bool LoopStatistics::roll()
 {
     const double now = secondsSinceStart();
     refreshes.roll(now);
     return steps.roll(now);
 }
 
-double stepsPerSecond()
-{
-    return steps.perSecond();
-}
-
-void restartRateCounts()
+void LoopStatistics::restartRateCounts()
 {
     steps.restart(secondsSinceStart());
     refreshes.restart(secondsSinceStart());

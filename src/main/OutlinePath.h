@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "model/WeatheringModel.h"
+#include "algebra/Point2f.h"
 
 // The free outline drawn with the middle button: strokes from press to release,
 // each kept as one point per image row crossed (the edge crossings of a polygon,

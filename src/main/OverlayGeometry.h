@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "algebra/Point2f.h"
 #include "algebra/vec3.h"
-#include "model/WeatheringModel.h"
 
 // Colour of path point i of n: green for the oldest, red for the newest, the
 // ramp recomputed from n so that every point shifts when one is added.

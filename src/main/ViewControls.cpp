@@ -3,63 +3,43 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-#include "main/IdleSwitch.h"
-
-ViewTransform view;
-
-namespace {
-
-unsigned int version = 0;
-bool spaceHeld = false;
-bool panning = false;
-int panX = 0;
-int panY = 0;
-
-void viewChanged()
+void ViewControls::changed()
 {
-    ++version;
-    applyViewProjection();
-    wakeIdle();
+    ++changes;
+    applyProjection();
 }
 
-}  // namespace
-
-void resetView(int imageWidth, int imageHeight)
+void ViewControls::reset(int imageWidth, int imageHeight)
 {
-    view.reset(imageWidth, imageHeight);
+    transform.reset(imageWidth, imageHeight);
     panning = false;
-    ++version;
+    ++changes;
 }
 
-void applyViewProjection()
+void ViewControls::applyProjection() const
 {
-    const ViewBounds b = view.bounds();
+    const ViewBounds b = transform.bounds();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(b.left, b.right, b.bottom, b.top);
     glMatrixMode(GL_MODELVIEW);
 }
 
-unsigned int viewVersion()
-{
-    return version;
-}
-
-bool viewKeyDown(unsigned char key, int, int)
+bool ViewControls::keyDown(unsigned char key)
 {
     switch (key) {
     case '+':
     case '=':  // the same key without shift
-        view.zoomAtCentre(1);
+        transform.zoomAtCentre(1);
         break;
     case '-':
-        view.zoomAtCentre(-1);
+        transform.zoomAtCentre(-1);
         break;
     case '0':
-        view.showFit();
+        transform.showFit();
         break;
     case '1':
-        view.showOneToOne();
+        transform.showOneToOne();
         break;
     case ' ':
         spaceHeld = true;
@@ -67,37 +47,37 @@ bool viewKeyDown(unsigned char key, int, int)
     default:
         return false;
     }
-    viewChanged();
+    changed();
     return true;
 }
 
-bool viewKeyUp(unsigned char key)
+bool ViewControls::keyUp(unsigned char key)
 {
     if (key != ' ') return false;
     spaceHeld = false;
     return true;
 }
 
-void viewSpecialKey(int key)
+void ViewControls::specialKey(int key)
 {
     switch (key) {
-    case GLUT_KEY_LEFT: view.panStep(-1, 0); break;
-    case GLUT_KEY_RIGHT: view.panStep(1, 0); break;
-    case GLUT_KEY_UP: view.panStep(0, 1); break;
-    case GLUT_KEY_DOWN: view.panStep(0, -1); break;
+    case GLUT_KEY_LEFT: transform.panStep(-1, 0); break;
+    case GLUT_KEY_RIGHT: transform.panStep(1, 0); break;
+    case GLUT_KEY_UP: transform.panStep(0, 1); break;
+    case GLUT_KEY_DOWN: transform.panStep(0, -1); break;
     default: return;
     }
-    viewChanged();
+    changed();
 }
 
-void viewWheel(int, int direction, int x, int y)
+void ViewControls::wheel(int direction, int x, int y)
 {
     if (direction == 0) return;
-    view.zoomAt(x, y, direction > 0 ? 1 : -1);
-    viewChanged();
+    transform.zoomAt(x, y, direction > 0 ? 1 : -1);
+    changed();
 }
 
-bool startPan(int x, int y)
+bool ViewControls::startPan(int x, int y)
 {
     if (!spaceHeld) return false;
     panning = true;
@@ -106,17 +86,17 @@ bool startPan(int x, int y)
     return true;
 }
 
-bool continuePan(int x, int y)
+bool ViewControls::continuePan(int x, int y)
 {
     if (!panning) return false;
-    view.panBy(x - panX, y - panY);
+    transform.panBy(x - panX, y - panY);
     panX = x;
     panY = y;
-    viewChanged();
+    changed();
     return true;
 }
 
-bool endPan()
+bool ViewControls::endPan()
 {
     const bool wasPanning = panning;
     panning = false;

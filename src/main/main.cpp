@@ -4,41 +4,28 @@
 #include <GL/freeglut.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "imageopen/ImageIO.h"
-#include "main/Application.h"
+#include "main/AppState.h"
 #include "main/CommandLine.h"
-#include "main/ControlPanel.h"
-#include "main/IdleSwitch.h"
-#include "main/LoopStatistics.h"
+#include "main/Commands.h"
+#include "main/Display.h"
+#include "main/IdleLoop.h"
+#include "main/Keys.h"
+#include "main/MainWindow.h"
+#include "main/Mouse.h"
+#include "main/PanelInput.h"
+#include "main/PanelLayout.h"
+#include "main/PanelState.h"
+#include "main/PanelWindow.h"
 #include "main/SleepingThreads.h"
-#include "main/ViewControls.h"
+
+// The tool's whole mutable state, for the whole run.
+AppState appState;
+PanelState panelState;
 
 namespace {
-
-// The photograph shown is replaced only once the new one has been taken whole.
-bool loadPhotograph(const std::string& name)
-{
-    ImageRect<MyAlgebra::vec3> loaded;
-    if (!ImageIO::load(loaded, name.c_str()) || !adoptInputImage(loaded)) return false;
-    std::cerr << "input image loaded" << std::endl;
-    appState.photographPath = findFile(name);
-    return true;
-}
-
-void loadDefaultPhotograph()
-{
-    loadPhotograph("./images/image1.jpg");
-}
-
-void loadDefaultMask()
-{
-    if (!ImageIO::load(maskImage, "image1_mask.jpg")) return;
-    adoptMaskOfNewPhotograph();  // ignored when there is no photograph to mask
-}
 
 void cannotLoad(const std::string& name)
 {
@@ -46,12 +33,18 @@ void cannotLoad(const std::string& name)
     std::exit(2);
 }
 
+// The default door and its mask, found through the search folders; either may be
+// missing (without the door the mask is only read).
+void loadDefaultFiles()
+{
+    loadStartPhotograph("./images/image1.jpg");
+    loadStartMask("image1_mask.jpg");
+}
+
 void loadNamedFiles(const CommandLine& command)
 {
-    if (!loadPhotograph(fromHere(command.photograph))) cannotLoad(command.photograph);
-    if (command.mask.empty()) return;
-    if (!ImageIO::load(maskImage, fromHere(command.mask).c_str())) cannotLoad(command.mask);
-    adoptMaskOfNewPhotograph();
+    if (!loadStartPhotograph(fromHere(command.photograph))) cannotLoad(command.photograph);
+    if (!command.mask.empty() && !loadStartMask(fromHere(command.mask))) cannotLoad(command.mask);
 }
 
 // Help, version and usage errors end the tool before any window opens.
@@ -77,7 +70,31 @@ void idleWithPanel()
 {
     refreshControlPanel();
     idle();
-    if (!idleHasWork() && !controlPanelWantsFrames()) restIdle();
+    if (!idleHasWork() && !controlPanelWantsFrames()) appState.idle.rest();
+}
+
+void createMainWindow()
+{
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
+    glutInitWindowSize(appState.windowWidth, appState.windowHeight);
+    appState.mainWindow = glutCreateWindow("");
+    glutKeyboardFunc(keyboard);
+    glutKeyboardUpFunc(keyboardUp);
+    glutSpecialFunc(specialKey);
+    glutIgnoreKeyRepeat(1);  // space is held to pan: its repeats are not presses
+    glutMouseWheelFunc(mouseWheel);
+    glutMouseFunc(mouse);
+    glutMotionFunc(motion);
+    glutDisplayFunc(display);
+    glutReshapeFunc(reshape);
+}
+
+void createControlPanel()
+{
+    openPanelWindow();
+    installPanelInput();
+    installPanelDisplay();
+    glutSetWindow(appState.mainWindow);
 }
 
 }  // namespace
@@ -87,32 +104,20 @@ int main(int argc, char** argv)
     const CommandLine command = readCommandLine(argc, argv);
     answerWithoutWindow(command);
     restartWithSleepingThreads(argv);
-    startLoopStatistics();
+    appState.statistics.start();
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA);
-    glutInitWindowSize(appState.windowWidth, appState.windowHeight);
-    appState.mainWindow = glutCreateWindow("");
-    glutKeyboardFunc(keyboard);
-    glutKeyboardUpFunc(keyboardUp);
-    glutSpecialFunc(specialKey);
-    glutIgnoreKeyRepeat(1);  // space is held to pan: its repeats are not presses
-    glutMouseWheelFunc(viewWheel);
-    glutMouseFunc(mouse);
-    glutMotionFunc(motion);
-    glutDisplayFunc(display);
-    glutReshapeFunc(reshape);
+    createMainWindow();
     initGL();
 
-    model.uploader = uploadModelTexture;
-    if (command.photograph.empty()) {
-        loadDefaultPhotograph();
-        loadDefaultMask();
-    } else {
+    appState.session.model().uploader = uploadModelTexture;
+    appState.session.setPhotographCheck(photographRefusalHere);
+    if (command.photograph.empty())
+        loadDefaultFiles();
+    else
         loadNamedFiles(command);
-    }
 
     createControlPanel();
-    installIdle(idleWithPanel);
+    appState.idle.install(idleWithPanel);
     glutMainLoop();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "model/ModelUndoState.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -7,9 +8,49 @@
 namespace {
 
 template <typename T>
-StateArray stateArray(const char* name, const PixelArray<T>& values)
+StateArray stateArray(const char* name, const PixelArray<T>& values, Forecast forecast = nullptr)
 {
-    return {name, reinterpret_cast<unsigned char*>(values.get()), static_cast<int>(sizeof(T))};
+    return {name, reinterpret_cast<unsigned char*>(values.get()), static_cast<int>(sizeof(T)), forecast};
+}
+
+// Where each array sits in the state.
+enum StateIndex { labAt, degreeAt, rateAt, maskAt, detailAt, toPaintAt };
+
+const float* floatsOf(const unsigned char* const* arrays, int index)
+{
+    return reinterpret_cast<const float*>(arrays[index]);
+}
+
+// The rates a forward step gives, from the degrees of the step before it: those the
+// colours are still to be painted from, else the degrees as they are (as after a
+// restart, which computes the rates from them). Only neighbours inside the rect count,
+// so that a rect of the state foretells itself; the rule and its order of sums are the
+// model's, so that the forecast is right for every pixel away from the rect's edges
+// after a run or an Init. Unmasked pixels are foretold 0.
+void forecastRates(const unsigned char* const* arrays, int width, const ForecastRect& r, unsigned char* out)
+{
+    const float* degree = floatsOf(arrays, degreeAt);
+    const float* mask = floatsOf(arrays, maskAt);
+    const float* toPaint = floatsOf(arrays, toPaintAt);
+    const auto source = [&](std::size_t j) { return std::isnan(toPaint[j]) ? degree[j] : toPaint[j]; };
+    float* rates = reinterpret_cast<float*>(out);
+    for (int y = r.y0; y < r.y1; ++y) {
+        for (int x = r.x0; x < r.x1; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * width + x;
+            float sum = 0.0f;
+            float count = 0.0f;
+            for (int nx = std::max(x - 1, r.x0); nx <= std::min(x + 1, r.x1 - 1); ++nx) {
+                for (int ny = std::max(y - 1, r.y0); ny <= std::min(y + 1, r.y1 - 1); ++ny) {
+                    const std::size_t j = static_cast<std::size_t>(ny) * width + nx;
+                    if (mask[j] >= 1.0f) {
+                        sum += source(j);
+                        count += 1.0f;
+                    }
+                }
+            }
+            *rates++ = mask[i] >= 1.0f ? sum / count : 0.0f;
+        }
+    }
 }
 
 template <typename T>
@@ -50,9 +91,12 @@ PixelState undoablePixels(WeatheringModel& model)
     if (!model.hasImage()) return state;
     state.width = model.width;
     state.height = model.height;
-    state.arrays = {stateArray("lab", model.lab),   stateArray("degree", model.degree),
-                    stateArray("rate", model.rate), stateArray("mask", model.mask),
-                    stateArray("detail", model.detail)};
+    state.arrays = {stateArray("lab", model.lab),
+                    stateArray("degree", model.degree),
+                    stateArray("rate", model.rate, forecastRates),
+                    stateArray("mask", model.mask),
+                    stateArray("detail", model.detail),
+                    stateArray("toPaint", model.degreesToPaint())};
     return state;
 }
 
@@ -119,7 +163,6 @@ bool startUndoHistory(UndoHistory& history, WeatheringModel& model)
         history.clear();
         return false;
     }
-    model.bringColoursUpToDate();
     return history.reset(undoablePixels(model), undoableRest(model));
 }
 
@@ -130,7 +173,6 @@ namespace {
 bool readyForHistory(UndoHistory& history, WeatheringModel& model)
 {
     if (!history.active()) return false;
-    model.bringColoursUpToDate();
     return history.rebind(undoablePixels(model));  // a step swaps its degree buffers
 }
 
@@ -138,7 +180,9 @@ bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
 {
     if (!readyForHistory(history, model)) return false;
     Bytes rest = undoableRest(model);
-    return (back ? history.undo(rest) : history.redo(rest)) && restoreUndoableRest(model, rest);
+    const bool moved = (back ? history.undo(rest) : history.redo(rest)) && restoreUndoableRest(model, rest);
+    if (moved) model.degreesToPaintRestored();
+    return moved;
 }
 
 }  // namespace

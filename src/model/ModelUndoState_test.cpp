@@ -17,7 +17,7 @@ struct ModelRecord {
     std::vector<Bytes> pixels;
     Bytes rest;
 
-    explicit ModelRecord(WeatheringModel& m) : pixelsView((m.bringColoursUpToDate(), undoablePixels(m))), rest(undoableRest(m))
+    explicit ModelRecord(WeatheringModel& m) : pixelsView(undoablePixels(m)), rest(undoableRest(m))
     {
         const std::size_t n = static_cast<std::size_t>(m.pixelCount());
         for (const StateArray& a : pixelsView.arrays) pixels.emplace_back(a.bytes, a.bytes + n * a.elementSize);
@@ -37,6 +37,20 @@ std::vector<vec3> noisyPhotograph(int w, int h, std::mt19937& rng)
     return pixels;
 }
 
+// Smooth colours with noise of a level or so of 8 bits, like a camera's photograph.
+std::vector<vec3> smoothPhotograph(int w, int h, std::mt19937& rng)
+{
+    std::uniform_real_distribution<float> noise(-1.0f / 255.0f, 1.0f / 255.0f);
+    std::vector<vec3> pixels(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float u = static_cast<float>(x) / w, v = static_cast<float>(y) / h;
+            pixels[static_cast<std::size_t>(y) * w + x] = {0.3f + 0.4f * u * v + noise(rng), 0.6f - 0.3f * u + noise(rng),
+                                                           0.2f + 0.3f * v + noise(rng)};
+        }
+    return pixels;
+}
+
 // The model and its history, changed the way the shell changes them.
 struct Session {
     std::mt19937 rng{5};
@@ -49,9 +63,7 @@ struct Session {
 
     Session()
     {
-        model.width = model.displayWidth = width;
-        model.height = model.displayHeight = height;
-        model.initFromImage(photograph.data());
+        model.initFromImage(photograph.data(), width, height);
         startUndoHistory(history, model);
     }
 
@@ -161,9 +173,7 @@ TEST(ModelUndoState, RestRoundTripsAndRefusesOtherShapes)
     s.model.computeDegrees();
     const Bytes rest = undoableRest(s.model);
     WeatheringModel other;
-    other.width = other.displayWidth = s.width;
-    other.height = other.displayHeight = s.height;
-    other.initFromImage(s.photograph.data());
+    other.initFromImage(s.photograph.data(), s.width, s.height);
     ASSERT_TRUE(restoreUndoableRest(other, rest));
     EXPECT_EQ(undoableRest(other), rest);
     ASSERT_EQ(other.imagePoints.size(), 2u);
@@ -190,4 +200,77 @@ TEST(ModelUndoState, DabBoundsCoverTheBrushDisc)
     EXPECT_LT(huge.x0, -1000000);
     EXPECT_GT(huge.x1, 1000000);
     EXPECT_TRUE(undoablePixels(*std::make_unique<WeatheringModel>()).arrays.empty());
+}
+
+TEST(ModelUndoState, ReadingTheCurrentColoursLeavesTheHistoryInStep)
+{
+    Session s;
+    s.model.addPathPoint(10, 10);
+    s.model.addPathPoint(80, 70);
+    s.history.willChangeAll();
+    s.model.computeDegrees();
+    ASSERT_TRUE(s.commit());
+    s.history.willChangeAll();
+    for (int step = 0; step < 5; ++step) s.model.simulationStep(s.settings);
+    ASSERT_TRUE(s.commit());
+
+    // What a save reads: the colours as they will be painted, the model left as it is.
+    const int n = s.model.pixelCount();
+    std::vector<vec3> current(static_cast<std::size_t>(n));
+    s.model.currentLabOf(0, n, current.data());
+    const ModelRecord afterRun(s.model);
+    ASSERT_TRUE(ModelRecord(s.model) == afterRun);
+
+    ASSERT_TRUE(s.undo());
+    ASSERT_TRUE(s.redo());
+    ASSERT_TRUE(ModelRecord(s.model) == afterRun);
+    s.model.bringColoursUpToDate();
+    EXPECT_EQ(std::memcmp(current.data(), s.model.lab.get(), current.size() * sizeof(vec3)), 0);
+}
+
+// The degrees and the degrees still to be painted, alone: what a run or an Init must
+// cost at most, give or take the forecast's misses.
+PixelState degreesAlone(WeatheringModel& m)
+{
+    PixelState state = undoablePixels(m);
+    state.arrays = {state.arrays[1], state.arrays[5]};
+    return state;
+}
+
+TEST(ModelUndoState, RunsAndInitsKeepDegreesNotColours)
+{
+    Session s;
+    s.width = 320;
+    s.height = 256;
+    s.photograph = smoothPhotograph(s.width, s.height, s.rng);
+    ASSERT_TRUE(s.model.initFromImage(s.photograph.data(), s.width, s.height));
+    s.model.addPathPoint(20, 30);
+    s.model.addPathPoint(300, 200);
+    s.model.reinitialise(s.photograph.data(), s.settings);
+    ASSERT_TRUE(startUndoHistory(s.history, s.model));
+    UndoHistory alone;
+    ASSERT_TRUE(alone.reset(degreesAlone(s.model), {}));
+
+    const auto keep = [&](const char* what) {
+        const std::size_t before = s.history.bytesHeld(), aloneBefore = alone.bytesHeld();
+        ASSERT_TRUE(s.commit()) << what;
+        alone.rebind(degreesAlone(s.model));
+        ASSERT_TRUE(alone.commit({})) << what;
+        const std::size_t step = s.history.bytesHeld() - before, degrees = alone.bytesHeld() - aloneBefore;
+        EXPECT_LT(step * 10, degrees * 13) << what << ": " << step << " bytes, the degrees alone " << degrees;
+    };
+    for (int round = 0; round < 3; ++round) {
+        s.history.willChangeAll();
+        alone.willChangeAll();
+        for (int step = 0; step < 10; ++step) s.model.simulationStep(s.settings);
+        keep("run");
+        s.history.willChangeAll();
+        alone.willChangeAll();
+        s.model.reinitialise(s.photograph.data(), s.settings);
+        keep("Init");
+    }
+    const ModelRecord last(s.model);
+    for (int back = 0; back < 6; ++back) ASSERT_TRUE(s.undo());
+    for (int forward = 0; forward < 6; ++forward) ASSERT_TRUE(s.redo());
+    EXPECT_TRUE(ModelRecord(s.model) == last);
 }

@@ -194,9 +194,18 @@ bool UndoHistory::tileDiffers(int tile) const
     return false;
 }
 
+void UndoHistory::forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const
+{
+    std::vector<const unsigned char*> from;
+    for (std::size_t i = 0; i < arrays.size(); ++i) from.push_back(fromCopies ? copies[i].get() : arrays[i].bytes);
+    out.resize(static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize);
+    a.forecast(from.data(), width, r, out.data());
+}
+
 bool UndoHistory::packTile(int tile, TileDelta& out)
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    const ForecastRect area{r.x0, r.y0, r.x1, r.y1};
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
     std::size_t total = 0;
     for (const StateArray& a : arrays) total += pixels * a.elementSize;
@@ -205,15 +214,27 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
     std::size_t at = 0;
     for (std::size_t i = 0; i < arrays.size(); ++i) {
         const std::size_t start = at;
+        const bool foretold = arrays[i].forecast != nullptr;
+        if (foretold) {
+            forecastTile(arrays[i], area, false, forecastNow);
+            forecastTile(arrays[i], area, true, forecastCopy);
+        }
         forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
             const unsigned char* now = arrays[i].bytes + offset;
-            unsigned char* copy = copies[i].get() + offset;
+            const unsigned char* copy = copies[i].get() + offset;
             for (std::size_t k = 0; k < n; ++k) delta[at + k] = now[k] ^ copy[k];
-            std::memcpy(copy, now, n);  // the copy follows the state
+            if (foretold)
+                for (std::size_t k = 0; k < n; ++k)
+                    delta[at + k] ^= forecastNow[at - start + k] ^ forecastCopy[at - start + k];
             at += n;
         });
         groupBytePlanes(delta.data() + start, planes.data() + start, pixels, arrays[i].elementSize);
     }
+    // The copy follows the state once every forecast has read it.
+    for (std::size_t i = 0; i < arrays.size(); ++i)
+        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
+            std::memcpy(copies[i].get() + offset, arrays[i].bytes + offset, n);
+        });
     out.tile = tile;
     return compressor->pack(planes.data(), planes.size(), out.packed);
 }
@@ -221,16 +242,38 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
 void UndoHistory::applyTile(const TileDelta& tileDelta)
 {
     const TileRect r = tileRectOf(tileDelta.tile, tilesAcross(), width, height);
+    const ForecastRect area{r.x0, r.y0, r.x1, r.y1};
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
     std::size_t at = 0;
+    std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < arrays.size(); ++i) {
+        starts.push_back(at);
         ungroupBytePlanes(planes.data() + at, delta.data() + at, pixels, arrays[i].elementSize);
-        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
-            unsigned char* now = arrays[i].bytes + offset;
-            for (std::size_t k = 0; k < n; ++k) now[k] ^= delta[at + k];
-            std::memcpy(copies[i].get() + offset, now, n);
-            at += n;
-        });
+        at += pixels * arrays[i].elementSize;
+    }
+    // A foretold array's delta is between XORs with forecasts: the forecast from the
+    // state as it is comes off, the one from the state put back goes on.
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        if (arrays[i].forecast == nullptr) continue;
+        forecastTile(arrays[i], area, false, forecastNow);
+        for (std::size_t k = 0; k < forecastNow.size(); ++k) delta[starts[i] + k] ^= forecastNow[k];
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t i = 0; i < arrays.size(); ++i) {
+            const bool foretold = arrays[i].forecast != nullptr;
+            if (foretold != (pass == 1)) continue;
+            if (foretold) {
+                forecastTile(arrays[i], area, false, forecastNow);
+                for (std::size_t k = 0; k < forecastNow.size(); ++k) delta[starts[i] + k] ^= forecastNow[k];
+            }
+            std::size_t in = starts[i];
+            forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
+                unsigned char* now = arrays[i].bytes + offset;
+                for (std::size_t k = 0; k < n; ++k) now[k] ^= delta[in + k];
+                std::memcpy(copies[i].get() + offset, now, n);
+                in += n;
+            });
+        }
     }
 }
 

@@ -9,8 +9,9 @@
 #include "model/PixelArray.h"
 
 // The undo and redo history of one photograph's state.
-//   - the state:   a list of per-pixel arrays (PixelState), and the rest of it (tables,
-//                  the path) as one byte string that its owner writes and reads back
+//   - the state:   a list of per-pixel arrays (PixelState), some of them foretold by the
+//                  others, and the rest of it (tables, the path) as one byte string that
+//                  its owner writes and reads back
 //   - recording:   reset on a new photograph; willChange before pixels change; commit
 //                  after each change the user can take back
 //   - going back:  undo, redo, and the number of steps each way
@@ -26,12 +27,27 @@
 
 using Bytes = std::vector<unsigned char>;
 
+// The part of a photograph one forecast covers: columns x0 ... x1 - 1, rows y0 ... y1 - 1.
+struct ForecastRect {
+    int x0, y0, x1, y1;
+};
+
+// Foretells an array of the state from its other arrays: writes, row by row, one element
+// for every pixel of the rect into out, reading from arrays[k] (the state's arrays in
+// their order, whole pictures of the given width) only inside the rect and never the
+// foretold array itself or another foretold one.
+using Forecast = void (*)(const unsigned char* const* arrays, int width, const ForecastRect& rect,
+                          unsigned char* out);
+
 // One per-pixel array of the state: width * height elements of elementSize bytes,
-// row-major with row 0 at the bottom, like every pixel array of the model.
+// row-major with row 0 at the bottom, like every pixel array of the model. An array
+// with a forecast is kept as the XOR of each element with its forecast, which costs
+// next to nothing where the forecast is right.
 struct StateArray {
     const char* name;
     unsigned char* bytes;
     int elementSize;
+    Forecast forecast = nullptr;
 };
 
 // The per-pixel state of one photograph. The arrays must stay where they are from a
@@ -117,10 +133,13 @@ private:
     std::vector<char> marked;  // per tile: may have changed since the last commit
     Bytes delta;
     Bytes planes;
+    Bytes forecastNow;   // forecasts of one tile from the state, and from the copy
+    Bytes forecastCopy;
 
     int tilesAcross() const;
     int tileCount() const;
     bool tileDiffers(int tile) const;
+    void forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const;
     bool packTile(int tile, TileDelta& out);
     void applyTile(const TileDelta& tileDelta);
     bool stateIsAsSeen(const Bytes& rest) const;

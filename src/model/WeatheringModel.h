@@ -1,5 +1,7 @@
 #pragma once
 
+#include "algebra/PixelRect.h"
+#include "algebra/Point2f.h"
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
 #include "model/NaturalLook.h"
@@ -10,13 +12,16 @@
 #include <vector>
 
 // The record of everything known about one loaded photograph, and the weathering
-// operations on it:
-//   - building it:      initFromImage, applyMaskImage, reinitialise
-//   - the path:         addPathPoint, removeLastPathPoint, computeDegrees
-//   - weathering:       computeRates, computeRateAt, simulationStep, applyBrush
-//   - showing it:       refreshTexture, refreshTextureInBrush (through `uploader`)
-//   - reading colours:  bringColoursUpToDate
-//   - the look:         setLook ("Sampled", the default, or "Natural", see NaturalLook.h)
+// operations on it, one file each:
+//   - lifetime and path:  initFromImage, applyMaskImage, reinitialise,
+//                         addPathPoint, removeLastPathPoint         (WeatheringModel.cpp)
+//   - the degree pass:    computeDegrees                            (WeatheringModelDegrees.cpp)
+//   - rates and steps:    computeRates, computeRateAt, simulationStep (WeatheringModelSimulation.cpp)
+//   - the brush:          applyBrush                                (WeatheringModelBrush.cpp)
+//   - showing it:         refreshTexture, refreshTextureInBrush (through `uploader`),
+//                         bringColoursUpToDate, pending paint       (WeatheringModelPaint.cpp)
+// The index helpers they share are in ModelIndexing.h.
+//   - the look:           setLook ("Sampled", the default, or "Natural": NaturalLook.h)
 // Per-pixel state is a set of flat arrays with index y * width + x, row 0 at the bottom.
 // Every operation except initFromImage does nothing until a photograph has been loaded.
 //
@@ -41,25 +46,11 @@ struct DegreeBin {
     float count;
 };
 
-struct Point2f {
-    float x;
-    float y;
-};
-
-// A rectangle of pixels: columns x ... x + width - 1, rows y ... y + height - 1.
-struct PixelRect {
-    int x;
-    int y;
-    int width;
-    int height;
-};
-
-// Uploads the changed rectangle of a width x height 8-bit RGBA image (rgbToRgba8 of
-// `rgb`) into the texture name; when the name is 0 or the rectangle is the whole image
-// it (re)creates the whole texture. The shell sets it to its GL upload; tests leave it
-// null and nothing is uploaded.
-using TextureUploader = void (*)(unsigned int& texture, const std::uint32_t* rgba, int width, int height,
-                                 const PixelRect& changed);
+// Hands a refresh's changed rectangle of a width x height 8-bit RGBA image (rgbToRgba8
+// of `rgb`) to the display, which owns the texture; the rectangle is empty when a
+// refresh changed nothing. The shell sets it to its GL upload; tests leave it null and
+// nothing is handed on.
+using TextureUploader = void (*)(const std::uint32_t* rgba, int width, int height, const PixelRect& changed);
 
 // How the model places pixels on the path and weathers them.
 enum class Look { sampled, natural };
@@ -92,14 +83,13 @@ struct WeatheringModel {
     std::vector<MyAlgebra::vec3> pathColours;  // the colour each click picked, L*a*b*
     Look look = Look::sampled;
     NaturalLook natural;  // what the Natural look derives; empty in the Sampled one
-    unsigned int texture = 0;
     TextureUploader uploader = nullptr;
     PixelArray<std::uint32_t> rgba;  // `rgb` as the texture stores it, 8 bits a channel
 
-    // Builds the record from width * height RGB pixels; the caller sets width, height and
-    // the display size first. Returns false, prints one line on std::cerr and changes
-    // nothing if the arrays cannot be allocated. Mask all ones, path empty, degrees 0.
-    bool initFromImage(const MyAlgebra::vec3* pixels);
+    // Builds the record from newWidth * newHeight RGB pixels, which becomes the size and
+    // the display size. Returns false, prints one line on std::cerr and changes nothing
+    // if the arrays cannot be allocated. Mask all ones, path empty, degrees 0.
+    bool initFromImage(const MyAlgebra::vec3* pixels, int newWidth, int newHeight);
     // Whether arrays for the current width x height exist.
     bool hasImage() const;
 
@@ -131,6 +121,27 @@ struct WeatheringModel {
     // model. Cheap when nothing is pending.
     void bringColoursUpToDate();
 
+    // The working colours of pixels start ... start + count - 1 as they are now, into
+    // colours, without painting anything into `lab`: for readers that must leave the
+    // model's state exactly as it is (the undo history keeps it, pending colours and all).
+    void currentLabOf(int start, int count, MyAlgebra::vec3* colours) const
+    {
+        for (int first = start; first < start + count; first += paintRunLength) {
+            const int n = start + count - first < paintRunLength ? start + count - first : paintRunLength;
+            currentColours(first, n, colours + (first - start));
+        }
+    }
+
+    // For the undo history, which keeps colours still to be painted as they are: the
+    // degree each pixel's colour is to be painted from (see bringColoursUpToDate), and
+    // the call to make after that array was written from outside.
+    PixelArray<float>& degreesToPaint() { return pendingPaint; }
+    void degreesToPaintRestored()
+    {
+        pendingFirstRow = 0;
+        pendingEndRow = hasImage() ? height : 0;
+    }
+
     // Back to the photograph's colours, keeping mask, path and labReference; recomputes
     // degrees, tables and rates from the path and refreshes the texture.
     void reinitialise(const MyAlgebra::vec3* pixels, const ModelSettings& s);
@@ -143,11 +154,9 @@ struct WeatheringModel {
 
 private:
     // The size the arrays were made for: hasImage() is false while width and height
-    // disagree with it, and a refused initFromImage puts them back.
+    // disagree with it.
     int heldWidth = 0;
     int heldHeight = 0;
-    int heldDisplayWidth = 0;
-    int heldDisplayHeight = 0;
 
     // For each masked pixel, the degree its colour is still to be painted from; NaN, or a
     // degree whose fine bin has no sample, when nothing is pending. Outside rows
@@ -157,6 +166,7 @@ private:
     PixelArray<float> nextDegree;
     int pendingFirstRow = 0;
     int pendingEndRow = 0;
+    static constexpr int paintRunLength = 256;  // the most pixels currentColours takes
 
     void resetDegreeTables();
     void startFromPhotograph(const MyAlgebra::vec3* pixels, bool resetMask);

@@ -1,7 +1,12 @@
 #include "result/ModelResult.h"
 
+#include <cctype>
+
 #include "colour/CieLab.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
+#include "result/PathArgument.h"
+
+#include <algorithm>
 
 void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
 {
@@ -9,9 +14,17 @@ void currentRgb(WeatheringModel& model, std::vector<MyAlgebra::vec3>& rgb)
         rgb.clear();
         return;
     }
-    model.bringColoursUpToDate();
-    rgb.resize(static_cast<std::size_t>(model.pixelCount()));
-    labToRgb(model.lab.get(), rgb.data(), model.pixelCount());
+    // Pending colours are converted as they would be painted, but not painted: the undo
+    // history keeps them pending.
+    const int count = model.pixelCount();
+    rgb.resize(static_cast<std::size_t>(count));
+    constexpr int run = 4096;
+    std::vector<MyAlgebra::vec3> lab(run);
+    for (int start = 0; start < count; start += run) {
+        const int n = std::min(run, count - start);
+        model.currentLabOf(start, n, lab.data());
+        labToRgb(lab.data(), rgb.data() + start, n);
+    }
 }
 
 std::uint16_t degreeGrey16(float degree)
@@ -34,6 +47,18 @@ void degreeMap16(const WeatheringModel& model, std::vector<std::uint16_t>& grey)
 
 namespace {
 
+// A file name as a shell reads it back: quoted when it holds anything unusual.
+std::string shellWord(const std::string& text)
+{
+    bool plain = !text.empty();
+    for (const unsigned char c : text)
+        if (!std::isalnum(c) && std::string("._/-+,:=@").find(static_cast<char>(c)) == std::string::npos) plain = false;
+    if (plain) return text;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 bool hasPhotograph(const WeatheringModel& model, std::string& reason)
 {
     if (model.hasImage()) return true;
@@ -43,15 +68,26 @@ bool hasPhotograph(const WeatheringModel& model, std::string& reason)
 
 }  // namespace
 
-bool saveModelImage(WeatheringModel& model, const std::string& path, std::string& reason)
+std::string describeResult(const WeatheringModel& model, const ResultRecipe& recipe)
+{
+    std::string text = "weathering-batch " + (recipe.photograph.empty() ? std::string("PHOTO") : shellWord(recipe.photograph));
+    if (!recipe.mask.empty()) text += " --mask " + shellWord(recipe.mask);
+    text += " --path \"" + formatPathArgument(model.imagePoints, model.height) + "\"";
+    text += " --steps " + std::to_string(recipe.steps);
+    if (recipe.dewethering) text += " --dewethering";
+    return text;
+}
+
+bool saveModelImage(WeatheringModel& model, const std::string& path, std::string& reason, const ResultRecipe& recipe)
 {
     if (!hasPhotograph(model, reason)) return false;
     std::vector<MyAlgebra::vec3> rgb;
     currentRgb(model, rgb);
-    return ImageWriter::saveRgb(path, rgb.data(), model.width, model.height, reason);
+    return ImageWriter::saveRgb(path, rgb.data(), model.width, model.height, reason, describeResult(model, recipe));
 }
 
-bool saveModelDegrees(const WeatheringModel& model, const std::string& path, std::string& reason)
+bool saveModelDegrees(const WeatheringModel& model, const std::string& path, std::string& reason,
+                      const ResultRecipe& recipe)
 {
     if (ImageWriter::fileTypeOf(path) != ImageWriter::FileType::png) {
         reason = "the degree map is saved as a 16-bit PNG only (use .png)";
@@ -60,5 +96,6 @@ bool saveModelDegrees(const WeatheringModel& model, const std::string& path, std
     if (!hasPhotograph(model, reason)) return false;
     std::vector<std::uint16_t> grey;
     degreeMap16(model, grey);
-    return ImageWriter::saveGrey16Png(path, grey.data(), model.width, model.height, reason);
+    return ImageWriter::saveGrey16Png(path, grey.data(), model.width, model.height, reason,
+                                      describeResult(model, recipe));
 }

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "../../tests/support/ScratchFolder.h"
 #include "colour/CieLab.h"
 #include "imageopen/ImageIO.h"
-#include "imageopen/ImageWriter.h"
+#include "imagesave/ImageWriter.h"
+#include "support/ScratchFolder.h"
 
 using MyAlgebra::vec3;
 
@@ -34,9 +34,7 @@ std::unique_ptr<WeatheringModel> weatheredModel()
             mask[y * width + x] = x < 2 * width / 3 ? 1.0f : 0.0f;
         }
     auto model = std::make_unique<WeatheringModel>();
-    model->width = model->displayWidth = width;
-    model->height = model->displayHeight = height;
-    EXPECT_TRUE(model->initFromImage(photograph.data()));
+    EXPECT_TRUE(model->initFromImage(photograph.data(), width, height));
     model->applyMaskImage(mask.data(), width * height);
     model->reinitialise(photograph.data(), ModelSettings{});
     model->addPathPoint(2.0f, 5.0f);
@@ -176,6 +174,22 @@ TEST_F(ModelResultTest, RefusesWhatItCannotSaveAndWritesNothing)
     EXPECT_EQ(reason, "no photograph is loaded");
     EXPECT_FALSE(saveModelDegrees(WeatheringModel{}, scratch.path("d.png"), reason));
     EXPECT_TRUE(scratch.entries().empty());
+}
+
+// The text saved files carry is a command line that a shell reads back into the
+// same words: the path in top-down pixels, odd file names quoted.
+TEST_F(ModelResultTest, TheDescriptionIsTheBatchCommandThatMakesTheResultAgain)
+{
+    const auto model = weatheredModel();
+    EXPECT_EQ(describeResult(*model, ResultRecipe{"images/door.jpg", "", 20, false}),
+              "weathering-batch images/door.jpg --path \"2,24 30,9\" --steps 20");
+    EXPECT_EQ(describeResult(*model, ResultRecipe{"my door's.jpg", "m a.png", 7, true}),
+              "weathering-batch 'my door'\\''s.jpg' --mask 'm a.png' --path \"2,24 30,9\" --steps 7 --dewethering");
+    EXPECT_EQ(describeResult(*model, ResultRecipe{}), "weathering-batch PHOTO --path \"2,24 30,9\" --steps 0");
+
+    std::string reason;
+    ASSERT_TRUE(saveModelDegrees(*model, scratch.path("d.png"), reason, ResultRecipe{"door.jpg", "", 20, false}));
+    EXPECT_NE(fileContents(scratch.path("d.png")).find("weathering-batch door.jpg --path"), std::string::npos);
 }
 
 }  // namespace

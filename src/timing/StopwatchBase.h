@@ -8,10 +8,11 @@ public:
 
     // Starts the watch; a second call while running only counts.
     void start();
-    // Seconds since start (plus earlier running periods); 0 before start.
+    // Seconds since start; 0 before start. The watch is never stopped, so there are no
+    // earlier running periods: `accumulated` stays 0 unless a caller sets it.
     float elapsed();
 
-    float accumulated = 0.0f;
+    float accumulated = 0.0f;  // added to the running period's seconds
     int startCount = 0;
     char name[40];
     const char* description = "Stopwatch virtual base class";

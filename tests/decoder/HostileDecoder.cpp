@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 
 namespace {
 
@@ -28,10 +28,10 @@ void send(const void* data, std::size_t bytes)
     }
 }
 
-void header(std::uint32_t outcome, int width, int height, std::uint32_t channels, std::uint32_t error = 0,
+void header(std::uint32_t outcome, int width, int height, std::uint32_t channels, std::uint32_t failure = 0,
             std::uint32_t magic = decodeReplyMagic)
 {
-    const DecodeReply reply = {magic, outcome, width, height, channels, error};
+    const DecodeReply reply = {magic, outcome, width, height, channels, sizeof(float), failure};
     send(&reply, sizeof reply);
 }
 
@@ -66,10 +66,16 @@ int main(int argc, char** argv)
     if (misdeed == "exitWithoutReply") return 1;
     if (misdeed == "badMagic") header(decoded, 2, 2, channels, 0, 0x12345678);
     if (misdeed == "unknownOutcome") header(99, 2, 2, channels);
-    if (misdeed == "unknownErrorCode") header(decodeFailed, 0, 0, 0, 0xDEADBEEF);
+    if (misdeed == "unknownFailure") header(decodeFailed, 0, 0, 0, 0xDEADBEEF);
     if (misdeed == "wrongChannels") header(decoded, 2, 2, channels + 4);
     if (misdeed == "negativeSize") header(decoded, -2, 2, channels);
     if (misdeed == "zeroSize") header(decoded, 0, 7, channels);
+    if (misdeed == "impossibleSize") header(sizeRefused, -1, -2147483647 - 1, channels);
+    if (misdeed == "truncated") header(decodeFailed, 0, 0, 0, truncatedFile);
+    if (misdeed == "trailingBytes") {
+        smallPicture(channels);
+        send("extra", 5);
+    }
     if (misdeed == "hugeSize") header(decoded, 2000000000, 2000000000, channels);
     if (misdeed == "overLargestSide") header(decoded, largestImageSide + 1, 1, channels);
     if (misdeed == "shortPixels") {

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "imageopen/DecodeReply.h"
+#include "decodereply/DecodeReply.h"
 #include "imageopen/ImageIO.h"
 
 namespace {
@@ -40,7 +40,8 @@ void keepFinding(const std::uint8_t* data, std::size_t size, const std::string& 
     const char* folder = std::getenv("WEATHERING_FUZZ_FINDINGS");
     if (!folder) return;
     const char* kind = lines.find("crashed") != std::string::npos    ? "crash"
-                       : lines.find("longer than") != std::string::npos ? "hang"
+                       : lines.find("processor time") != std::string::npos ? "hang"
+                       : lines.find("no answer") != std::string::npos     ? "hang"
                        : lines.find("needs more") != std::string::npos  ? "memory"
                                                                        : nullptr;
     if (!kind) return;

@@ -200,9 +200,9 @@ struct Twins {
     void load(const Photograph& p)
     {
         photograph = p;
-        model->width = model->displayWidth = frozen->width = frozen->displayWidth = p.width;
-        model->height = model->displayHeight = frozen->height = frozen->displayHeight = p.height;
-        const bool a = model->initFromImage(p.pixels.data());
+        frozen->width = frozen->displayWidth = p.width;
+        frozen->height = frozen->displayHeight = p.height;
+        const bool a = model->initFromImage(p.pixels.data(), p.width, p.height);
         const bool b = frozen->initFromImage(p.pixels.data());
         EXPECT_EQ(a, b);
     }

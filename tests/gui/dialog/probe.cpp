@@ -6,7 +6,7 @@
 // Before every dialog but the first it waits for a line on stdin, so a test can
 // look at the screen in between. After the dialogs it keeps running the GLUT
 // loop, printing the input it receives, and exits at a right-button press.
-#include "imageopen/FileDialog.h"
+#include "main/FileDialog.h"
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>

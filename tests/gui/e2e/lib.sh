@@ -84,14 +84,14 @@ main_shows_picture() {
   awk -v m="${mean:-0}" 'BEGIN { exit !(m > 0.05) }'
 }
 
-# Starts the tool in the repository root with its console going to
-# $scratch/out and $scratch/err, and waits until both windows are up and the
-# default photograph and mask are loaded and shown.
+# Starts the tool in the repository root (or in $E2E_START_DIR) with its
+# console going to $scratch/out and $scratch/err, and waits until both windows
+# are up and the default photograph and mask are loaded and shown.
 start_app() {
   check_console
   : >"$scratch/out"
   : >"$scratch/err"
-  (cd "$E2E_ROOT" && exec "$E2E_BINARY" >"$scratch/out" 2>"$scratch/err") &
+  (cd "${E2E_START_DIR:-$E2E_ROOT}" && exec "$E2E_BINARY" >"$scratch/out" 2>"$scratch/err") &
   app_pid=$!
   if ! wait_until 60 read_geometry; then fail "the two windows did not appear"; finish; fi
   if ! wait_until 60 grep -q 'file loaded: image1_mask.jpg' "$scratch/err"; then

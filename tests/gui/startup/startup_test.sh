@@ -56,10 +56,15 @@ quit_with() {  # quit_with <key>; checks exit status 0
   app=""
 }
 
-# 1. No default photograph anywhere: both loader lines, a 512 x 512 window, the
+# 1. No default photograph anywhere (the program and its decoder copied to a
+# folder with no images beside them): both loader lines, a 512 x 512 window, the
 # panel 20 pixels right of it, and clicks and keys on the empty window do no harm.
-mkdir -p "$scratch/a/b/c/empty"
+mkdir -p "$scratch/a/b/c/empty" "$scratch/bin"
+cp "$binary" "$(dirname "$binary")/weathering-decode" "$scratch/bin/"
+built=$binary
+binary=$scratch/bin/$(basename "$built")
 start_in "$scratch/a/b/c/empty"
+binary=$built
 grep -qx "file not found: ./images/image1.jpg" "$scratch/out" || fail "no 'file not found' line for the photograph"
 grep -qx "ImageIO::load: cannot open file: ./images/image1.jpg" "$scratch/err" || fail "no 'cannot open file' line"
 [ "$(main_window_size)" = "512x512" ] || fail "empty window is $(main_window_size), not 512x512"

@@ -1,0 +1,6 @@
+#pragma once
+
+struct Point2f {
+    float x;
+    float y;
+};

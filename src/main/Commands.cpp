@@ -1,0 +1,310 @@
+#include "main/Commands.h"
+
+#include <GL/freeglut.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+
+#include "imageopen/ImageIO.h"
+#include "main/AppState.h"
+#include "main/Display.h"
+#include "main/FileDialog.h"
+#include "main/MainWindow.h"
+#include "main/PanelState.h"
+#include "main/PanelWindow.h"
+#include "result/PathArgument.h"
+#include "timing/RefreshThrottle.h"
+
+namespace {
+
+WeatheringSession& session()
+{
+    return appState.session;
+}
+
+std::string fileName(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+void setStatus(const std::string& text, bool failed)
+{
+    panelState.statusLine = text;
+    panelState.statusFailed = failed;
+    wantPanelFrames();
+}
+
+// The loader has said why on the console; the panel says it too.
+void reportNotLoaded(const std::string& what, const std::string& name, const Outcome& outcome)
+{
+    const std::string& reason = outcome.reason();
+    setStatus("cannot load " + what + fileName(name) + (reason.empty() ? std::string() : ": " + reason), true);
+}
+
+// The history, the step count and the picture may have moved: the panel and the main
+// window follow.
+void historyMoved(const Outcome& outcome)
+{
+    if (!outcome.reason().empty()) std::cerr << outcome.reason() << std::endl;
+    wantPanelFrames();
+    appState.idle.wake();
+}
+
+void sayHistoryNotice()
+{
+    if (!session().historyNotice().empty()) std::cerr << session().historyNotice() << std::endl;
+}
+
+bool takePhotograph(const std::string& name, Outcome& outcome)
+{
+    outcome = session().loadPhotograph(name);
+    if (!outcome.done()) return false;
+    sayHistoryNotice();
+    if (showNewPhotograph()) placeControlPanel();
+    historyMoved(Outcome::success());
+    return true;
+}
+
+void loadImageCommand()
+{
+    const std::string name = openFileDialog();
+    if (name.empty()) return;  // cancelled: nothing to load, nothing to say
+    Outcome outcome = Outcome::success();
+    if (!takePhotograph(name, outcome)) {
+        reportNotLoaded("", name, outcome);
+        return;
+    }
+    appState.photographPath = name;
+    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
+                  std::to_string(photograph.height) + ")",
+              false);
+}
+
+void loadMaskCommand()
+{
+    const std::string name = openFileDialog();
+    if (name.empty()) return;
+    const Outcome outcome = session().loadMask(name);
+    if (!outcome.done()) {
+        reportNotLoaded("mask ", name, outcome);
+        return;
+    }
+    historyMoved(outcome);
+    setStatus("Loaded mask " + fileName(name), false);
+}
+
+void initCommand()
+{
+    session().init();
+    historyMoved(Outcome::success());
+    display();
+}
+
+enum class SavedWhat { image, degrees };
+
+std::string suggestedSaveName(SavedWhat what)
+{
+    const std::string stem = std::filesystem::path(appState.photographPath).stem().string();
+    return (stem.empty() ? std::string("weathering") : stem) +
+           (what == SavedWhat::image ? "_weathered.png" : "_degrees.png");
+}
+
+std::string photographFolder()
+{
+    if (appState.photographPath.empty()) return {};
+    std::error_code error;
+    return std::filesystem::absolute(appState.photographPath, error).parent_path().string();
+}
+
+// The line in the group names the file; the console line gives the whole path
+// and the clicked path in weathering-batch's --path form, to make it again.
+void reportSaved(const std::string& path)
+{
+    const WeatheringModel& model = session().model();
+    const std::string size = " (" + std::to_string(model.width) + " x " + std::to_string(model.height) + ")";
+    panelState.resultLine = "Saved " + fileName(path) + size;
+    setStatus(panelState.resultLine, false);
+    std::cout << "Saved " << path << size << " --path \"" << formatPathArgument(model.imagePoints, model.height) << "\""
+              << std::endl;
+}
+
+void reportNotSaved(const std::string& line)
+{
+    panelState.resultLine = line;
+    setStatus(line, true);
+    std::cerr << line << std::endl;
+}
+
+// Saving reads the model only: a running simulation goes on afterwards.
+void saveCommand(SavedWhat what)
+{
+    const Outcome savable = session().checkSavable();
+    if (!savable.done()) {
+        reportNotSaved(savable.reason());
+        return;
+    }
+    const std::string path = saveFileDialog(what == SavedWhat::image ? "Save Image" : "Save Degrees",
+                                            photographFolder(), suggestedSaveName(what));
+    if (path.empty()) return;  // cancelled: nothing written, nothing to say
+    const ResultRecipe recipe{appState.photographPath, "", session().stepsSinceRestart(),
+                              session().settings().dewethering != 0};
+    const Outcome saved =
+        what == SavedWhat::image ? session().saveImage(path, recipe) : session().saveDegrees(path, recipe);
+    if (saved.done())
+        reportSaved(path);
+    else
+        reportNotSaved("cannot save " + path + ": " + saved.reason());
+}
+
+bool insidePhotograph(ImagePixel pixel)
+{
+    const WeatheringModel& model = session().model();
+    return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
+}
+
+}  // namespace
+
+void controlCallback(int id)
+{
+    glutSetWindow(appState.mainWindow);
+    switch (id) {
+    case loadImageId:
+        loadImageCommand();
+        break;
+    case loadMaskId:
+        loadMaskCommand();
+        break;
+    case initId:
+        initCommand();
+        break;
+    case saveImageId:
+        saveCommand(SavedWhat::image);
+        break;
+    case saveDegreesId:
+        saveCommand(SavedWhat::degrees);
+        break;
+    default:
+        break;
+    }
+    glutPostRedisplay();
+}
+
+bool loadStartPhotograph(const std::string& name)
+{
+    Outcome outcome = Outcome::success();
+    if (!takePhotograph(name, outcome)) return false;
+    std::cerr << "input image loaded" << std::endl;
+    appState.photographPath = findFile(name);
+    return true;
+}
+
+bool loadStartMask(const std::string& name)
+{
+    if (!session().loadMaskOfPhotograph(name).done()) return false;
+    sayHistoryNotice();
+    historyMoved(Outcome::success());
+    return true;
+}
+
+PanelValues panelValues()
+{
+    const WeatheringSession& s = session();
+    return {appState.mouseOperation, s.settings(), s.simulationOn() ? 1 : 0, appState.showDegrees, s.stopAtStep()};
+}
+
+void applyPanelValues(const PanelValues& values)
+{
+    appState.mouseOperation = values.mouseOperation;
+    appState.showDegrees = values.showDegrees;
+    session().settings() = values.settings;
+    session().setStopAtStep(values.stopAtStep);
+    session().setSimulation(values.enableSimulation != 0);
+    appState.idle.wake();
+}
+
+bool undoKey(unsigned char key)
+{
+    // GLUT hands ctrl+letter over as the letter's control code.
+    constexpr unsigned char ctrlY = 'y' - 'a' + 1;
+    constexpr unsigned char ctrlZ = 'z' - 'a' + 1;
+    if (key != ctrlZ && key != ctrlY) return false;
+    if (key == ctrlZ && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) == 0)
+        historyMoved(session().undo());
+    else
+        historyMoved(session().redo());
+    return true;
+}
+
+void leftPress(ImagePixel pixel)
+{
+    session().beginStroke();
+    // The window's top pixel row maps one past the photograph's top row: such a
+    // click adds no point.
+    if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
+        appState.statistics.noteInput(LoopStatistics::InputKind::click);
+        session().addPathPoint(pixel.x, pixel.y);
+    }
+    appState.leftDown = 1;
+}
+
+void leftRelease()
+{
+    appState.leftDown = 0;
+    // The in-brush refreshes showed only some dabs: the screen shows all of the stroke
+    // once it ends (the session's picture version says so).
+    session().endStroke();
+}
+
+void leftDrag(ImagePixel pixel)
+{
+    if (appState.leftDown != 1 || appState.mouseOperation == 0) return;
+    const auto start = std::chrono::steady_clock::now();
+    appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
+    session().dab(pixel.x, pixel.y);
+    // The refresh covers only this dab's disc; earlier dabs since the last refresh
+    // show when a later refresh reaches them. The frame follows in the idle pass, after
+    // the input already queued.
+    if (refreshIsDue(appState.lastRefreshTime, appState.stopwatch.elapsed())) {
+        appState.statistics.noteInput(LoopStatistics::InputKind::dab);
+        session().model().refreshTextureInBrush(appState.brushCenter.x, appState.brushCenter.y, session().settings());
+        appState.statistics.noteDabWork(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+}
+
+void rightPress()
+{
+    if (appState.mouseOperation != 0) return;
+    session().removePathPoint();
+}
+
+void middlePress(ImagePixel pixel)
+{
+    appState.showOutline = 1;
+    appState.middleDown = 1;
+    appState.outline.startOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
+}
+
+void middleRelease()
+{
+    appState.showOutline = 1;
+    appState.middleDown = 0;
+}
+
+void middleDrag(ImagePixel pixel)
+{
+    if (appState.middleDown == 0) return;
+    appState.outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
+}
+
+void holdBefore(bool held)
+{
+    if (appState.alternatives.holdBefore(held, session())) appState.idle.wake();
+}
+
+void clearOutline()
+{
+    appState.outline.clear();
+}

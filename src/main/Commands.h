@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "main/WindowGeometry.h"
+#include "model/ModelSettings.h"
+
+// Everything a person can do to the tool, whether by the panel, a key or the mouse: the
+// one place where the window front end asks the session (session/WeatheringSession.h)
+// to act and then shows what came of it (console lines, panel texts, a new frame).
+
+// Command ids of the panel's buttons (ctrl+S is "Save Image").
+enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21 };
+// Runs the command of a panel button on the main window.
+void controlCallback(int id);
+
+// Start-up: the photograph (a line says it was loaded) and the mask that comes with it.
+// False when the file could not be taken; the loader has said why.
+bool loadStartPhotograph(const std::string& name);
+bool loadStartMask(const std::string& name);
+
+// The values the panel's controls show and change.
+struct PanelValues {
+    int mouseOperation;
+    ModelSettings settings;
+    int enableSimulation;
+    int showDegrees;
+    int stopAtStep;
+};
+PanelValues panelValues();
+void applyPanelValues(const PanelValues& values);
+
+// ctrl+Z, ctrl+shift+Z and ctrl+Y; false for any other key.
+bool undoKey(unsigned char key);
+
+// The mouse in the main window, at the photograph's pixel under the pointer.
+void leftPress(ImagePixel pixel);
+void leftRelease();
+void leftDrag(ImagePixel pixel);
+void rightPress();
+void middlePress(ImagePixel pixel);
+void middleRelease();
+void middleDrag(ImagePixel pixel);
+
+// Keys of the main window besides the view's: `b` held shows the photograph as loaded;
+// `c` clears the outline.
+void holdBefore(bool held);
+void clearOutline();
