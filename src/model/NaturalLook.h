@@ -46,6 +46,8 @@ public:
     // Forgets everything derived (another photograph, another look).
     void release();
     bool ready() const { return prepared; }
+    // The degree of pixel i in the photograph (after ready()).
+    float startDegreeOf(int i) const { return startDegree[i]; }
 
     // One simulation step of every masked pixel (s.dewethering runs it backwards).
     void step(WeatheringModel& m, const ModelSettings& s);
