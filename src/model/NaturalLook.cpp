@@ -1,12 +1,14 @@
 #include "model/NaturalLook.h"
 
 #include "model/WeatheringModel.h"
+#include "colour/VectorClones.h"
 #include "parallel/ParallelShares.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
+#include <limits>
 #include <vector>
 
 using MyAlgebra::vec3;
@@ -268,8 +270,8 @@ bool NaturalLook::allocate(int count)
     if (count == heldCount && startDegree)
         return true;
     release();
-    PixelArray<float>* arrays[] = {&startDegree, &upSpan,  &downSpan, &startWeathered, &spreadSpeed,
-                                   &arrival,     &before,  &detailL,  &detailA,        &detailB};
+    PixelArray<float>* arrays[] = {&startDegree, &upSpan,  &downSpan, &startWeathered, &spreadSpeed, &arrival,
+                                   &before,      &detailL, &detailA,  &detailB,        &startsAt,    &lowest};
     for (PixelArray<float>* array : arrays) {
         *array = allocatePixelArray<float>(static_cast<size_t>(count));
         if (!*array) {
@@ -279,7 +281,8 @@ bool NaturalLook::allocate(int count)
         }
     }
     reachedFrom = allocatePixelArray<std::uint8_t>(static_cast<size_t>(count));
-    if (!reachedFrom) {
+    children = allocatePixelArray<std::uint8_t>(static_cast<size_t>(count));
+    if (!reachedFrom || !children) {
         release();
         std::cerr << "weathering model: no memory for the Natural look of " << count << " pixels\n";
         return false;
@@ -301,6 +304,9 @@ void NaturalLook::release()
     arrival.reset();
     before.reset();
     reachedFrom.reset();
+    children.reset();
+    startsAt.reset();
+    lowest.reset();
     heldCount = 0;
     prepared = false;
 }
@@ -686,6 +692,42 @@ void NaturalLook::arrivalTimes(const WeatheringModel& m)
             }
         }
     });
+    prepareSteps(m);
+}
+
+// What a step reads of the arrival times, per pixel: the share of the way its source
+// must have gone before it starts (-inf where the spread starts, +inf where it never
+// comes or the pixel is masked out), how far back it may go (+inf: masked out), and
+// which neighbours it is the source of.
+void NaturalLook::prepareSteps(const WeatheringModel& m)
+{
+    const int w = m.width;
+    const int h = m.height;
+    constexpr float never = std::numeric_limits<float>::infinity();
+    parallel::forEachShare(h, w, [&](int, int first, int end) {
+        for (int y = first; y < end; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const int i = y * w + x;
+                const bool masked = isMasked(m.mask[i]);
+                const int from = reachedFrom[i];
+                float threshold = never;
+                if (masked && arrival[i] == 0.0f)
+                    threshold = -never;
+                else if (masked && from != notFromNeighbour)
+                    threshold = lagBetween(arrival[i + neighbourStep(from, w)], arrival[i]);
+                startsAt[i] = threshold;
+                lowest[i] = !masked ? never : downSpan[i] > 0.0f ? -longestAge : 0.0f;
+                std::uint8_t sourceOf = 0;
+                for (int k = 0; k < 8; ++k) {
+                    const int nx = x + neighbours[k].dx;
+                    const int ny = y + neighbours[k].dy;
+                    if (nx >= 0 && nx < w && ny >= 0 && ny < h && reachedFrom[ny * w + nx] == oppositeOf(k))
+                        sourceOf |= static_cast<std::uint8_t>(1u << k);
+                }
+                children[i] = sourceOf;
+            }
+        }
+    });
 }
 
 namespace {
@@ -707,7 +749,7 @@ float degreeAt(float progress, float start, float up, float down)
 // (clean already) no further than the photograph.
 float NaturalLook::lowestProgress(int i) const
 {
-    return downSpan[i] > 0.0f ? -longestAge : 0.0f;
+    return lowest[i];
 }
 
 // The colour of pixel i at a degree: its own colour in the photograph, moved as far as
@@ -781,6 +823,12 @@ void NaturalLook::measureFineDetail(const WeatheringModel& m)
 bool NaturalLook::moveTo(WeatheringModel& m, int i, float progress) const
 {
     m.rate[i] = progress;
+    return recolour(m, i, progress);
+}
+
+// The degree and colour of pixel i at a progress; true when the degree changed.
+bool NaturalLook::recolour(WeatheringModel& m, int i, float progress) const
+{
     const float d = degreeAt(clampTo(progress, -1.0f, 1.0f), startDegree[i], upSpan[i], downSpan[i]);
     if (d == m.degree[i])
         return false;
@@ -789,52 +837,68 @@ bool NaturalLook::moveTo(WeatheringModel& m, int i, float progress) const
     return true;
 }
 
-// The step of the masked pixels of row y, from the progress before the step (`before`).
-// Each pixel is reached from one neighbour, the one its arrival time comes through (its
-// source); it starts once that neighbour has gone a share of the way that grows with
-// how much earlier it was reached, so fronts follow the arrival times rather than the
-// pixel grid, and then moves at its own speed. Backward a pixel recedes once every
-// neighbour reached through it is back where it was, on the way out, that long after
-// this pixel: weathered areas recede in the reverse order of their growth.
-void NaturalLook::advanceRow(WeatheringModel& m, int y, bool backwards) const
+namespace {
+
+// Forward, a row's new progress: a pixel whose source has gone far enough moves on at
+// its speed. One loop without branches over the row (the source's progress gathered).
+WEATHERING_VECTOR_CLONES void advanceRowForward(const float* __restrict before, const float* __restrict startsAt,
+                                                const std::uint8_t* __restrict from, const float* __restrict speed,
+                                                const int* __restrict sourceStep, float* __restrict next, int first,
+                                                int end)
+{
+    for (int i = first; i < end; ++i) {
+        const float p = before[i];
+        const bool moves = before[i + sourceStep[from[i]]] >= startsAt[i];
+        const float moved = std::min(p + stepFactor * speed[i], longestAge);
+        next[i] = moves ? moved : p;
+    }
+}
+
+}  // namespace
+
+// The step of row y, from the progress before the step (`before`). Each pixel is reached
+// from one neighbour, the one its arrival time comes through (its source); it starts
+// once that neighbour has gone a share of the way that grows with how much earlier it
+// was reached, so fronts follow the arrival times rather than the pixel grid, and then
+// moves at its own speed. Backward a pixel recedes once every neighbour reached through
+// it is back where it was, on the way out, that long after this pixel: weathered areas
+// recede in the reverse order of their growth. Then the pixels whose progress moved
+// within -1 ... 1 take their new degree and colour.
+void NaturalLook::advanceRow(WeatheringModel& m, int y, bool backwards, const float* now, float* next) const
 {
     const int w = m.width;
-    for (int x = 0; x < w; ++x) {
-        const int i = y * w + x;
-        if (!isMasked(m.mask[i]))
-            continue;
-        const float p = before[i];
-        const float lowest = lowestProgress(i);
-        // Pixels already as far as they go in this direction.
-        if (backwards ? p <= lowest : p >= longestAge)
-            continue;
-        bool moves = true;
-        if (!backwards) {
-            const int from = reachedFrom[i];
-            if (from == notFromNeighbour)
-                moves = arrival[i] == 0.0f;
-            else {
-                const int j = i + neighbourStep(from, w);
-                moves = before[j] >= lagBetween(arrival[j], arrival[i]);
-            }
-        } else {
+    const int first = y * w;
+    const int end = first + w;
+    if (!backwards) {
+        int sourceStep[9];
+        for (int k = 0; k < 8; ++k)
+            sourceStep[k] = neighbourStep(k, w);
+        sourceStep[notFromNeighbour] = 0;
+        advanceRowForward(now, startsAt.get(), reachedFrom.get(), spreadSpeed.get(), sourceStep, next, first, end);
+    } else {
+        for (int i = first; i < end; ++i) {
+            const float p = now[i];
+            next[i] = p;
+            if (p <= lowest[i])
+                continue;
             const float schedule = p / spreadSpeed[i];
-            for (int k = 0; k < 8 && moves; ++k) {
-                const int nx = x + neighbours[k].dx;
-                const int ny = y + neighbours[k].dy;
-                if (nx < 0 || nx >= w || ny < 0 || ny >= m.height)
-                    continue;
-                const int j = ny * w + nx;
-                // Neighbour j reached through i and not yet as far back as it goes: it
-                // must be no further along its way than it was when this pixel was here.
-                if (reachedFrom[j] != oppositeOf(k) || !isMasked(m.mask[j]) || before[j] <= lowestProgress(j))
-                    continue;
-                const float lag = lagBetween(arrival[i], arrival[j]) / spreadSpeed[i];
-                moves = before[j] / spreadSpeed[j] <= schedule - lag + stepFactor;
+            bool moves = true;
+            for (unsigned bits = children[i]; bits != 0 && moves; bits &= bits - 1) {
+                const int k = __builtin_ctz(bits);
+                const int j = i + neighbourStep(k, w);
+                // Neighbour j, reached through i: no further along its way than it was
+                // when this pixel was here, unless it is as far back as it goes.
+                moves = now[j] <= lowest[j] ||
+                        now[j] / spreadSpeed[j] <= schedule - startsAt[j] / spreadSpeed[i] + stepFactor;
             }
+            if (moves)
+                next[i] = std::max(p - stepFactor * spreadSpeed[i], lowest[i]);
         }
-        if (moves)
-            moveTo(m, i, clampTo(p + (backwards ? -stepFactor : stepFactor) * spreadSpeed[i], lowest, longestAge));
+    }
+    for (int i = first; i < end; ++i) {
+        const float was = clampTo(now[i], -1.0f, 1.0f);
+        if (clampTo(next[i], -1.0f, 1.0f) != was)
+            recolour(m, i, next[i]);
     }
 }
 
@@ -843,14 +907,15 @@ void NaturalLook::step(WeatheringModel& m, const ModelSettings& s)
     if (!prepared || heldCount != m.pixelCount())
         return;
     const bool backwards = s.dewethering == 1;
-    // Every row's step reads the weatheredness before the step, so rows are independent.
-    parallel::forEachShare(m.pixelCount(), 1, [&](int, int first, int end) {
-        std::copy(m.rate.get() + first, m.rate.get() + end, before.get() + first);
-    });
+    // Every row reads the progress before the step and writes the next into the spare
+    // array, so rows are independent; then the two arrays change places.
+    const float* now = m.rate.get();
+    float* next = before.get();
     parallel::forEachShare(m.height, m.width, [&](int, int first, int end) {
         for (int y = first; y < end; ++y)
-            advanceRow(m, y, backwards);
+            advanceRow(m, y, backwards, now, next);
     });
+    std::swap(m.rate, before);
 }
 
 // A dab moves the pixels of the disc towards their targets by a soft falloff from the

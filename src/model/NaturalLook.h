@@ -79,6 +79,12 @@ private:
     PixelArray<float> detailB;
     // The neighbour (0 ... 7) the spread reaches each pixel through; 8: none.
     PixelArray<std::uint8_t> reachedFrom;
+    // What a step reads (prepareSteps): the share of the way a pixel's source must have
+    // gone before it starts, the lowest progress it may recede to, and the neighbours it
+    // is the source of (bit k: neighbour k).
+    PixelArray<float> startsAt;
+    PixelArray<float> lowest;
+    PixelArray<std::uint8_t> children;
 
     // Per degree bin: mean L*, a*, b*, and the typical fine detail (a pixel against its
     // neighbourhood) of L* and of chroma.
@@ -95,8 +101,10 @@ private:
     void buildTargets(const WeatheringModel& m);
     void lightnessStructure(const WeatheringModel& m, float* structure) const;
     void arrivalTimes(const WeatheringModel& m);
-    void advanceRow(WeatheringModel& m, int y, bool backwards) const;
+    void advanceRow(WeatheringModel& m, int y, bool backwards, const float* now, float* next) const;
     bool moveTo(WeatheringModel& m, int i, float progress) const;
+    bool recolour(WeatheringModel& m, int i, float progress) const;
+    void prepareSteps(const WeatheringModel& m);
     float lowestProgress(int i) const;
     MyAlgebra::vec3 colourAt(const WeatheringModel& m, int i, float degree) const;
     MyAlgebra::vec3 fineDetail(int i) const;
