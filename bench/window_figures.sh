@@ -17,24 +17,12 @@ sizes=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/weathering-figures.XXXXXX")
 
-# A screen wide enough for the panel beside a 4000-pixel photograph (it opens at the
-# photograph's width plus 20).
-Xvfb ":$number" -screen 0 4400x1300x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$number"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$root/bench/bench_display.sh"
+start_bench_display "$number"
 export WEATHERING_STATS=1
 
 source "$root/tests/gui/e2e/lib.sh" "$binary" "$work"
 trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-
-# A photograph from a warm light colour to a cool dark one with noise, and a mask that
-# leaves out a tenth of it.
-make_photograph() {  # make_photograph <folder> <width> <height>
-  mkdir -p "$1/images"
-  convert -size "$2x$3" gradient:'#d8b890'-'#384858' -attenuate 0.2 +noise Gaussian -quality 92 "$1/images/image1.jpg"
-  convert -size "$2x$3" xc:white -fill black -draw "rectangle 0,0 $(($2 / 10)),$3" "$1/images/image1_mask.jpg"
-}
 
 stat_lines_since() {  # stat_lines_since <line number>: the per-second lines after it
   tail -n +"$1" "$scratch/err" | grep '^stats: [0-9]'

@@ -5,19 +5,41 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/ProgressLine.h"
+#include "parallel/StopRequest.h"
 
 namespace {
 
 volatile std::sig_atomic_t stopSignalled = 0;
 
+// Only async-signal-safe calls from here on.
+void sayAndEnd(const char* line)
+{
+    const ssize_t written = write(STDERR_FILENO, line, std::strlen(line));
+    (void)written;
+    _exit(batchInterrupted);
+}
+
+// Ends the run when the pass under way did not: a save or a load that polls nothing.
+// A save killed midway leaves nothing behind, so the frames written so far stay whole.
+void onOverdue(int)
+{
+    sayAndEnd("weathering-batch: interrupted; the frames written so far are whole\n");
+}
+
+// The first Ctrl+C (or polite kill) asks the passes to stop and the run to end between
+// two steps; a second one, or a second passing without an end, ends it at once.
 void onStopSignal(int)
 {
+    if (stopSignalled != 0) sayAndEnd("weathering-batch: interrupted again; ending at once\n");
     stopSignalled = 1;
+    parallel::requestStop();
+    alarm(1);
 }
 
 bool stopRequested()
@@ -25,8 +47,6 @@ bool stopRequested()
     return stopSignalled != 0;
 }
 
-// Ctrl+C (and a polite kill) end the run between two steps, never inside a
-// file being written.
 void catchStopSignals()
 {
     struct sigaction action = {};
@@ -34,6 +54,8 @@ void catchStopSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = onOverdue;
+    sigaction(SIGALRM, &action, nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "imagesave/ImageWriter.h"
 #include "result/PathArgument.h"
+#include "session/WeatheringSession.h"
 
 namespace {
 
@@ -154,6 +155,11 @@ bool checkBatchOptions(const BatchOptions& options, std::string& text)
     std::string reason;
     if (!parsePathArgument(options.path, points, reason)) {
         text = usageLine(reason);
+        return false;
+    }
+    if (points.size() > static_cast<std::size_t>(WeatheringSession::mostPathPoints)) {
+        text = usageLine("--path has " + std::to_string(points.size()) + " points, more than the " +
+                         std::to_string(WeatheringSession::mostPathPoints) + " a path may have");
         return false;
     }
     if (!hasTwoDistinctPoints(points)) {

@@ -132,4 +132,22 @@ TEST(BatchOptions, ChecksWhatCanBeToldWithoutFiles)
     }
 }
 
+// A path of n points along the top row, each distinct.
+std::string pathOf(int n)
+{
+    std::string path;
+    for (int i = 0; i < n; ++i) path += std::to_string(i) + ",0 ";
+    return path;
+}
+
+TEST(BatchOptions, APathOfAThousandPointsIsTakenAndOneMoreRefused)
+{
+    BatchOptions options{"p.jpg", "", pathOf(1000), 10, 1, false, "o.png", "", ""};
+    std::string text;
+    EXPECT_TRUE(checkBatchOptions(options, text)) << text;
+    options.path = pathOf(1001);
+    EXPECT_FALSE(checkBatchOptions(options, text));
+    EXPECT_NE(text.find("--path has 1001 points, more than the 1000 a path may have"), std::string::npos) << text;
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "batch/FramesFolder.h"
 #include "imageopen/ImageIO.h"
+#include "parallel/StopRequest.h"
 #include "result/PathArgument.h"
 #include "session/WeatheringSession.h"
 
@@ -88,10 +89,14 @@ bool prepareFolders(const BatchOptions& options)
 }
 
 // The clicks of the window tool, rows counted from the bottom.
+// Stops early when the passes were asked to: a long path on a large photograph takes a while.
 void clickPath(WeatheringSession& session, const std::vector<TopDownPixel>& points)
 {
     const int height = session.model().height;
-    for (const TopDownPixel& point : points) session.addPathPoint(point.x, modelRowOf(point.y, height));
+    for (const TopDownPixel& point : points) {
+        if (parallel::stopRequested()) return;
+        session.addPathPoint(point.x, modelRowOf(point.y, height));
+    }
 }
 
 bool save(const Outcome& saved, const std::string& path)
@@ -139,6 +144,7 @@ int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLi
     while (step < total && !stopRequested()) {
         if (step == options.steps) session.settings().dewethering = options.dewethering ? 0 : 1;
         session.step();
+        if (parallel::stopRequested()) break;  // the step may have been cut short
         ++step;
         if (framesWanted && step % options.every == 0) {
             if (!writeFrame(options, session, step)) return -1;
@@ -168,16 +174,16 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     // No undo: a run without a window has nothing to take back.
     WeatheringSession session(WeatheringSession::History::none);
     if (!loadInputs(options, session)) return batchFailed;
-    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
+    const WeatheringSession::PhotographSize& photograph = session.photograph();
     if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
     if (!prepareFolders(options)) return batchFailed;
 
     session.setLook(options.natural ? Look::natural : Look::sampled);
     clickPath(session, points);
-    const int done = simulate(options, session, progress, stopRequested);
+    const int done = parallel::stopRequested() ? 0 : simulate(options, session, progress, stopRequested);
     progress.finish();
     if (done < 0) return batchFailed;
-    if (done < options.steps + options.back) {
+    if (done < options.steps + options.back || parallel::stopRequested()) {
         report("interrupted after " + std::to_string(done) + " of " + std::to_string(options.steps + options.back) +
                " steps; the frames written so far are whole");
         return batchInterrupted;

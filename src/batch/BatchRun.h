@@ -9,7 +9,8 @@ constexpr int batchFailed = 1;       // a file could not be read or written
 constexpr int batchUsageError = 2;   // the command line asks for something impossible
 constexpr int batchInterrupted = 130;
 
-// Asked between steps; true stops the run, keeping the frames already written.
+// Asked between steps; true stops the run, keeping the frames already written. A pass
+// cut short through parallel::requestStop ends the run as well, with nothing more written.
 using StopRequest = bool (*)();
 
 // Weathers the photograph as the window tool would after the same photograph,

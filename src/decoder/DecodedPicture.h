@@ -58,6 +58,17 @@ struct DecodedPicture {
     std::uint8_t* row(int y) { return samples.data() + rowBytes() * static_cast<std::size_t>(y); }
 };
 
+// Where a decoder that can hand rows over as it makes them sends them, top row
+// first, so that the tool turns them into floats while the rest is decoded.
+class RowStream {
+public:
+    virtual ~RowStream() = default;
+    // The shape of the rows to come; once, before the first rows. False when they cannot be passed on.
+    virtual bool begin(int width, int height, int channels, int sampleBytes) = 0;
+    // The next `count` rows, packed. False when they cannot be passed on.
+    virtual bool send(const std::uint8_t* rows, int count) = 0;
+};
+
 // How a decode ended; `decoded` leaves a whole picture behind.
 struct DecodeStatus {
     DecodeOutcome outcome = decoded;

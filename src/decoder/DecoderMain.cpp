@@ -70,16 +70,57 @@ int reply(DecodeStatus status, const DecodedPicture& picture)
     return writeAll(&header, sizeof header) ? 0 : 1;
 }
 
-// The header, then the rows bottom first.
+bool sendBand(std::uint32_t rows, DecodeFailure failure = noFailure)
+{
+    const DecodeBand band = {rows, failure};
+    return writeAll(&band, sizeof band);
+}
+
+// The header, then the rows top first as one band, then the end.
 int replyWithPixels(const DecodedPicture& picture)
 {
-    if (reply(DecodeStatus(), picture) != 0) return 1;
-    if (picture.bottomRowFirst) return writeAll(picture.samples.data(), picture.samples.size()) ? 0 : 1;
-    for (int y = picture.height - 1; y >= 0; --y)
-        if (!writeAll(picture.samples.data() + picture.rowBytes() * static_cast<std::size_t>(y), picture.rowBytes()))
-            return 1;
-    return 0;
+    if (reply(DecodeStatus(), picture) != 0 || !sendBand(static_cast<std::uint32_t>(picture.height))) return 1;
+    if (picture.bottomRowFirst) {
+        for (int y = picture.height - 1; y >= 0; --y)
+            if (!writeAll(picture.samples.data() + picture.rowBytes() * static_cast<std::size_t>(y), picture.rowBytes()))
+                return 1;
+    } else if (!writeAll(picture.samples.data(), picture.samples.size())) {
+        return 1;
+    }
+    return sendBand(0) ? 0 : 1;
 }
+
+// Rows straight from the decoding library to the reply, a band at a time.
+class ReplyStream : public RowStream {
+public:
+    bool begin(int width, int height, int channels, int sampleBytes) override
+    {
+        shape.width = width;
+        shape.height = height;
+        shape.channels = channels;
+        shape.sampleBytes = sampleBytes;
+        started = true;
+        writable = reply(DecodeStatus(), shape) == 0;
+        return writable;
+    }
+    bool send(const std::uint8_t* rows, int count) override
+    {
+        writable = writable && sendBand(static_cast<std::uint32_t>(count)) &&
+                   writeAll(rows, shape.rowBytes() * static_cast<std::size_t>(count));
+        return writable;
+    }
+    // The end of a streamed reply: whole, or what failed after the rows began.
+    int finish(DecodeStatus status) const
+    {
+        if (!writable) return 1;
+        return sendBand(0, status.outcome == decoded ? noFailure : status.failure) ? 0 : 1;
+    }
+    bool started = false;
+
+private:
+    DecodedPicture shape;
+    bool writable = false;
+};
 
 }  // namespace
 
@@ -103,7 +144,9 @@ int main(int argc, char** argv)
     if (!confineToDecoding(replyFd)) return 1;
 
     DecodedPicture picture;
-    const DecodeStatus status = decodePicture({file.data(), file.size()}, argv[4], channels, picture);
+    ReplyStream stream;
+    const DecodeStatus status = decodePicture({file.data(), file.size()}, argv[4], channels, picture, &stream);
+    if (stream.started) return stream.finish(status);
     if (status.outcome != decoded) return reply(status, picture);
     return replyWithPixels(picture);
 }

@@ -7,8 +7,11 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <algorithm>
+
 #include "decoder/ExifOrientation.h"
 #include "decoder/JpegCmyk.h"
+#include "decoder/PictureDecoder.h"
 
 namespace {
 
@@ -50,11 +53,65 @@ int orientationOf(j_decompress_ptr info)
     return 1;
 }
 
-// The decode proper. Nothing with a destructor lives in this frame, so the
-// jump from libjpeg's error handler leaves nothing undone but the library's own
-// state, which jpeg_destroy_decompress releases.
+// Rows a band of a streamed picture holds: enough to keep the pipe's writes
+// large, little enough to stay in the cache.
+constexpr std::size_t bandBytes = 256 * 1024;
+
+// The file's rows from the band buffer to the stream: inks made light, and
+// alpha the tool would only drop left out.
+bool sendBand(DecodedPicture& band, int rows, bool invertedInks, int sentChannels, RowStream& stream)
+{
+    const std::size_t count = static_cast<std::size_t>(band.width) * static_cast<std::size_t>(rows);
+    if (band.channels == 4) cmykToRgba(band.samples.data(), count, invertedInks);
+    if (sentChannels != band.channels) keepLeadingChannels(band.samples.data(), count, band.channels, sentChannels, 1);
+    return stream.send(band.samples.data(), rows);
+}
+
+// The rows into `picture`, whole; or, with a stream, into `band` a band at a
+// time, each passed on before the next is decoded.
+DecodeStatus readRows(jpeg_decompress_struct& info, JpegErrors& errors, DecodedPicture& picture, int wantedChannels,
+                      RowStream* stream, DecodedPicture& band)
+{
+    const int width = static_cast<int>(info.output_width);
+    const int height = static_cast<int>(info.output_height);
+    const int channels = channelsFor(info.out_color_space);
+    if (info.output_components != channels) return DecodeStatus::failed(unsupportedKind);
+    DecodedPicture& target = stream ? band : picture;
+    const int sentChannels = channels == 4 && wantedChannels == 3 ? 3 : channels;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    const int bandRows = stream ? static_cast<int>(std::min<std::size_t>(height, std::max<std::size_t>(1, bandBytes / rowBytes)))
+                                : height;
+    target.allocate(width, bandRows, channels, 1);
+    if (stream && !stream->begin(width, height, sentChannels, 1)) return DecodeStatus::failed(fileTooLarge);
+    int filled = 0;
+    while (info.output_scanline < info.output_height) {
+        // Several rows a call, as many as the library makes at once (two for
+        // 4:2:0 files), spare it a copy through a row of its own.
+        JSAMPROW rows[16];
+        const int asked = std::min(16, bandRows - filled);
+        for (int i = 0; i < asked; ++i) rows[i] = target.row(filled + i);
+        filled += static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(asked)));
+        // A cut file is padded by the library with grey; a picture half made up is refused.
+        if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
+        if (filled < bandRows) continue;
+        if (stream && !sendBand(band, filled, info.saw_Adobe_marker != 0, sentChannels, *stream))
+            return DecodeStatus::failed(fileTooLarge);
+        if (stream) filled = 0;
+    }
+    if (stream && filled > 0 && !sendBand(band, filled, info.saw_Adobe_marker != 0, sentChannels, *stream))
+        return DecodeStatus::failed(fileTooLarge);
+    jpeg_finish_decompress(&info);
+    if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
+    if (!stream && picture.channels == 4)
+        cmykToRgba(picture.samples.data(), picture.samples.size() / 4, info.saw_Adobe_marker != 0);
+    return DecodeStatus();
+}
+
+// The decode proper. Nothing with a destructor lives in this frame or those it
+// calls, so the jump from libjpeg's error handler leaves nothing undone but the
+// library's own state, which jpeg_destroy_decompress releases.
 DecodeStatus readJpeg(jpeg_decompress_struct& info, JpegErrors& errors, FileBytes file, DecodedPicture& picture,
-                      int& orientation)
+                      int wantedChannels, RowStream* stream, DecodedPicture& band, int& orientation)
 {
     if (setjmp(errors.escape)) return DecodeStatus::failed(errors.endOfData ? truncatedFile : damagedFile);
     jpeg_mem_src(&info, file.data, static_cast<unsigned long>(file.size));
@@ -64,28 +121,16 @@ DecodeStatus readJpeg(jpeg_decompress_struct& info, JpegErrors& errors, FileByte
     picture.height = static_cast<int>(info.image_height);
     if (!sizeAccepted(info.image_width, info.image_height)) return DecodeStatus::sizeRefused(info.image_width, info.image_height);
     orientation = orientationOf(&info);
-    // Inks stay inks here; they become light below.
+    // Inks stay inks here; they become light band by band or at the end.
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) info.out_color_space = JCS_CMYK;
     jpeg_start_decompress(&info);
-    picture.allocate(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                     channelsFor(info.out_color_space), 1);
-    if (info.output_components != picture.channels) return DecodeStatus::failed(unsupportedKind);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = picture.row(static_cast<int>(info.output_scanline));
-        jpeg_read_scanlines(&info, &row, 1);
-        // A cut file is padded by the library with grey; a picture half made up is refused.
-        if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
-    }
-    jpeg_finish_decompress(&info);
-    if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
-    if (picture.channels == 4)
-        cmykToRgba(picture.samples.data(), picture.samples.size() / 4, info.saw_Adobe_marker != 0);
-    return DecodeStatus();
+    // A picture to be turned needs all its rows first.
+    return readRows(info, errors, picture, wantedChannels, orientation == 1 ? stream : nullptr, band);
 }
 
 }  // namespace
 
-DecodeStatus decodeJpeg(FileBytes file, DecodedPicture& picture)
+DecodeStatus decodeJpeg(FileBytes file, DecodedPicture& picture, int wantedChannels, RowStream* stream)
 {
     jpeg_decompress_struct info;
     JpegErrors errors;
@@ -95,7 +140,8 @@ DecodeStatus decodeJpeg(FileBytes file, DecodedPicture& picture)
     errors.manager.output_message = ignoreMessage;
     jpeg_create_decompress(&info);
     int orientation = 1;
-    const DecodeStatus status = readJpeg(info, errors, file, picture, orientation);
+    DecodedPicture band;
+    const DecodeStatus status = readJpeg(info, errors, file, picture, wantedChannels, stream, band, orientation);
     jpeg_destroy_decompress(&info);
     if (status.outcome == decoded) applyOrientation(picture, orientation);
     return status;

@@ -36,12 +36,9 @@ bool isWebp(FileBytes file)
 // Keeps the first `kept` of every `channels` samples.
 void keepLeadingChannels(DecodedPicture& picture, int kept)
 {
-    const std::size_t pixelBytes = static_cast<std::size_t>(picture.channels) * picture.sampleBytes;
-    const std::size_t keptBytes = static_cast<std::size_t>(kept) * picture.sampleBytes;
     const std::size_t count = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
-    std::uint8_t* samples = picture.samples.data();
-    for (std::size_t i = 0; i < count; ++i) std::memmove(samples + i * keptBytes, samples + i * pixelBytes, keptBytes);
-    picture.samples.resize(count * keptBytes);
+    ::keepLeadingChannels(picture.samples.data(), count, picture.channels, kept, picture.sampleBytes);
+    picture.samples.resize(count * static_cast<std::size_t>(kept) * picture.sampleBytes);
     picture.channels = kept;
 }
 
@@ -55,11 +52,19 @@ void dropUnwantedAlpha(DecodedPicture& picture, int wantedChannels)
 
 }  // namespace
 
-DecodeStatus decodePicture(FileBytes file, const char* name, int wantedChannels, DecodedPicture& picture)
+void keepLeadingChannels(std::uint8_t* samples, std::size_t count, int channels, int kept, int sampleBytes)
+{
+    const std::size_t pixelBytes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(sampleBytes);
+    const std::size_t keptBytes = static_cast<std::size_t>(kept) * static_cast<std::size_t>(sampleBytes);
+    for (std::size_t i = 0; i < count; ++i) std::memmove(samples + i * keptBytes, samples + i * pixelBytes, keptBytes);
+}
+
+DecodeStatus decodePicture(FileBytes file, const char* name, int wantedChannels, DecodedPicture& picture,
+                           RowStream* stream)
 {
     DecodeStatus status;
     if (isJpeg(file))
-        status = decodeJpeg(file, picture);
+        status = decodeJpeg(file, picture, wantedChannels, stream);
     else if (isPng(file))
         status = decodePng(file, wantedChannels, picture);
     else if (isTiff(file))
@@ -68,6 +73,6 @@ DecodeStatus decodePicture(FileBytes file, const char* name, int wantedChannels,
         status = decodeWebp(file, picture);
     else
         return decodeWithDevil(file, name, wantedChannels, picture);
-    if (status.outcome == decoded) dropUnwantedAlpha(picture, wantedChannels);
+    if (status.outcome == decoded && !picture.samples.empty()) dropUnwantedAlpha(picture, wantedChannels);
     return status;
 }

@@ -3,12 +3,15 @@
 #include <cstdint>
 
 // What the decoder process (weathering-decode) writes on its standard output:
-// one DecodeReply, then, when `outcome` is `decoded`, width * height pixels of
-// `channels` samples of `sampleBytes` each, row 0 at the bottom, and nothing
-// after them. Samples keep the file's own depth: 1 (a byte, 255 is white),
-// 2 (a native-endian 16-bit value, 65535 is white) or 4 (a float, only for
-// float files, already in the channels asked for). The reader treats all of it
-// as hostile.
+// one DecodeReply, then, when `outcome` is `decoded`, the picture's rows top row
+// first, in bands as the decoder makes them: each a DecodeBand and its `rows`
+// rows of width pixels of `channels` samples of `sampleBytes` each. A band of
+// no rows ends the reply, and nothing follows it: its `failure` is noFailure
+// after all the rows, or says why the file could not be read after all (a file
+// cut short is found out only when its rows run out). Samples keep the file's
+// own depth: 1 (a byte, 255 is white), 2 (a native-endian 16-bit value, 65535
+// is white) or 4 (a float, only for float files, already in the channels asked
+// for). The reader treats all of it as hostile.
 struct DecodeReply {
     std::uint32_t magic;
     std::uint32_t outcome;
@@ -19,7 +22,14 @@ struct DecodeReply {
     std::uint32_t failure;      // a DecodeFailure: why a file could not be read, or what was odd in one that was
 };
 
-constexpr std::uint32_t decodeReplyMagic = 0x32434457;  // "WDC2"
+constexpr std::uint32_t decodeReplyMagic = 0x33434457;  // "WDC3"
+
+// Rows sent together, so that the tool turns them into floats while the decoder
+// makes the next ones.
+struct DecodeBand {
+    std::uint32_t rows;     // 0: the last band
+    std::uint32_t failure;  // in the last band: a DecodeFailure, noFailure when the picture is whole
+};
 
 enum DecodeOutcome : std::uint32_t {
     decoded = 0,

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // How far a decoder process may go before the tool stops it, and which
@@ -12,6 +13,9 @@ struct DecoderSettings {
     int seconds = 20;        // processor time
     long megabytes = 4096;   // its address space
     std::string executable;  // empty: decoderPath(); tests put a hostile stand-in here
+    // The caller's own limits for a picture of this size (memory for all it will build
+    // from it): why it cannot be taken, "" when it can. Asked before any pixel is received.
+    std::function<std::string(int width, int height)> sizeCheck;
     // Wall clock, from the start to the last byte and the exit: only a backstop
     // against a decoder that stopped (a busy machine slows a working one down,
     // and that is no reason to end it). 0: stalledSecondsFor(seconds).

@@ -1,17 +1,22 @@
 #include "imageopen/ImageIO.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <new>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "decodereply/DecodeReply.h"
 #include "imageopen/SampleConversion.h"
@@ -166,21 +171,104 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const std::string& name)
                   << std::endl;
 }
 
-void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, MyAlgebra::vec3* pixels)
+void convertRows(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
+                 MyAlgebra::vec3* topRow)
 {
-    samplesToRgb(samples, layout, count, pixels);
+    rowsToRgb(samples, layout, width, rows, topRow);
 }
 
-void convertSamples(const std::uint8_t* samples, SampleLayout layout, std::size_t count, float* pixels)
+void convertRows(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows, float* topRow)
 {
-    samplesToGrey(samples, layout, count, pixels);
+    rowsToGrey(samples, layout, width, rows, topRow);
 }
+
+// The rows of a `decoded` reply, band by band, each turned into floats as it
+// arrives, into its place in `pixels` (bottom row first). False, with the reason
+// given, when the bands do not add up to the picture or the decoder failed after all.
+template <typename T>
+bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, const std::string& name,
+                  std::string& reason)
+{
+    const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
+    const std::size_t width = static_cast<std::size_t>(reply.width);
+    const std::size_t height = static_cast<std::size_t>(reply.height);
+    const std::size_t rowBytes = width * reply.channels * reply.sampleBytes;
+    // Read a block at a time: small enough to stay in the cache.
+    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
+    if (!block) {
+        refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
+        return false;
+    }
+    std::size_t row = 0;
+    for (;;) {
+        DecodeBand band = {};
+        if (!decoder.read(&band, sizeof band)) return false;
+        if (band.rows == 0 && band.failure != noFailure) {
+            cannotOpen(name, reason);
+            sayWhatFailed(name, band.failure, reason);
+            return false;
+        }
+        if (band.rows == 0 && row == height) return true;
+        if (band.rows == 0 || band.rows > height - row) {
+            refuse(name, "the decoder sent a malformed reply", reason);
+            return false;
+        }
+        for (const std::size_t end = row + band.rows; row < end;) {
+            const std::size_t rows = std::min(blockRows, end - row);
+            if (!decoder.read(block.get(), rows * rowBytes)) return false;
+            convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
+            row += rows;
+        }
+    }
+}
+
+// Makes the pages of a new pixel array present on a thread of its own while
+// the rows are still being decoded, from the end (where the top rows go) down,
+// so that turning a band into floats seldom waits on the kernel for a page.
+// One call faults in a whole block, far cheaper than a fault a page. Stops
+// and joins when destroyed, whatever it reached.
+class PagesAhead {
+public:
+    PagesAhead(void* array, std::size_t bytes)
+    {
+        const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(array);
+        first = (start + page - 1) / page * page;
+        end = (start + bytes) / page * page;
+        if (end > first) worker = std::thread([this] { populate(); });
+    }
+    ~PagesAhead()
+    {
+        stop = true;
+        if (worker.joinable()) worker.join();
+    }
+    PagesAhead(const PagesAhead&) = delete;
+    PagesAhead& operator=(const PagesAhead&) = delete;
+
+private:
+    void populate()
+    {
+        constexpr std::uintptr_t block = 4 << 20;
+        for (std::uintptr_t top = end; top > first && !stop;) {
+            const std::uintptr_t bottom = top - first > block ? top - block : first;
+            // A kernel without it says EINVAL: the conversion's own faults do the work then.
+            if (madvise(reinterpret_cast<void*>(bottom), top - bottom, MADV_POPULATE_WRITE) != 0) return;
+            top = bottom;
+        }
+    }
+
+    std::uintptr_t first = 0;
+    std::uintptr_t end = 0;
+    std::atomic<bool> stop{false};
+    std::thread worker;
+};
 
 // Reads the pixels of a `decoded` reply, checking first everything the
 // decoder said about them. Null (with the reason printed) when they cannot be had.
 template <typename T>
 std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& reply, const std::string& name,
-                                   std::string& reason)
+                                   const DecoderSettings& settings, std::string& reason)
 {
     const SampleLayout layout = {static_cast<int>(reply.channels), static_cast<int>(reply.sampleBytes)};
     if (reply.channels > 4 || reply.sampleBytes > 4 || !convertible(layout, channelsOf<T>()) || reply.width <= 0 ||
@@ -192,25 +280,21 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         refuseSize(name, reply, reason);
         return nullptr;
     }
-    const std::size_t sampleBytesPerPixel = reply.channels * reply.sampleBytes;
+    const std::string refusal = settings.sizeCheck ? settings.sizeCheck(reply.width, reply.height) : std::string();
+    if (!refusal.empty()) {
+        refuse(name, refusal, reason);
+        return nullptr;
+    }
     if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-    // Rows arrive a block at a time and become floats while the decoder writes
-    // the next ones; a block is small enough to stay in the cache.
-    const std::size_t rowBytes = static_cast<std::size_t>(reply.width) * sampleBytesPerPixel;
-    const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockRows * rowBytes]);
-    if (!pixels || !block) {
+    if (!pixels) {
         refuse(name, "cannot allocate memory for its " + sizeText(reply.width, reply.height) + " pixels", reason);
         return nullptr;
     }
-    const std::size_t height = static_cast<std::size_t>(reply.height);
-    for (std::size_t row = 0; row < height; row += blockRows) {
-        const std::size_t rows = std::min(blockRows, height - row);
-        if (!decoder.read(block.get(), rows * rowBytes)) return nullptr;
-        const std::size_t first = row * static_cast<std::size_t>(reply.width);
-        convertSamples(block.get(), layout, rows * static_cast<std::size_t>(reply.width), pixels.get() + first);
+    {
+        const PagesAhead ahead(pixels.get(), count * sizeof(T));
+        if (!receiveBands(decoder, reply, pixels.get(), name, reason)) return nullptr;
     }
     if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
@@ -220,7 +304,7 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
 // pixels were received and the decoder ended cleanly.
 template <typename T>
 bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique_ptr<T[]>& pixels,
-                  const std::string& name, std::string& reason)
+                  const std::string& name, const DecoderSettings& settings, std::string& reason)
 {
     if (reply.magic != decodeReplyMagic) {
         refuse(name, "the decoder sent a malformed reply", reason);
@@ -228,7 +312,7 @@ bool receiveReply(DecoderProcess& decoder, const DecodeReply& reply, std::unique
     }
     switch (reply.outcome) {
     case decoded:
-        pixels = receivePixels<T>(decoder, reply, name, reason);
+        pixels = receivePixels<T>(decoder, reply, name, settings, reason);
         return pixels != nullptr;
     case decodeFailed:
         cannotOpen(name, reason);
@@ -264,12 +348,27 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
     }
     DecodeReply reply = {};
     std::unique_ptr<T[]> pixels;
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, reason);
+    // A size the caller refuses ends the reply unread: the decoder then meets a closed
+    // pipe, and how it ended says nothing.
+    bool callerRefused = false;
+    DecoderSettings checked = settings;
+    if (settings.sizeCheck)
+        checked.sizeCheck = [&](int width, int height) {
+            std::string refusal = settings.sizeCheck(width, height);
+            callerRefused = !refusal.empty();
+            return refusal;
+        };
+    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, checked, reason);
     const bool trailing = received && !decoder.atEndOfReply() && !decoder.replyCutShort();
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
-    if (end != DecoderEnd::exited) {
+    if (callerRefused) return false;
+    // A reply refused part way leaves the decoder writing into a closed pipe;
+    // the refusal has said why, and the broken pipe is ours.
+    const bool refusedPartWay = !received && !reason.empty() && !decoder.replyCutShort();
+    const bool endedByRefusal = refusedPartWay && end == DecoderEnd::crashed && decoder.signal() == SIGPIPE;
+    if (end != DecoderEnd::exited && !endedByRefusal) {
         reportAbnormalEnd(end, decoder, settings, name, reason);
         return false;
     }

@@ -107,6 +107,22 @@ void runOnAllCores(Pass<Out> pass, const std::uint8_t* samples, std::size_t coun
     });
 }
 
+// Rows one under the other in the samples land one above the other in `out`.
+template <typename Out>
+void runOnRows(Pass<Out> pass, const std::uint8_t* samples, std::size_t rowBytes, std::size_t width,
+               std::size_t rows, Out* topRow)
+{
+    parallel::forEachShare(static_cast<int>(rows), static_cast<int>(width), [&](int, int begin, int end) {
+        for (std::size_t r = static_cast<std::size_t>(begin); r < static_cast<std::size_t>(end); ++r)
+            pass(samples + r * rowBytes, 0, width, topRow - r * width);
+    });
+}
+
+std::size_t rowBytesOf(SampleLayout layout, std::size_t width)
+{
+    return width * static_cast<std::size_t>(layout.channels) * static_cast<std::size_t>(layout.sampleBytes);
+}
+
 }  // namespace
 
 bool convertible(SampleLayout layout, int wantedChannels)
@@ -127,4 +143,21 @@ void samplesToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t
     if (layout.sampleBytes == 1) runOnAllCores(greyPass<ByteSample>(layout.channels), samples, count, grey);
     if (layout.sampleBytes == 2) runOnAllCores(greyPass<ShortSample>(layout.channels), samples, count, grey);
     if (layout.sampleBytes == 4) runOnAllCores(greyPass<FloatSample>(layout.channels), samples, count, grey);
+}
+
+void rowsToRgb(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
+               MyAlgebra::vec3* topRow)
+{
+    const std::size_t rowBytes = rowBytesOf(layout, width);
+    if (layout.sampleBytes == 1) runOnRows(rgbPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 2) runOnRows(rgbPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 4) runOnRows(rgbPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+}
+
+void rowsToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows, float* topRow)
+{
+    const std::size_t rowBytes = rowBytesOf(layout, width);
+    if (layout.sampleBytes == 1) runOnRows(greyPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 2) runOnRows(greyPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 4) runOnRows(greyPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
 }

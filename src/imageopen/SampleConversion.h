@@ -24,3 +24,9 @@ bool convertible(SampleLayout layout, int wantedChannels);
 // `count` pixels of samples in the layout into RGB or grey; convertible() must hold.
 void samplesToRgb(const std::uint8_t* samples, SampleLayout layout, std::size_t count, MyAlgebra::vec3* rgb);
 void samplesToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t count, float* grey);
+
+// `rows` rows of `width` pixels, top row first, into a picture stored bottom row
+// first: row r of the samples becomes the pixels at topRow - r * width.
+void rowsToRgb(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
+               MyAlgebra::vec3* topRow);
+void rowsToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows, float* topRow);

@@ -1,5 +1,7 @@
 #include "main/AlternativePictures.h"
 
+#include <vector>
+
 #include "colour/DegreeColourMap.h"
 #include "imageopen/GlErrorCheck.h"
 #include "imageopen/TextureImageRect.h"
@@ -30,11 +32,14 @@ bool AlternativePictures::holdBefore(bool held, const WeatheringSession& session
 {
     if (held == beforeHeld) return false;
     beforeHeld = held;
-    const ImageRect<MyAlgebra::vec3>& photograph = session.photograph();
+    const WeatheringSession::PhotographSize& photograph = session.photograph();
     const bool stale = !beforeUploaded || beforePhotograph != session.photographVersion();
     if (held && stale && !photograph.empty()) {
         CHECK_GL_ERROR();
-        uploadRgbTexture(beforeTexture, photograph.data.get(), photograph.width, photograph.height);
+        // Made for the upload only: the session keeps no RGB copy of the photograph.
+        std::vector<MyAlgebra::vec3> colours;
+        session.photographColours(colours);
+        uploadRgbTexture(beforeTexture, colours.data(), photograph.width, photograph.height);
         CHECK_GL_ERROR();
         beforeUploaded = true;
         beforePhotograph = session.photographVersion();

@@ -10,6 +10,7 @@
 #include "main/OutlinePath.h"
 #include "main/ViewControls.h"
 #include "session/WeatheringSession.h"
+#include "timing/StepPacer.h"
 #include "timing/StopwatchSteady.h"
 
 // The window tool's state, apart from the panel's own (PanelState.h): the session
@@ -21,6 +22,8 @@
 struct AppState {
     WeatheringSession session;
     std::string photographPath;  // where the photograph came from: the save dialog starts there
+    std::string maskPath;        // the mask loaded for it ("" none): saved files name it
+    std::string lastSaveFolder;  // where the last save went: the next starts there if need be
 
     int mainWindow = 0;
     int panelWindow = 0;
@@ -36,6 +39,7 @@ struct AppState {
 
     int mouseOperation = 0;  // 0 "Weathering Points", 1 "Weaterhing Brush"
     int showDegrees = 0;     // the main window shows degrees instead of colours
+    bool keysShown = false;  // the list of keys over the photograph (? or F1)
     int leftDown = 0;
     int middleDown = 0;
     int showOutline = 0;
@@ -49,6 +53,8 @@ struct AppState {
     unsigned int texturesUploaded = 0;  // the model's uploads so far: the picture changed when this did
     unsigned int pictureShown = 0;      // the session's pictureVersion the model's texture shows
     bool simulationWasOn = false;       // at the end of the last idle pass
+    StepPacer pacer;                    // "Steps per second"
+    bool pacedWakeSet = false;          // a timer will wake the idle pass for the next step
     float stepCountShown = 0.0f;        // when the panel last showed the step count
     AlternativePictures alternatives;
     MainWindowLook drawnLook;  // what the last frame showed

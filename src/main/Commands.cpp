@@ -11,8 +11,10 @@
 #include "main/Display.h"
 #include "main/FileDialog.h"
 #include "main/MainWindow.h"
+#include "main/PanelHint.h"
 #include "main/PanelState.h"
 #include "main/PanelWindow.h"
+#include "main/SaveTypes.h"
 #include "result/PathArgument.h"
 #include "timing/RefreshThrottle.h"
 
@@ -76,7 +78,8 @@ void loadImageCommand()
         return;
     }
     appState.photographPath = name;
-    const ImageRect<MyAlgebra::vec3>& photograph = session().photograph();
+    appState.maskPath.clear();  // the new photograph starts without a mask
+    const WeatheringSession::PhotographSize& photograph = session().photograph();
     setStatus("Loaded " + fileName(name) + " (" + std::to_string(photograph.width) + " x " +
                   std::to_string(photograph.height) + ")",
               false);
@@ -92,6 +95,7 @@ void loadMaskCommand()
         return;
     }
     historyMoved(outcome);
+    appState.maskPath = name;
     setStatus("Loaded mask " + fileName(name), false);
 }
 
@@ -140,28 +144,39 @@ void reportNotSaved(const std::string& line)
 // Saving reads the model only: a running simulation goes on afterwards.
 void saveCommand(SavedWhat what)
 {
-    const Outcome savable = session().checkSavable();
+    const bool image = what == SavedWhat::image;
+    const Outcome savable = image ? session().checkSavable() : session().checkDegreesSavable();
     if (!savable.done()) {
         reportNotSaved(savable.reason());
         return;
     }
-    const std::string path = saveFileDialog(what == SavedWhat::image ? "Save Image" : "Save Degrees",
-                                            photographFolder(), suggestedSaveName(what));
+    const std::string folder = saveStartFolder(photographFolder(), appState.lastSaveFolder, picturesFolder(), homeFolder());
+    const std::string path = saveFileDialog(image ? "Save Image" : "Save Degrees", folder, suggestedSaveName(what),
+                                            image ? imageSaveTypes() : degreeSaveTypes());
     if (path.empty()) return;  // cancelled: nothing written, nothing to say
-    const ResultRecipe recipe{appState.photographPath, "", session().stepsSinceRestart(),
+    const ResultRecipe recipe{appState.photographPath, appState.maskPath, session().stepsSinceRestart(),
                               session().settings().dewethering != 0};
-    const Outcome saved =
-        what == SavedWhat::image ? session().saveImage(path, recipe) : session().saveDegrees(path, recipe);
-    if (saved.done())
+    const Outcome saved = image ? session().saveImage(path, recipe) : session().saveDegrees(path, recipe);
+    if (saved.done()) {
+        appState.lastSaveFolder = std::filesystem::path(path).parent_path().string();
         reportSaved(path);
-    else
+    } else {
         reportNotSaved("cannot save " + path + ": " + saved.reason());
+    }
 }
 
 bool insidePhotograph(ImagePixel pixel)
 {
     const WeatheringModel& model = session().model();
     return pixel.x >= 0 && pixel.x < model.width && pixel.y >= 0 && pixel.y < model.height;
+}
+
+void refusePathPoint()
+{
+    const std::string line =
+        "path point refused: a path has at most " + std::to_string(WeatheringSession::mostPathPoints) + " points";
+    setStatus(line, true);
+    std::cerr << line << std::endl;
 }
 
 }  // namespace
@@ -203,15 +218,22 @@ bool loadStartPhotograph(const std::string& name)
 bool loadStartMask(const std::string& name)
 {
     if (!session().loadMaskOfPhotograph(name).done()) return false;
+    if (session().hasPhotograph()) appState.maskPath = findFile(name);
     sayHistoryNotice();
     historyMoved(Outcome::success());
     return true;
 }
 
+void reportNoStartPhotograph(const std::string& name)
+{
+    setStatus("No photograph: " + name + " was not found", true);
+}
+
 PanelValues panelValues()
 {
     const WeatheringSession& s = session();
-    return {appState.mouseOperation, s.settings(), s.simulationOn() ? 1 : 0, appState.showDegrees, s.stopAtStep()};
+    return {appState.mouseOperation, s.settings(),      s.simulationOn() ? 1 : 0,
+            appState.showDegrees,    s.stopAtStep(),    appState.pacer.rate()};
 }
 
 void applyPanelValues(const PanelValues& values)
@@ -220,7 +242,17 @@ void applyPanelValues(const PanelValues& values)
     appState.showDegrees = values.showDegrees;
     session().settings() = values.settings;
     session().setStopAtStep(values.stopAtStep);
+    appState.pacer.setRate(values.stepsPerSecond);
+    if (values.enableSimulation != 0 && !session().simulationOn()) appState.pacer.restart();
     session().setSimulation(values.enableSimulation != 0);
+    appState.idle.wake();
+}
+
+namespace {
+
+void toggleKeyOverlay()
+{
+    appState.keysShown = !appState.keysShown;
     appState.idle.wake();
 }
 
@@ -237,6 +269,35 @@ bool undoKey(unsigned char key)
     return true;
 }
 
+}  // namespace
+
+bool eitherWindowKey(unsigned char key)
+{
+    constexpr unsigned char ctrlS = 's' - 'a' + 1;
+    if (key == ctrlS) {
+        controlCallback(saveImageId);
+        return true;
+    }
+    if (key == '?') {
+        toggleKeyOverlay();
+        return true;
+    }
+    return undoKey(key);
+}
+
+bool eitherWindowSpecialKey(int key)
+{
+    if (key != GLUT_KEY_F1) return false;
+    toggleKeyOverlay();
+    return true;
+}
+
+const char* nextStepHint()
+{
+    const WeatheringSession& s = session();
+    return panelHint({s.hasPhotograph(), s.model().imagePoints.size(), s.simulationOn(), appState.mouseOperation == 1});
+}
+
 void leftPress(ImagePixel pixel)
 {
     session().beginStroke();
@@ -244,7 +305,11 @@ void leftPress(ImagePixel pixel)
     // click adds no point.
     if (appState.mouseOperation == 0 && insidePhotograph(pixel)) {
         appState.statistics.noteInput(LoopStatistics::InputKind::click);
-        session().addPathPoint(pixel.x, pixel.y);
+        if (session().pathIsFull())
+            refusePathPoint();
+        else
+            session().addPathPoint(pixel.x, pixel.y);
+        wantPanelFrames();  // the hint follows the path
     }
     appState.leftDown = 1;
 }
@@ -278,6 +343,7 @@ void rightPress()
 {
     if (appState.mouseOperation != 0) return;
     session().removePathPoint();
+    wantPanelFrames();
 }
 
 void middlePress(ImagePixel pixel)

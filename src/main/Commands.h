@@ -18,6 +18,9 @@ void controlCallback(int id);
 // False when the file could not be taken; the loader has said why.
 bool loadStartPhotograph(const std::string& name);
 bool loadStartMask(const std::string& name);
+// The default photograph was not taken: the status line says which file, and the main
+// window how to load one.
+void reportNoStartPhotograph(const std::string& name);
 
 // The values the panel's controls show and change.
 struct PanelValues {
@@ -26,12 +29,19 @@ struct PanelValues {
     int enableSimulation;
     int showDegrees;
     int stopAtStep;
+    int stepsPerSecond;  // 0: as fast as it goes
 };
 PanelValues panelValues();
 void applyPanelValues(const PanelValues& values);
 
-// ctrl+Z, ctrl+shift+Z and ctrl+Y; false for any other key.
-bool undoKey(unsigned char key);
+// The keys that work over either window: ctrl+Z, ctrl+shift+Z and ctrl+Y, ctrl+S and
+// `?`; false for any other key.
+bool eitherWindowKey(unsigned char key);
+// F1; false for any other special key.
+bool eitherWindowSpecialKey(int key);
+
+// What to do next, for the panel's hint line.
+const char* nextStepHint();
 
 // The mouse in the main window, at the photograph's pixel under the pointer.
 void leftPress(ImagePixel pixel);

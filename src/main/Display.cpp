@@ -8,6 +8,7 @@
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"
 #include "main/OverlayGeometry.h"
+#include "main/TextOverlay.h"
 #include "main/WindowGeometry.h"
 
 namespace {
@@ -40,6 +41,7 @@ MainWindowLook currentLook()
     look.dewethering = appState.session.settings().dewethering;
     look.view = appState.view.version();
     look.alternative = appState.alternatives.version(appState.session, degreesTicked());
+    look.keysShown = appState.keysShown;
     return look;
 }
 
@@ -152,6 +154,10 @@ void display()
     drawPicture();
     if (appState.showOutline != 0) drawOutline();
     if (appState.mouseOperation == 1) drawBrushCircle();
+    const int width = glutGet(GLUT_WINDOW_WIDTH);
+    const int height = glutGet(GLUT_WINDOW_HEIGHT);
+    if (!appState.session.hasPhotograph()) drawNoPhotographHint(width, height);
+    if (appState.keysShown) drawKeyOverlay(width, height);
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();

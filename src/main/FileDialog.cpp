@@ -111,9 +111,55 @@ struct ChooserRequest {
     const char* title;
     GtkFileChooserAction action;
     const char* acceptLabel;
-    std::string folder;  // save: the folder to start in
-    std::string name;    // save: the suggested file name
+    std::string folder;                        // save: the folder to start in
+    std::string name;                          // save: the suggested file name
+    const std::vector<SaveType>* types = nullptr;  // save: the types offered
 };
+
+constexpr const char* saveTypeKey = "weathering-save-type";
+
+const SaveType* chosenType(GtkFileChooser* chooser)
+{
+    GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
+    return filter ? static_cast<const SaveType*>(g_object_get_data(G_OBJECT(filter), saveTypeKey)) : nullptr;
+}
+
+struct GFreeDeleter {
+    void operator()(gchar* text) const { g_free(text); }
+};
+
+// Choosing another type renames the typed file to that type's extension at once.
+void followChosenType(GObject* object, GParamSpec*, gpointer types)
+{
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(object);
+    const SaveType* type = chosenType(chooser);
+    const std::unique_ptr<gchar, GFreeDeleter> name(gtk_file_chooser_get_current_name(chooser));
+    if (type == nullptr || !name || *name == '\0') return;
+    const std::string renamed =
+        nameWithTypeExtension(name.get(), *type, *static_cast<const std::vector<SaveType>*>(types));
+    if (renamed != name.get()) gtk_file_chooser_set_current_name(chooser, renamed.c_str());
+}
+
+void addSaveTypeFilters(GtkFileChooser* chooser, const std::vector<SaveType>& types)
+{
+    for (const SaveType& type : types) {
+        GtkFileFilter* filter = gtk_file_filter_new();
+        std::string label = type.name;
+        for (const char* extension : type.extensions) {
+            const std::string pattern = std::string("*") + extension;
+            label += std::string(extension == type.extensions.front() ? " (" : " ") + pattern;
+            gtk_file_filter_add_pattern(filter, pattern.c_str());
+            std::string upper = pattern;
+            for (char& c : upper) c = static_cast<char>(g_ascii_toupper(c));
+            gtk_file_filter_add_pattern(filter, upper.c_str());
+        }
+        gtk_file_filter_set_name(filter, (label + ")").c_str());
+        g_object_set_data(G_OBJECT(filter), saveTypeKey, const_cast<SaveType*>(&type));
+        gtk_file_chooser_add_filter(chooser, filter);
+    }
+    g_signal_connect(chooser, "notify::filter", G_CALLBACK(followChosenType),
+                     const_cast<std::vector<SaveType>*>(&types));
+}
 
 void startWhereAsked(GtkFileChooser* chooser, const ChooserRequest& request)
 {
@@ -138,6 +184,7 @@ GtkWidget* createChooser(const ChooserRequest& request)
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     if (request.action == GTK_FILE_CHOOSER_ACTION_OPEN) addAllFilesFilter(chooser);
+    if (request.types != nullptr) addSaveTypeFilters(chooser, *request.types);
     startWhereAsked(chooser, request);
     // There is no GTK parent to be transient for, and maybe no window manager
     // to raise it: keep it above the GLUT windows ourselves.
@@ -154,10 +201,6 @@ void drainGtkEvents()
     gdk_display_sync(gdk_display_get_default());
 }
 
-struct GFreeDeleter {
-    void operator()(gchar* text) const { g_free(text); }
-};
-
 std::string chosenFile(GtkWidget* dialog)
 {
     // Escape answers GTK_RESPONSE_DELETE_EVENT: anything but accept is a cancel.
@@ -166,10 +209,26 @@ std::string chosenFile(GtkWidget* dialog)
     return name ? std::string(name.get()) : std::string();
 }
 
+// A saved name takes the chosen type's extension. When that names a file that is there
+// already, the dialog comes back with the full name, so that it asks before replacing.
+std::string chosenSaveFile(GtkWidget* dialog, const std::vector<SaveType>& types)
+{
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    for (;;) {
+        const std::string chosen = chosenFile(dialog);
+        const SaveType* type = chosenType(chooser);
+        if (chosen.empty() || type == nullptr) return chosen;
+        const std::string named = nameWithTypeExtension(chosen, *type, types);
+        std::error_code error;
+        if (named == chosen || !std::filesystem::exists(named, error)) return named;
+        gtk_file_chooser_set_current_name(chooser, std::filesystem::path(named).filename().c_str());
+    }
+}
+
 std::string runChooser(const ChooserRequest& request)
 {
     GtkWidget* dialog = createChooser(request);
-    std::string chosen = chosenFile(dialog);
+    std::string chosen = request.types != nullptr ? chosenSaveFile(dialog, *request.types) : chosenFile(dialog);
     gtk_widget_destroy(dialog);
     // Otherwise the dialog stays on screen until GTK next gets to run.
     drainGtkEvents();
@@ -223,7 +282,20 @@ std::string openFileDialog()
     return chosen;
 }
 
-std::string saveFileDialog(const char* title, const std::string& folder, const std::string& suggestedName)
+std::string saveFileDialog(const char* title, const std::string& folder, const std::string& suggestedName,
+                           const std::vector<SaveType>& types)
 {
-    return chooseFile({title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", folder, suggestedName});
+    return chooseFile({title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", folder, suggestedName, &types});
+}
+
+std::string picturesFolder()
+{
+    const gchar* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+    return pictures != nullptr ? std::string(pictures) : homeFolder();
+}
+
+std::string homeFolder()
+{
+    const gchar* home = g_get_home_dir();
+    return home != nullptr ? std::string(home) : std::string("/");
 }

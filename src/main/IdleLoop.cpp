@@ -36,10 +36,17 @@ void showStepCount(bool stopped)
     }
 }
 
+bool stepDue()
+{
+    return appState.pacer.due(appState.stopwatch.elapsed());
+}
+
 void simulationStep()
 {
     WeatheringSession& session = appState.session;
     if (!appState.simulationWasOn) appState.statistics.restartRateCounts();
+    if (!stepDue()) return;
+    appState.pacer.stepped(appState.stopwatch.elapsed());
     session.step();
     showStepCount(!session.simulationOn());
     appState.statistics.noteStep();
@@ -57,7 +64,7 @@ void idle()
     // What input changed shows before the next step.
     if (mainWindowLookChanged()) display();
     if (session.commitDueChange()) wantPanelFrames();  // the undo count changed
-    if (session.simulationOn()) simulationStep();
+    if (session.simulationAdvances()) simulationStep();
     appState.simulationWasOn = session.simulationOn();
     const bool brushing = appState.leftDown == 1 && appState.mouseOperation == 1;
     appState.alternatives.refresh(session, appState.showDegrees != 0, session.simulationOn() || brushing,
@@ -68,7 +75,27 @@ void idle()
 bool idleHasWork()
 {
     const WeatheringSession& session = appState.session;
-    return session.simulationOn() || pictureStale() ||
+    return (session.simulationAdvances() && stepDue()) || pictureStale() ||
            appState.alternatives.haveWork(session, appState.showDegrees != 0) || mainWindowLookChanged() ||
            session.changeAwaitsCommit();
+}
+
+namespace {
+
+void wakeForStep(int)
+{
+    appState.pacedWakeSet = false;
+    appState.idle.wake();
+}
+
+}  // namespace
+
+void wakeForNextStep()
+{
+    if (!appState.session.simulationAdvances() || appState.pacedWakeSet) return;
+    const double wait = appState.pacer.secondsUntilDue(appState.stopwatch.elapsed());
+    if (wait <= 0.0) return;
+    appState.pacedWakeSet = true;
+    // Rounded up, so that the step is due when the timer fires.
+    glutTimerFunc(static_cast<unsigned int>(wait * 1000.0) + 1, wakeForStep, 0);
 }

@@ -6,3 +6,6 @@
 void idle();
 // Whether an idle pass would do anything: otherwise the idle callback rests.
 bool idleHasWork();
+// With a pace set, the idle callback rests between steps: a timer brings it back when
+// the next step is due.
+void wakeForNextStep();

@@ -2,20 +2,29 @@
 
 #include <GL/freeglut.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #include "main/AppState.h"
 #include "main/Commands.h"
 
+// Every array of a large photograph freed one by one takes seconds; the process exit
+// hands all of it back at once. Only the console is flushed first.
+void quitTool(int status)
+{
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 void keyboard(unsigned char key, int, int)
 {
-    // GLUT hands ctrl+letter over as the letter's control code.
-    constexpr unsigned char ctrlS = 's' - 'a' + 1;
-    if (key == 27 || key == 'q') std::exit(0);
-    if (key == ctrlS) controlCallback(saveImageId);
+    if (key == 27 || key == 'q') quitTool(0);
     if (key == 'b') holdBefore(true);
     if (key == 'c') clearOutline();
-    if (!undoKey(key)) appState.view.keyDown(key);
+    if (!eitherWindowKey(key)) appState.view.keyDown(key);
     appState.idle.wake();
     glutPostRedisplay();
 }
@@ -28,6 +37,6 @@ void keyboardUp(unsigned char key, int, int)
 
 void specialKey(int key, int, int)
 {
-    appState.view.specialKey(key);
+    if (!eitherWindowSpecialKey(key)) appState.view.specialKey(key);
     appState.idle.wake();
 }

@@ -3,7 +3,6 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-#include "platform/AvailableMemory.h"
 #include "imageopen/ImageSupport.h"
 #include "imageopen/TextureImageRect.h"
 #include "main/AppState.h"
@@ -29,7 +28,7 @@ namespace {
 
 WindowSize fittedWindowSize()
 {
-    const ImageRect<MyAlgebra::vec3>& photograph = appState.session.photograph();
+    const WeatheringSession::PhotographSize& photograph = appState.session.photograph();
     return fitWindowToScreen(photograph.width, photograph.height, appState.imageAspect, screenSize());
 }
 
@@ -46,12 +45,12 @@ std::string photographRefusalHere(int width, int height)
 {
     GLint largestTextureSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTextureSide);
-    return photographRefusal(width, height, largestTextureSide, availableMemoryBytes());
+    return photographRefusal(width, height, largestTextureSide);
 }
 
 bool showNewPhotograph()
 {
-    const ImageRect<MyAlgebra::vec3>& photograph = appState.session.photograph();
+    const WeatheringSession::PhotographSize& photograph = appState.session.photograph();
     appState.view.reset(photograph.width, photograph.height);
     appState.outline.clear();
     appState.imageAspect = static_cast<float>(static_cast<double>(photograph.height) / photograph.width);
@@ -78,7 +77,7 @@ void reshape(int w, int h)
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    const ImageRect<MyAlgebra::vec3>& photograph = appState.session.photograph();
+    const WeatheringSession::PhotographSize& photograph = appState.session.photograph();
     if (photograph.empty()) {
         // No photograph yet: nothing to keep the aspect of, so the window stays as
         // the user made it and one unit is one window pixel.

@@ -20,6 +20,7 @@ struct MainWindowLook {
     int dewethering = 0;
     unsigned int view = 0;
     unsigned int alternative = 0;
+    bool keysShown = false;
 };
 
 inline bool samePoint(Point2f a, Point2f b)
@@ -34,5 +35,5 @@ inline bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
            samePoint(a.lastOutlinePoint, b.lastOutlinePoint) && a.showOutline == b.showOutline &&
            a.mouseOperation == b.mouseOperation && samePoint(a.brushCenter, b.brushCenter) &&
            a.brushSize == b.brushSize && a.dewethering == b.dewethering && a.view == b.view &&
-           a.alternative == b.alternative;
+           a.alternative == b.alternative && a.keysShown == b.keysShown;
 }

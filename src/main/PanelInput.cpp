@@ -57,11 +57,12 @@ void panelReshape(int w, int h)
 void panelKeyboard(unsigned char key, int x, int y)
 {
     wantPanelFrames();
+    // Typed into a field, the keys are the field's.
     if (!ImGui::GetIO().WantTextInput) {
         glutSetWindow(appState.mainWindow);
-        const bool wasUndoKey = undoKey(key);
+        const bool taken = eitherWindowKey(key);
         glutSetWindow(appState.panelWindow);
-        if (wasUndoKey) return;
+        if (taken) return;
     }
     ImGui_ImplGLUT_KeyboardFunc(key, x, y);
 }
@@ -75,6 +76,10 @@ void panelKeyboardUp(unsigned char key, int x, int y)
 void panelSpecial(int key, int x, int y)
 {
     wantPanelFrames();
+    glutSetWindow(appState.mainWindow);
+    const bool taken = eitherWindowSpecialKey(key);
+    glutSetWindow(appState.panelWindow);
+    if (taken) return;
     ImGui_ImplGLUT_SpecialFunc(key, x, y);
 }
 

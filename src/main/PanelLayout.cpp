@@ -120,8 +120,13 @@ void stepsPanel(PanelValues& values)
 {
     if (!beginPanel("Steps")) return;
     ImGui::Text("Steps: %d", appState.session.stepsSinceRestart());
-    ImGui::SetNextItemWidth(90.0f);
+    // Narrow fields, so that the longer label fits beside its field.
+    constexpr float fieldWidth = 64.0f;
+    ImGui::SetNextItemWidth(fieldWidth);
     ImGui::InputInt("Stop at step", &values.stopAtStep, 0, 0);
+    ImGui::SetNextItemWidth(fieldWidth);
+    ImGui::InputInt("Steps per second", &values.stepsPerSecond, 0, 0);
+    if (values.stepsPerSecond < 0) values.stepsPerSecond = 0;
     ImGui::Text("Undo: %d steps", appState.session.undoableSteps());
     endPanel();
 }
@@ -142,6 +147,14 @@ void mainWindowPanel(PanelValues& values)
     viewPanel(values);
     stepsPanel(values);
     endPanel();
+}
+
+// What to do next, under the groups so that no control moves.
+void hintLine()
+{
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + panelWidth);
+    ImGui::TextColored({0.95f, 0.8f, 0.35f, 1.0f}, "%s", nextStepHint());
+    ImGui::PopTextWrapPos();
 }
 
 // While the simulation runs, its speed under the panel's groups.
@@ -166,7 +179,8 @@ bool sameLiveValues(const PanelValues& a, const PanelValues& b)
 {
     return a.mouseOperation == b.mouseOperation && a.settings.dewethering == b.settings.dewethering &&
            a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
-           a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees;
+           a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees &&
+           a.stepsPerSecond == b.stepsPerSecond;
 }
 
 bool sameValues(const PanelValues& a, const PanelValues& b)
@@ -199,6 +213,7 @@ void drawPanelFrame(PanelValues& values)
     ImGui::Begin("GLUI", nullptr, flags);
     ImGui::BeginGroup();
     mainWindowPanel(values);
+    hintLine();
     simulationRateLine(values);
     statusLineText();
     ImGui::EndGroup();

@@ -14,6 +14,7 @@
 #include "main/IdleLoop.h"
 #include "main/Keys.h"
 #include "main/MainWindow.h"
+#include "main/OutsideClose.h"
 #include "main/Mouse.h"
 #include "main/PanelInput.h"
 #include "main/PanelLayout.h"
@@ -30,14 +31,15 @@ namespace {
 void cannotLoad(const std::string& name)
 {
     std::cerr << "weathering: cannot load " << name << std::endl;
-    std::exit(2);
+    quitTool(2);
 }
 
 // The default door and its mask, found through the search folders; either may be
 // missing (without the door the mask is only read).
 void loadDefaultFiles()
 {
-    loadStartPhotograph("./images/image1.jpg");
+    constexpr const char* photograph = "./images/image1.jpg";
+    if (!loadStartPhotograph(photograph)) reportNoStartPhotograph(photograph);
     loadStartMask("image1_mask.jpg");
 }
 
@@ -70,7 +72,9 @@ void idleWithPanel()
 {
     refreshControlPanel();
     idle();
-    if (!idleHasWork() && !controlPanelWantsFrames()) appState.idle.rest();
+    if (idleHasWork() || controlPanelWantsFrames()) return;
+    appState.idle.rest();
+    wakeForNextStep();
 }
 
 void createMainWindow()
@@ -111,12 +115,17 @@ int main(int argc, char** argv)
 
     appState.session.model().uploader = uploadModelTexture;
     appState.session.setPhotographCheck(photographRefusalHere);
+    MemoryBudget budget;
+    budget.texture = true;
+    budget.undoCopy = true;
+    appState.session.setMemoryBudget(budget);
     if (command.photograph.empty())
         loadDefaultFiles();
     else
         loadNamedFiles(command);
 
     createControlPanel();
+    endWhenClosedFromOutside();
     appState.idle.install(idleWithPanel);
     glutMainLoop();
     return 0;

@@ -3,6 +3,7 @@
 #include "model/WeatheringModel.h"
 #include "colour/VectorClones.h"
 #include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <algorithm>
 #include <cmath>
@@ -912,7 +913,7 @@ void NaturalLook::step(WeatheringModel& m, const ModelSettings& s)
     const float* now = m.rate.get();
     float* next = before.get();
     parallel::forEachShare(m.height, m.width, [&](int, int first, int end) {
-        for (int y = first; y < end; ++y)
+        for (int y = first; y < end && !parallel::stopRequested(); ++y)
             advanceRow(m, y, backwards, now, next);
     });
     std::swap(m.rate, before);

@@ -92,7 +92,10 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
             std::fill(rate.get() + first, rate.get() + last, 0.0f);
             std::fill(detail.get() + first, detail.get() + last, 0.0f);
             std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
-            rgbToLab(pixels + first, lab.get() + first, last - first);
+            if (pixels != nullptr)
+                rgbToLab(pixels + first, lab.get() + first, last - first);
+            else
+                std::copy(labReference.get() + first, labReference.get() + last, lab.get() + first);
             if (newPhotograph) {
                 std::copy(pixels + first, pixels + last, rgb.get() + first);
                 std::fill(mask.get() + first, mask.get() + last, 1.0f);
@@ -161,7 +164,7 @@ void WeatheringModel::removeLastPathPoint()
 
 void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
 {
-    if (!hasImage() || pixels == nullptr)
+    if (!hasImage())
         return;
     startFromPhotograph(pixels, false);
     resetDegreeTables();

@@ -143,7 +143,8 @@ struct WeatheringModel {
     }
 
     // Back to the photograph's colours, keeping mask, path and labReference; recomputes
-    // degrees, tables and rates from the path and refreshes the texture.
+    // degrees, tables and rates from the path and refreshes the texture. Null pixels:
+    // from labReference, which holds the same colours converted the same way.
     void reinitialise(const MyAlgebra::vec3* pixels, const ModelSettings& s);
 
     // Chooses the look and restarts from the photograph as reinitialise does; the look

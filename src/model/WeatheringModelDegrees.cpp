@@ -3,6 +3,7 @@
 #include "colour/VectorClones.h"
 #include "model/ModelIndexing.h"
 #include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -313,7 +314,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     long long counts[4][coarseBinCount + 1] = {};
     DegreeBlock block;
     float largestOfLanes[largestLanes] = {};
-    for (int i = first; i < last; i += degreeBlockSize) {
+    // Polled a block: with a long path a share of a large photograph takes minutes.
+    for (int i = first; i < last && !parallel::stopRequested(); i += degreeBlockSize) {
         // G of the next pixels, masked or not; then the masked ones kept, without a
         // branch a pixel.
         const int count = std::min(degreeBlockSize, last - i);

@@ -3,6 +3,7 @@
 #include "colour/VectorClones.h"
 #include "model/ModelIndexing.h"
 #include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <utility>
 #include <vector>
@@ -223,7 +224,7 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
         RateWindow window(degree.get(), mask.get(), width);
-        for (int y = first; y < end; ++y)
+        for (int y = first; y < end && !parallel::stopRequested(); ++y)
             stepRow(y, backwards, window);
     });
     std::swap(degree, nextDegree);

@@ -154,6 +154,26 @@ TEST(Reinitialise, KeepsMaskPathAndReferenceAndRestoresThePhotograph)
     }
 }
 
+TEST(Reinitialise, FromTheHeldColoursEqualsFromThePhotographBitForBit)
+{
+    std::mt19937 rng(81);
+    for (int trial = 0; trial < 20; ++trial) {
+        const RandomScene scene = randomScene(rng);
+        auto fromPhotograph = modelOf(scene);
+        auto fromHeld = modelOf(scene);
+        for (WeatheringModel* m : {fromPhotograph.get(), fromHeld.get()}) {
+            for (int step = 0; step < 10; ++step)
+                m->simulationStep(ModelSettings{});
+            m->applyBrush(scene.w / 3, scene.h / 3, ModelSettings{});
+        }
+        fromPhotograph->reinitialise(scene.pixels.data(), ModelSettings{});
+        fromHeld->reinitialise(nullptr, ModelSettings{});
+        EXPECT_TRUE(sameState(*fromPhotograph, *fromHeld)) << "trial " << trial;
+        const int n = scene.w * scene.h;
+        EXPECT_TRUE(sameBits(fromPhotograph->rgb.get(), fromHeld->rgb.get(), n)) << "trial " << trial;
+    }
+}
+
 namespace {
 
 int uploads = 0;

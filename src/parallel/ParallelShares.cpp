@@ -1,5 +1,7 @@
 #include "parallel/ParallelShares.h"
 
+#include "parallel/StopRequest.h"
+
 #include <omp.h>
 
 #include <algorithm>
@@ -54,7 +56,7 @@ void runShares(int shares, int items, ShareBody body, void* context)
     for (int share = 0; share < shares; ++share) {
         const int begin = static_cast<int>(static_cast<long long>(items) * share / shares);
         const int end = static_cast<int>(static_cast<long long>(items) * (share + 1) / shares);
-        body(context, share, begin, end);
+        if (!stopRequested()) body(context, share, begin, end);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -68,4 +69,23 @@ TEST_F(ParallelSharesTest, APassInsideAShareRunsOnItsThread)
     std::atomic<int> innerShares{0};
     parallel::forEachShare(8, 1, [&](int, int, int) { innerShares += parallel::shareCount(1000, 1000); });
     EXPECT_EQ(innerShares.load(), parallel::shareCount(8, 1));
+}
+
+TEST_F(ParallelSharesTest, AStopRequestSkipsTheSharesNotYetStartedUntilCleared)
+{
+    parallel::setSmallestShare(1);
+    parallel::setThreadCount(2);
+    std::atomic<int> calls{0};
+    parallel::forEachShare(64, 1, [&](int, int, int) {
+        if (calls.fetch_add(1) == 0) parallel::requestStop();
+    });
+    EXPECT_TRUE(parallel::stopRequested());
+    EXPECT_LT(calls.load(), parallel::shareCount(64, 1)) << "the shares after the request still ran";
+
+    calls = 0;
+    parallel::forEachShare(64, 1, [&](int, int, int) { ++calls; });
+    EXPECT_EQ(calls.load(), 0);
+    parallel::clearStopRequest();
+    parallel::forEachShare(64, 1, [&](int, int, int) { ++calls; });
+    EXPECT_EQ(calls.load(), parallel::shareCount(64, 1));
 }

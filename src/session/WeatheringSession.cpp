@@ -3,10 +3,15 @@
 #include <iostream>
 
 #include "imageopen/ImageIO.h"
+#include "colour/CieLab.h"
 #include "imageopen/MaskScaling.h"
+#include "platform/AvailableMemory.h"
 #include "model/ModelUndoState.h"
 
-WeatheringSession::WeatheringSession(History history) : historyUse(history) {}
+WeatheringSession::WeatheringSession(History history) : historyUse(history), availableMemory(availableMemoryBytes)
+{
+    memoryBudget.undoCopy = keepsHistory();
+}
 
 // --- loading
 
@@ -14,8 +19,17 @@ Outcome WeatheringSession::loadPhotograph(const std::string& path)
 {
     ImageRect<MyAlgebra::vec3> loaded;  // the photograph in use stays until this one is taken
     std::string reason;
-    if (!ImageIO::load(loaded, path.c_str(), reason)) return Outcome::failure(reason);
+    DecoderSettings settings;
+    settings.sizeCheck = [this](int width, int height) { return sizeRefusal(width, height); };
+    if (!ImageIO::load(loaded, path.c_str(), reason, settings)) return Outcome::failure(reason);
     return adoptPhotograph(loaded);
+}
+
+// Asked before the pixels arrive. The photograph in use is still held, so what is
+// available is what the new one may take.
+std::string WeatheringSession::sizeRefusal(int width, int height) const
+{
+    return memoryBudget.refusal(width, height, availableMemory());
 }
 
 Outcome WeatheringSession::adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded)
@@ -30,10 +44,11 @@ Outcome WeatheringSession::adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded)
     if (!rebuildModelFrom(loaded))
         return Outcome::failure("weathering model: cannot hold a photograph of " + std::to_string(loaded.width) +
                                 " x " + std::to_string(loaded.height) + " pixels");
-    photograph_.adopt(loaded.width, loaded.height, std::move(loaded.data));
+    photograph_ = {loaded.width, loaded.height};
+    loaded.data.reset();  // the model holds its colours now
     ++photographCount;
     ++pictureCount;
-    steps = 0;
+    restartStepCount();
     startNewHistory();
     return Outcome::success();
 }
@@ -84,24 +99,27 @@ Outcome WeatheringSession::loadMask(const std::string& path)
 
 bool WeatheringSession::addPathPoint(int x, int y)
 {
-    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph()) return false;
+    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph() || pathIsFull()) return false;
     noteWholeChange();
     model_.addPathPoint(static_cast<float>(x), static_cast<float>(y));
     pathChanged();
     return true;
 }
 
-void WeatheringSession::removePathPoint()
+bool WeatheringSession::removePathPoint()
 {
+    // A click with nothing to take back is no change, so no undo step either.
+    if (!hasPhotograph() || model_.imagePoints.empty()) return false;
     noteWholeChange();
     model_.removeLastPathPoint();
     pathChanged();
+    return true;
 }
 
 void WeatheringSession::pathChanged()
 {
     model_.computeDegrees();
-    steps = 0;
+    restartStepCount();
     commitChange();
 }
 
@@ -135,6 +153,7 @@ void WeatheringSession::setSimulation(bool on)
 {
     if (on == simulationRuns) return;
     simulationRuns = on;
+    if (on) stopTarget = stopAt > 0 && steps >= stopAt ? steps + stopAt : stopAt;
     if (on || !runStepped) return;
     runStepped = false;
     commitChange();  // the run, switched on to switched off, is one step
@@ -142,7 +161,7 @@ void WeatheringSession::setSimulation(bool on)
 
 bool WeatheringSession::step()
 {
-    if (!simulationRuns) return false;
+    if (!simulationAdvances()) return false;
     if (!runStepped) {
         runStepped = true;
         noteWholeChange();
@@ -150,13 +169,22 @@ bool WeatheringSession::step()
     model_.simulationStep(settings_);
     ++degreeCount;
     ++steps;
-    if (stopAt > 0 && steps == stopAt) setSimulation(false);
+    if (stopTarget > 0 && steps == stopTarget) setSimulation(false);
     return true;
+}
+
+void WeatheringSession::restartStepCount()
+{
+    steps = 0;
+    stopTarget = stopAt;
 }
 
 void WeatheringSession::setStopAtStep(int step)
 {
-    stopAt = step < 0 ? 0 : step;
+    const int wanted = step < 0 ? 0 : step;
+    if (wanted == stopAt) return;
+    stopAt = wanted;
+    stopTarget = wanted;
 }
 
 void WeatheringSession::init()
@@ -174,16 +202,16 @@ void WeatheringSession::setLook(Look chosen)
         return;
     }
     noteWholeChange();
-    model_.setLook(chosen, photograph_.data.get(), settings_);
-    steps = 0;
+    model_.setLook(chosen, nullptr, settings_);
+    restartStepCount();
     commitChange();
 }
 
 void WeatheringSession::restartModel()
 {
     if (photograph_.empty()) return;
-    model_.reinitialise(photograph_.data.get(), settings_);
-    steps = 0;
+    model_.reinitialise(nullptr, settings_);
+    restartStepCount();
 }
 
 // --- undo
@@ -290,12 +318,27 @@ int WeatheringSession::redoableSteps() const
     return history.redoSteps();
 }
 
+void WeatheringSession::photographColours(std::vector<MyAlgebra::vec3>& rgb) const
+{
+    rgb.clear();
+    if (!hasPhotograph()) return;
+    rgb.resize(static_cast<std::size_t>(model_.pixelCount()));
+    labToRgb(model_.labReference.get(), rgb.data(), model_.pixelCount());
+}
+
 // --- saving
 
 Outcome WeatheringSession::checkSavable() const
 {
     if (hasPhotograph()) return Outcome::success();
     return Outcome::failure("nothing to save: no photograph is loaded");
+}
+
+Outcome WeatheringSession::checkDegreesSavable() const
+{
+    const Outcome savable = checkSavable();
+    if (!savable.done() || pathReady()) return savable;
+    return Outcome::failure("no degrees to save: click a path of two points or more first");
 }
 
 Outcome WeatheringSession::saveImage(const std::string& path, const ResultRecipe& recipe)

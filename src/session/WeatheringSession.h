@@ -1,12 +1,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "algebra/vec3.h"
 #include "imageopen/ImageRect.h"
 #include "model/ModelSettings.h"
 #include "model/UndoHistory.h"
 #include "model/WeatheringModel.h"
+#include "session/MemoryBudget.h"
 #include "result/ModelResult.h"
 #include "session/Outcome.h"
 #include "session/StepCounts.h"
@@ -54,14 +56,24 @@ public:
     // the path; one step to undo.
     Outcome loadMask(const std::string& path);
     void setPhotographCheck(PhotographCheck check) { photographCheck = check; }
+    // What a photograph costs this front end; checked before a photograph is decoded
+    // into memory. By default no texture, and an undo copy when the history is kept.
+    void setMemoryBudget(const MemoryBudget& budget) { memoryBudget = budget; }
+    // Where the memory available comes from (tests); by default the system's.
+    using AvailableMemory = long long (*)();
+    void setAvailableMemory(AvailableMemory source) { availableMemory = source; }
 
     // --- the path, in the model's pixels (row 0 at the bottom). A change of the path
     // recomputes the degrees, restarts the step count and is one step to undo.
 
-    // False, changing nothing, for a pixel outside the photograph.
+    // The longest path taken: every pixel is compared with every segment, so a longer
+    // one would hold the degree pass for minutes on a large photograph.
+    static constexpr int mostPathPoints = 1000;
+    // False, changing nothing, for a pixel outside the photograph or a full path.
     bool addPathPoint(int x, int y);
-    // Also with an empty path (the degrees are recomputed all the same).
-    void removePathPoint();
+    bool pathIsFull() const { return model_.imagePoints.size() >= static_cast<std::size_t>(mostPathPoints); }
+    // False, changing nothing and keeping no step, when the path is empty.
+    bool removePathPoint();
 
     // --- the brush: a stroke is one step to undo.
     void beginStroke();
@@ -71,13 +83,21 @@ public:
     bool endStroke();
 
     // --- the simulation
+    // Switched on again after "Stop at step" stopped it (the count at or past the stop),
+    // the run goes on for that many steps more.
     void setSimulation(bool on);
     bool simulationOn() const { return simulationRuns; }
-    // One simulation step, when the simulation is on; it switches itself off when the
-    // step count reaches "Stop at step". Returns whether a step was made.
+    // A path of two points or more: the degrees, and so the simulation, have a meaning.
+    bool pathReady() const { return model_.imagePoints.size() >= 2; }
+    // On with a path ready: steps change the picture. Without a path the simulation may
+    // be on, but steps make and count nothing.
+    bool simulationAdvances() const { return simulationRuns && pathReady(); }
+    // One simulation step, when the simulation advances; it switches itself off when the
+    // step count reaches the stop. Returns whether a step was made.
     bool step();
     int stepsSinceRestart() const { return steps; }
-    // 0: never stop; a negative number counts as 0.
+    // 0: never stop; a negative number counts as 0. Setting the value it has already
+    // keeps the stop of a run that was switched on again.
     void setStopAtStep(int step);
     int stopAtStep() const { return stopAt; }
     // "Init": back to the photograph's colours, keeping mask and path; one step to undo.
@@ -103,6 +123,8 @@ public:
 
     // --- saving reads the model only; a running simulation goes on afterwards.
     Outcome checkSavable() const;
+    // Degrees need a path as well: without one every pixel's degree says nothing.
+    Outcome checkDegreesSavable() const;
     // The colours as they are now, upright, at full size, in the extension's format; the
     // file says how to make it again (the recipe with the model's path).
     Outcome saveImage(const std::string& path, const ResultRecipe& recipe = ResultRecipe());
@@ -111,7 +133,17 @@ public:
 
     // --- what there is to show
     bool hasPhotograph() const { return model_.hasImage(); }
-    const ImageRect<MyAlgebra::vec3>& photograph() const { return photograph_; }
+    // The photograph's size. Its colours are not kept beside the model, which holds them
+    // in L*a*b* (labReference): 12 bytes a pixel less for the whole session.
+    struct PhotographSize {
+        int width = 0;
+        int height = 0;
+        bool empty() const { return width == 0 || height == 0; }
+    };
+    const PhotographSize& photograph() const { return photograph_; }
+    // The photograph's colours as RGB, row 0 at the bottom (for the before view); empty
+    // without a photograph.
+    void photographColours(std::vector<MyAlgebra::vec3>& rgb) const;
     WeatheringModel& model() { return model_; }
     const WeatheringModel& model() const { return model_; }
     // The live settings of the brush and the direction; read at every step and dab.
@@ -127,15 +159,18 @@ public:
 
 private:
     const History historyUse;
-    ImageRect<MyAlgebra::vec3> photograph_;  // the mask lives in the model, per pixel
+    PhotographSize photograph_;  // the colours and the mask live in the model, per pixel
     WeatheringModel model_;
     ModelSettings settings_;
     UndoHistory history;
     StepCounts stepCounts;
     PhotographCheck photographCheck = nullptr;
+    MemoryBudget memoryBudget;
+    AvailableMemory availableMemory;
     std::string notice;
     int steps = 0;
     int stopAt = 0;
+    int stopTarget = 0;  // the count at which the present run stops (0: never)
     bool simulationRuns = false;
     bool runStepped = false;  // the run switched on last has made a step
     bool strokeHasDabs = false;
@@ -145,10 +180,12 @@ private:
     unsigned int photographCount = 0;
 
     bool keepsHistory() const { return historyUse == History::kept; }
+    std::string sizeRefusal(int width, int height) const;
     Outcome adoptPhotograph(ImageRect<MyAlgebra::vec3>& loaded);
     bool rebuildModelFrom(const ImageRect<MyAlgebra::vec3>& photograph);
     Outcome readMask(const std::string& path, ImageRect<float>& mask) const;
     void restartModel();
+    void restartStepCount();
     void startNewHistory();
     void noteWholeChange();
     void noteDab(int x, int y);

@@ -146,19 +146,37 @@ TEST_F(WeatheringSessionTest, ClicksOutsideThePhotographAddNothingAndKeepNoStep)
     EXPECT_FALSE(empty.addPathPoint(0, 0)) << "no photograph, no path";
 }
 
-TEST_F(WeatheringSessionTest, ARightClickTakesTheNewestPointBackEvenFromAnEmptyPathWithoutHarm)
+TEST_F(WeatheringSessionTest, RightClicksWithNothingToRemoveAreNoUndoSteps)
 {
     WeatheringSession s;
     loadWithPath(s);
-    s.removePathPoint();
-    EXPECT_EQ(s.model().imagePoints.size(), 1u);
-    s.removePathPoint();
-    s.removePathPoint();
+    const int stepsBefore = s.undoableSteps();
+    int removed = 0;
+    for (int click = 0; click < 200; ++click) {
+        removed += s.removePathPoint() ? 1 : 0;
+        s.commitDueChange();  // the window's idle pass between two clicks
+    }
+    EXPECT_EQ(removed, 2);
     EXPECT_TRUE(s.model().imagePoints.empty());
-    EXPECT_EQ(s.stepsSinceRestart(), 0);
-    s.commitDueChange();
+    EXPECT_EQ(s.undoableSteps(), stepsBefore + 2);
     ASSERT_TRUE(s.undo().done());
-    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the empty path's removal kept no step of its own";
+    EXPECT_EQ(s.model().imagePoints.size(), 1u) << "the last real removal is the newest step";
+
+    WeatheringSession empty;
+    EXPECT_FALSE(empty.removePathPoint()) << "no photograph, nothing to remove";
+}
+
+TEST_F(WeatheringSessionTest, APathStopsGrowingAtItsLongestAndKeepsWorking)
+{
+    WeatheringSession s(WeatheringSession::History::none);
+    ASSERT_TRUE(s.loadPhotograph(photo).done());
+    for (int i = 0; i < WeatheringSession::mostPathPoints; ++i)
+        ASSERT_TRUE(s.addPathPoint(i % width, (i / width) % height)) << "point " << i;
+    EXPECT_TRUE(s.pathIsFull());
+    EXPECT_FALSE(s.addPathPoint(1, 1));
+    EXPECT_EQ(s.model().imagePoints.size(), static_cast<std::size_t>(WeatheringSession::mostPathPoints));
+    ASSERT_TRUE(s.removePathPoint());
+    EXPECT_TRUE(s.addPathPoint(1, 1)) << "room again after a right click";
 }
 
 TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheRunIsOneStep)
@@ -182,14 +200,61 @@ TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheR
     expectSameLook(lookOf(s), before);
     EXPECT_EQ(s.stepsSinceRestart(), 0);
 
-    // Switched on again past the stop, the run goes on.
+    // Switched on again after the stop, the run goes on for as many steps more, each
+    // time; the same stop given again (the panel gives all its values at every change)
+    // does not cut the longer run short.
     s.setStopAtStep(2);
     run(s, 3);
     EXPECT_EQ(s.stepsSinceRestart(), 2);
+    for (const int stopsAt : {4, 6}) {
+        s.setStopAtStep(2);
+        s.setSimulation(true);
+        made = 0;
+        while (s.step() && made < 100) {
+            ++made;
+            s.setStopAtStep(2);
+        }
+        EXPECT_EQ(s.stepsSinceRestart(), stopsAt);
+        EXPECT_FALSE(s.simulationOn());
+    }
+    // A new stop value counts from the start again, and so does Init.
+    s.setStopAtStep(8);
+    run(s, 5);
+    EXPECT_EQ(s.stepsSinceRestart(), 8);
+    s.init();
     s.setSimulation(true);
-    EXPECT_TRUE(s.step());
+    made = 0;
+    while (s.step() && made < 100) ++made;
+    EXPECT_EQ(made, 8) << "after Init the run stops at the stop itself";
+}
+
+TEST_F(WeatheringSessionTest, WithoutAPathTheSimulationMayBeOnButMakesAndCountsNoSteps)
+{
+    WeatheringSession s;
+    ASSERT_TRUE(s.loadPhotograph(photo).done());
+    const ModelLook before = lookOf(s);
+    const int undoBefore = s.undoableSteps();
+    s.setSimulation(true);
     EXPECT_TRUE(s.simulationOn());
-    EXPECT_EQ(s.stepsSinceRestart(), 3);
+    EXPECT_FALSE(s.simulationAdvances());
+    EXPECT_FALSE(s.step());
+    ASSERT_TRUE(s.addPathPoint(2, 10));
+    EXPECT_FALSE(s.pathReady()) << "one point is no path yet";
+    EXPECT_FALSE(s.step());
+    EXPECT_EQ(s.stepsSinceRestart(), 0);
+    s.setSimulation(false);
+    s.commitDueChange();
+    EXPECT_EQ(s.undoableSteps(), undoBefore + 1) << "the click is a step, the empty run is none";
+    s.removePathPoint();
+    expectSameLook(lookOf(s), before);
+
+    // With a second point the same ticked run starts to count.
+    ASSERT_TRUE(s.addPathPoint(2, 10));
+    ASSERT_TRUE(s.addPathPoint(width - 3, 10));
+    s.setSimulation(true);
+    EXPECT_TRUE(s.simulationAdvances());
+    EXPECT_TRUE(s.step());
+    EXPECT_EQ(s.stepsSinceRestart(), 1);
 }
 
 TEST_F(WeatheringSessionTest, AStopAtTheFirstStepStillKeepsTheRunAsAStep)
@@ -336,6 +401,24 @@ TEST_F(WeatheringSessionTest, LoadMaskIsAnUndoStepWhileTheStartUpMaskIsPartOfThe
     EXPECT_EQ(lookOf(withLoadedMask).mask, std::vector<float>(static_cast<std::size_t>(width * height), 1.0f));
 }
 
+TEST_F(WeatheringSessionTest, APhotographBeyondTheMemoryBudgetIsRefusedAndTheOldOneStays)
+{
+    WeatheringSession s;
+    loadWithPath(s);
+    const ModelLook before = lookOf(s);
+    s.setAvailableMemory([]() -> long long { return 1000; });
+    const Outcome refused = s.loadPhotograph(photo);
+    EXPECT_FALSE(refused.done());
+    EXPECT_NE(refused.reason().find("its size 40x30 needs 1 MB (model 1 MB, loading and saving 1 MB, undo copy 1 MB), "
+                                    "more than the 0 MB of the 0 MB of memory available a job may take"),
+              std::string::npos)
+        << refused.reason();
+    expectSameLook(lookOf(s), before);
+
+    s.setAvailableMemory([]() -> long long { return -1; });
+    EXPECT_TRUE(s.loadPhotograph(photo).done()) << "unknown memory is not checked";
+}
+
 TEST_F(WeatheringSessionTest, AMaskWithoutAPhotographIsOnlyRead)
 {
     WeatheringSession s;
@@ -349,7 +432,13 @@ TEST_F(WeatheringSessionTest, SavesSayWhyTheyFailed)
 {
     WeatheringSession s;
     EXPECT_EQ(s.checkSavable().reason(), "nothing to save: no photograph is loaded");
-    loadWithPath(s);
+    EXPECT_EQ(s.checkDegreesSavable().reason(), "nothing to save: no photograph is loaded");
+    ASSERT_TRUE(s.loadPhotograph(photo).done());
+    EXPECT_TRUE(s.checkSavable().done()) << "the colours are worth saving without a path";
+    ASSERT_TRUE(s.addPathPoint(2, 10));
+    EXPECT_EQ(s.checkDegreesSavable().reason(), "no degrees to save: click a path of two points or more first");
+    ASSERT_TRUE(s.addPathPoint(width - 3, 10));
+    EXPECT_TRUE(s.checkDegreesSavable().done());
     EXPECT_TRUE(s.checkSavable().done());
     const Outcome noFolder = s.saveImage(scratch.path("no/such/folder/out.png"));
     EXPECT_FALSE(noFolder.done());

@@ -230,6 +230,11 @@ TEST_F(FormatLibrariesTest, FailuresAreSaidByTheirKind)
     ASSERT_TRUE(writeJpeg(jpeg, testSamples(64, 64, 3, false, 5), true, false));
     bytes = fileBytes(jpeg);
     std::ofstream(jpeg, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
+    // Cut after many bands of rows have already crossed to the tool.
+    const std::string wide = scratch + "/cut-wide.jpg";
+    ASSERT_TRUE(writeJpeg(wide, testSamples(3001, 97, 3, false, 5), true, false));
+    bytes = fileBytes(wide);
+    std::ofstream(wide, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() * 3 / 4));
     const std::string text = scratch + "/notes.png";
     std::ofstream(text) << "shopping list: bread, milk";
     const std::string broken = scratch + "/broken.png";
@@ -239,6 +244,7 @@ TEST_F(FormatLibrariesTest, FailuresAreSaidByTheirKind)
 
     const std::pair<std::string, std::string> cases[] = {{png, "truncated file"},
                                                          {jpeg, "truncated file"},
+                                                         {wide, "truncated file"},
                                                          {text, "not an image file, or a format not supported"},
                                                          {broken, "damaged file: its data does not follow its format"}};
     for (const auto& [path, words] : cases) {

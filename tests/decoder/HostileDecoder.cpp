@@ -35,12 +35,27 @@ void header(std::uint32_t outcome, int width, int height, std::uint32_t channels
     send(&reply, sizeof reply);
 }
 
-// A 2 x 2 picture of the requested channels, values 0.25.
+void band(std::uint32_t rows, std::uint32_t failure = noFailure)
+{
+    const DecodeBand next = {rows, failure};
+    send(&next, sizeof next);
+}
+
+// `rows` rows of a 2-pixel-wide picture, values 0.25, as one band.
+void rowsOfQuarters(std::uint32_t channels, std::uint32_t rows)
+{
+    band(rows);
+    const std::vector<float> pixels(2 * rows * channels, 0.25f);
+    send(pixels.data(), pixels.size() * sizeof(float));
+}
+
+// A 2 x 2 picture of the requested channels, values 0.25, in two bands.
 void smallPicture(std::uint32_t channels)
 {
     header(decoded, 2, 2, channels);
-    const std::vector<float> pixels(4 * channels, 0.25f);
-    send(pixels.data(), pixels.size() * sizeof(float));
+    rowsOfQuarters(channels, 1);
+    rowsOfQuarters(channels, 1);
+    band(0);
 }
 
 }  // namespace
@@ -80,8 +95,33 @@ int main(int argc, char** argv)
     if (misdeed == "overLargestSide") header(decoded, largestImageSide + 1, 1, channels);
     if (misdeed == "shortPixels") {
         header(decoded, 100, 100, channels);
+        band(100);
         const std::vector<float> some(10, 0.5f);
         send(some.data(), some.size() * sizeof(float));
+    }
+    if (misdeed == "moreRowsThanHeight") {
+        header(decoded, 2, 2, channels);
+        rowsOfQuarters(channels, 3);
+        band(0);
+    }
+    if (misdeed == "endBeforeLastRow") {
+        header(decoded, 2, 2, channels);
+        rowsOfQuarters(channels, 1);
+        band(0);
+    }
+    if (misdeed == "noEndBand") {
+        header(decoded, 2, 2, channels);
+        rowsOfQuarters(channels, 2);
+    }
+    if (misdeed == "failureAfterRows") {
+        header(decoded, 2, 2, channels);
+        rowsOfQuarters(channels, 1);
+        band(0, truncatedFile);
+    }
+    if (misdeed == "unknownFailureAfterRows") {
+        header(decoded, 2, 2, channels);
+        rowsOfQuarters(channels, 2);
+        band(0, 0xDEADBEEF);
     }
     if (misdeed == "replyThenCrash") {
         smallPicture(channels);
@@ -102,7 +142,11 @@ int main(int argc, char** argv)
         pixels[0] = nan;                 // pixel 0
         pixels[channels * 2] = inf;      // pixel 2
         pixels[channels * 3] = -inf;     // pixel 3
-        send(pixels.data(), pixels.size() * sizeof(float));
+        // Pixels as the tool stores them, bottom row first; they travel top row first.
+        band(2);
+        send(pixels.data() + 2 * channels, 2 * channels * sizeof(float));
+        send(pixels.data(), 2 * channels * sizeof(float));
+        band(0);
     }
     return 0;
 }

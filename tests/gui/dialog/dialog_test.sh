@@ -1,5 +1,7 @@
 # Drives openFileDialog() through the probe: choose a file by typing its path,
-# accept the offered previous choice, cancel with Escape; checks the results,
+# accept the offered previous choice, cancel with Escape; then saveFileDialog():
+# the folder and name it starts with, the type's extension added to a typed name
+# and changed with the type chosen; checks the results,
 # that the dialog leaves the screen at once, that the caller's directory, GLUT
 # window and GL context come back, and that input sent to the GLUT window while
 # the dialog was open is not replayed afterwards.
@@ -158,4 +160,48 @@ probe_pid=""
 # does not exist (the leading "x" above); that one is GTK's own business.
 complaints=$(grep -E 'CRITICAL|WARNING|X Error|unavailable' "$scratch/err" | grep -v 'gtk_tree_model_get_iter_first')
 [ -z "$complaints" ] || fail "GTK or Xlib complained: $(head -n 3 <<<"$complaints")"
+
+# --- the save chooser ---------------------------------------------------------
+
+dialog_name='^Save Image$'
+: >"$scratch/out"
+: >"$scratch/err"
+"$probe_binary" "$scratch/work" 3 save <&3 >"$scratch/out" 2>"$scratch/err" &
+probe_pid=$!
+
+note "save 1: it starts in the folder given, with the suggested name; accept it"
+wait_for_dialog "first save"
+screenshot save-1
+xdotool key Return
+expect_answer 1 "chosen: $scratch/work/door_weathered.png" "suggested name"
+
+note "save 2: a name typed without extension takes the chosen type's (PNG, offered first)"
+echo go >&3
+wait_for_dialog "second save"
+xdotool key ctrl+a
+xdotool type --delay 30 plain
+xdotool key Return
+expect_answer 2 "chosen: $scratch/work/plain.png" "name without extension"
+
+note "save 3: choosing JPEG in the type list renames the file to .jpg"
+echo go >&3
+wait_for_dialog "third save"
+read -r dialog_w dialog_h <<<"$(xwininfo -id "$(dialog_window)" | awk '/^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print w, h }')"
+# The type list sits at the bottom right, above the buttons.
+xdotool mousemove --sync --window "$(dialog_window)" $((dialog_w - 109)) $((dialog_h - 70)) click 1
+sleep 1
+screenshot save-types
+xdotool key Down Return
+sleep 0.5
+screenshot save-jpeg
+point_at_dialog
+xdotool key Return
+expect_answer 3 "chosen: $scratch/work/door_weathered.jpg" "JPEG chosen"
+wait_until 10 has_line dialogs-done || give_up "the probe did not finish its save dialogs"
+xdotool mousemove --sync --window "$(probe_window)" 40 50 click 3
+wait_until 30 eval '! probe_running' || give_up "the probe did not exit after the save dialogs"
+wait "$probe_pid"
+probe_pid=""
+complaints=$(grep -E 'CRITICAL|WARNING|X Error|unavailable' "$scratch/err")
+[ -z "$complaints" ] || fail "GTK or Xlib complained while saving: $(head -n 3 <<<"$complaints")"
 finish

@@ -1,8 +1,10 @@
 // Opens the file dialog from inside a freeglut callback, as the tool does, and
 // reports on stdout what each call returned and what it left behind.
 //
-//   dialog_probe <working directory> <number of dialogs>
+//   dialog_probe <working directory> <number of dialogs> [save]
 //
+// With "save" it opens the "Save Image" chooser instead, starting in the working
+// directory with "door_weathered.png" suggested and the image types offered.
 // Before every dialog but the first it waits for a line on stdin, so a test can
 // look at the screen in between. After the dialogs it keeps running the GLUT
 // loop, printing the input it receives, and exits at a right-button press.
@@ -23,6 +25,7 @@ namespace {
 
 std::string workingDirectory;
 int dialogCount = 2;
+bool saving = false;
 bool dialogsDone = false;
 
 void say(const std::string& line)
@@ -53,7 +56,9 @@ void runDialogs()
     const GLXContext contextBefore = glXGetCurrentContext();
     for (int i = 0; i < dialogCount; ++i) {
         if (i > 0) waitForGoAhead();
-        const std::string chosen = openFileDialog();
+        const std::string chosen = saving ? saveFileDialog("Save Image", workingDirectory, "door_weathered.png",
+                                                           imageSaveTypes())
+                                          : openFileDialog();
         say(chosen.empty() ? "chosen:" : "chosen: " + chosen);
     }
     say(std::string("cwd-restored: ") + yesNo(currentDirectory() == directoryBefore));
@@ -86,12 +91,13 @@ void keyboard(unsigned char key, int, int) { say("key: " + std::to_string(key));
 int main(int argc, char** argv)
 {
     glutInit(&argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <working directory> <number of dialogs>\n", argv[0]);
+    if (argc != 3 && !(argc == 4 && std::string(argv[3]) == "save")) {
+        std::fprintf(stderr, "usage: %s <working directory> <number of dialogs> [save]\n", argv[0]);
         return 2;
     }
     workingDirectory = argv[1];
     dialogCount = std::atoi(argv[2]);
+    saving = argc == 4;
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     // Bottom right of a 1280x1024 screen, clear of the dialog at the top left.
     glutInitWindowPosition(1100, 850);

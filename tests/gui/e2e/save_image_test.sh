@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # "Save Image" and "Save Degrees" through the save dialog: the saved picture is
 # what the main window shows at 1:1, pixel for pixel; a cancel writes and says
-# nothing; ctrl+S saves while the simulation runs on; an unknown extension
-# writes nothing and says why.
+# nothing; ctrl+S saves over either window while the simulation runs on; a name
+# takes the chosen type's extension; the dialog starts in the photograph's folder;
+# Save Degrees without a path says why without a dialog.
 #   save_image_test.sh <weathering binary> <repository root>
 source "$(dirname "$0")/lib.sh"
 
-dialog_id() { xdotool search --name "^$1\$" 2>/dev/null | head -n 1; }
+# By title; without one, the open dialog's (as lib.sh's own, which choose_file uses).
+dialog_id() { xdotool search --name "^${1:-$DIALOG}\$" 2>/dev/null | head -n 1; }
 # One look-up: a second one may find the dialog gone, and xwininfo without an
 # id waits for a click.
 dialog_up() {
   local id
-  id=$(dialog_id "$1")
+  id=$(dialog_id "${1:-$DIALOG}")
   [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
 }
-dialog_gone() { ! dialog_up "$1"; }
+dialog_gone() { ! dialog_up "${1:-$DIALOG}"; }
 
 # Waits for the save dialog and gives it the pointer and the keyboard.
 await_dialog() {  # await_dialog <title>
@@ -104,11 +106,16 @@ outside=$(convert "$scratch/saved/degrees.png" \( "$E2E_ROOT/images/image1_mask.
   -morphology Erode Disk:2 \) -compose multiply -composite -format '%[fx:maxima]' info:)
 [ "$outside" = 0 ] || fail "the degree map is not black outside the mask (maximum $outside)"
 
-# An unknown extension: one line, nothing written.
+# The file says how to make it again, with the mask loaded at start-up.
+recipe=$(identify -verbose "$scratch/saved/door.png" | grep -m 1 'weathering-batch')
+grep -q -- "--mask [^ ]*image1_mask.jpg --path" <<<"$recipe" || fail "the saved recipe names no mask: $recipe"
+
+# A name without the chosen type's extension (PNG, offered first) gets it; one that
+# would not be written as typed (.gif) is not refused after the dialog closed.
 panel_click "${SAVE_IMAGE[@]}"
 answer_dialog "Save Image" "$scratch/saved/door.gif"
-wait_for_line "$scratch/err" "^cannot save $scratch/saved/door.gif: unknown file type \(use .png, .jpg" 30 ||
-  fail "no line for an unknown extension: $(tail -n 1 "$scratch/err")"
+wait_for_line "$scratch/out" "^Saved $scratch/saved/door.gif.png " 30 ||
+  fail "door.gif was not saved as door.gif.png: $(tail -n 1 "$scratch/err")"
 [ ! -e "$scratch/saved/door.gif" ] || fail "door.gif was written"
 
 # ctrl+S in the main window while the simulation runs: it saves the weathered
@@ -130,5 +137,35 @@ panel_click "${ENABLE_SIMULATION[@]}"
 shrank() { read_geometry && [ "$PANEL_H" -lt "$running_height" ]; }
 wait_until 10 shrank || fail "the simulation stopped after saving (the panel has no steps/s line)"
 ls -A "$scratch/saved" | grep -q '^\.' && fail "temporary files left: $(ls -A "$scratch/saved")"
+
+# ctrl+S over the panel saves too; a name typed without extension takes .png.
+xdotool mousemove $((PANEL_X + PANEL_REST[0])) $((PANEL_Y + PANEL_REST[1]))
+sleep 0.3
+xdotool key ctrl+s
+answer_dialog "Save Image" "$scratch/saved/plain"
+wait_for_line "$scratch/out" "^Saved $scratch/saved/plain.png " 30 || fail "ctrl+S over the panel saved no plain.png"
+
+# A photograph from another folder: the dialog starts there with the suggested name,
+# and the recipe has no mask now. Its path is empty, so Save Degrees says why not,
+# without a dialog.
+mkdir -p "$scratch/photos"
+cp "$E2E_ROOT/images/image1.jpg" "$scratch/photos/porch.jpg"
+choose_file "$scratch/photos/porch.jpg"
+sleep 1
+read_geometry
+panel_click "${SAVE_DEGREES[@]}"
+wait_for_line "$scratch/err" "^no degrees to save: click a path of two points or more first$" 10 ||
+  fail "Save Degrees without a path was not refused: $(tail -n 1 "$scratch/err")"
+sleep 1
+dialog_up "Save Degrees" && fail "Save Degrees without a path opened its dialog"
+panel_click "${SAVE_IMAGE[@]}"
+if await_dialog "Save Image"; then
+  xdotool key Return
+  wait_until 30 dialog_gone "Save Image" || fail "the dialog did not close"
+fi
+wait_for_line "$scratch/out" "^Saved $scratch/photos/porch_weathered.png " 30 ||
+  fail "the dialog did not start in the photograph's folder: $(tail -n 1 "$scratch/out")"
+recipe=$(identify -verbose "$scratch/photos/porch_weathered.png" | grep -m 1 'weathering-batch')
+grep -q -- "--mask" <<<"$recipe" && fail "the recipe names a mask the photograph does not have: $recipe"
 
 finish
