@@ -10,7 +10,15 @@
 // to act and then shows what came of it (console lines, panel texts, a new frame).
 
 // Command ids of the panel's buttons (ctrl+S is "Save Image").
-enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21 };
+enum ControlId {
+    loadImageId = 13,
+    loadMaskId = 3,
+    initId = 6,
+    saveImageId = 20,
+    saveDegreesId = 21,
+    sampledLookId = 30,  // the "Look" group's radio pair
+    naturalLookId = 31
+};
 // Runs the command of a panel button on the main window.
 void controlCallback(int id);
 
