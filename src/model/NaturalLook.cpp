@@ -221,6 +221,22 @@ std::int64_t fixedPoint(float value)
     return static_cast<std::int64_t>(std::llround(static_cast<double>(value) * fixedUnits));
 }
 
+// The root mean square of values over the masked pixels, summed in fixed point so that it
+// does not depend on how the work was split.
+double maskedRootMeanSquare(const WeatheringModel& m, const float* values)
+{
+    std::int64_t squares = 0;
+    std::int64_t count = 0;
+    for (int i = 0; i < m.pixelCount(); ++i) {
+        if (!isMasked(m.mask[i]))
+            continue;
+        const std::int64_t v = fixedPoint(values[i]);
+        squares += v * v;
+        ++count;
+    }
+    return count > 0 ? std::sqrt(static_cast<double>(squares) / static_cast<double>(count)) / fixedUnits : 0.0;
+}
+
 // The degree below which `share` of the counted pixels lie (bins of 1/size).
 float degreeAtShare(const std::vector<double>& counts, int from, int to, double share)
 {
@@ -404,17 +420,8 @@ void NaturalLook::smoothedDegrees(const WeatheringModel& m)
     });
     // Colours far beside the path (a red label on a grey door) say little about what
     // its degrees look like: the tables leave out pixels more than a few times the
-    // typical distance away. The typical distance in fixed point, the same for any split.
-    std::int64_t squares = 0;
-    std::int64_t count = 0;
-    for (int i = 0; i < m.pixelCount(); ++i) {
-        if (!isMasked(m.mask[i]))
-            continue;
-        const std::int64_t v = fixedPoint(offPath[i]);
-        squares += v * v;
-        ++count;
-    }
-    const double typical = count > 0 ? std::sqrt(static_cast<double>(squares) / count) / fixedUnits : 0.0;
+    // typical distance away.
+    const double typical = maskedRootMeanSquare(m, offPath);
     pathReach = std::max(1.0f, static_cast<float>(nearPathReach * typical));
 }
 
@@ -612,18 +619,8 @@ void NaturalLook::lightnessStructure(const WeatheringModel& m, float* structure)
             }
         }
     });
-    // The spread in fixed point, so that it does not depend on how the work was split.
     const int n = m.pixelCount();
-    std::int64_t squares = 0;
-    std::int64_t count = 0;
-    for (int i = 0; i < n; ++i) {
-        if (!isMasked(m.mask[i]))
-            continue;
-        const std::int64_t v = fixedPoint(structure[i]);
-        squares += v * v;
-        ++count;
-    }
-    const double spread = count > 0 ? std::sqrt(static_cast<double>(squares) / count) / fixedUnits : 0.0;
+    const double spread = maskedRootMeanSquare(m, structure);
     const float scale = spread > 0.0 ? static_cast<float>(1.0 / spread) : 0.0f;
     for (int i = 0; i < n; ++i)
         structure[i] = clampTo(structure[i] * scale, -2.0f, 2.0f);
