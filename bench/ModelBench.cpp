@@ -195,6 +195,31 @@ void BM_SimulationStep(benchmark::State& state)
 }
 BENCHMARK(BM_SimulationStep)->Apply(modelArgs);
 
+// A step of the Natural look on the same scene, once its spread is under way (after 40
+// steps); per_pixel against BM_SimulationStep's is the cost of the look.
+void BM_NaturalSimulationStep(benchmark::State& state)
+{
+    useThreads(state, 1);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), fullyMasked, 5);
+    WeatheringModel& m = *scene.model;
+    const ModelSettings s;
+    m.setLook(Look::natural, scene.pixels.data(), s);
+    for (int step = 0; step < 40; ++step)
+        m.simulationStep(s);
+    for (auto _ : state) {
+        m.simulationStep(s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, m.pixelCount());
+    m.setLook(Look::sampled, scene.pixels.data(), s);
+}
+BENCHMARK(BM_NaturalSimulationStep)->Apply([](benchmark::internal::Benchmark* b) {
+    for (int mp : {1, 4})
+        for (int threads : threadCounts())
+            b->Args({mp, threads});
+    b->ArgNames({"Mpx", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+});
+
 // The bytes a step must move, with no arithmetic to speak of: reads mask, degree and
 // detail, writes rate, degree and lab. The step's time over this one is its share of
 // the memory bandwidth.

@@ -79,6 +79,6 @@ int main(int argc, char** argv)
         return batchUsageError;
     }
     catchStopSignals();
-    ProgressLine progress(options.steps, stderr, isatty(fileno(stderr)) != 0);
+    ProgressLine progress(options.steps + options.back, stderr, isatty(fileno(stderr)) != 0);
     return runBatch(options, progress, stopRequested);
 }

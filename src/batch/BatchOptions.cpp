@@ -20,6 +20,8 @@ constexpr const char* programName = "weathering-batch";
 struct NumberTexts {
     std::string steps;
     std::string every;
+    std::string back;
+    std::string look;
 };
 
 void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
@@ -33,6 +35,10 @@ void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
     app.add_option("--steps", numbers.steps, "Simulation steps (default 100)")->type_name("N");
     app.add_option("--every", numbers.every, "Steps between two frames (default 10)")->type_name("K");
     app.add_flag("--dewethering", options.dewethering, "Run the weathering backwards");
+    app.add_option("--back", numbers.back,
+                   "After the steps, N steps the other way, frames continuing (default 0)")
+        ->type_name("N");
+    app.add_option("--look", numbers.look, "sampled (default) or natural")->type_name("LOOK");
     CLI::Option* output = app.add_option("--output", options.output,
                                          "The final image (.png, .jpg, .jpeg, .tif, .tiff, .bmp, .tga)");
     CLI::Option* frames = app.add_option("--frames", options.frames,
@@ -41,6 +47,17 @@ void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
     app.add_flag("--overwrite", options.overwrite, "Clear the frames an earlier run left in the frames folder");
     app.add_option("--degrees", options.degrees, "The final degree map as a 16-bit grey PNG");
     app.set_version_flag("--version", std::string(programName) + " " + WEATHERING_VERSION);
+}
+
+bool readLook(const std::string& text, BatchOptions& options, std::string& problem)
+{
+    if (text.empty()) return true;
+    if (text == "sampled" || text == "natural") {
+        options.natural = text == "natural";
+        return true;
+    }
+    problem = "--look must be sampled or natural, not \"" + text + "\"";
+    return false;
 }
 
 // A whole number from `least` up to the largest int, the whole of `text`; the
@@ -101,7 +118,8 @@ ParseOutcome parseBatchOptions(int argc, const char* const* argv, BatchOptions& 
     }
     std::string problem;
     if (!readCount("--steps", numbers.steps, 0, options.steps, problem) ||
-        !readCount("--every", numbers.every, 1, options.every, problem)) {
+        !readCount("--every", numbers.every, 1, options.every, problem) ||
+        !readCount("--back", numbers.back, 0, options.back, problem) || !readLook(numbers.look, options, problem)) {
         text = usageLine(problem);
         return ParseOutcome::usageError;
     }

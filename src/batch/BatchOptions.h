@@ -14,6 +14,8 @@ struct BatchOptions {
     std::string frames;     // folder for frame_00000.png, ...
     std::string degrees;    // the final degree map, a 16-bit PNG
     bool overwrite = false; // clear the frames an earlier run left in `frames`
+    bool natural = false;   // --look natural: the Natural look, else Sampled
+    int back = 0;           // steps the other way after the forward ones
 };
 
 enum class ParseOutcome {

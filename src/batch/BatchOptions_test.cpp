@@ -31,11 +31,20 @@ TEST(BatchOptions, ReadsEveryOption)
     EXPECT_EQ(options.degrees, "d.png");
     EXPECT_FALSE(options.overwrite);
     EXPECT_TRUE(checkBatchOptions(options, text)) << text;
-    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--frames", "out", "--overwrite", "--steps", "+0"}, options, text),
+    EXPECT_FALSE(options.natural);
+    EXPECT_EQ(options.back, 0);
+    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--frames", "out", "--overwrite", "--steps", "+0", "--look",
+                     "natural", "--back", "12"},
+                    options, text),
               ParseOutcome::run)
         << text;
     EXPECT_TRUE(options.overwrite);
     EXPECT_EQ(options.steps, 0);
+    EXPECT_TRUE(options.natural);
+    EXPECT_EQ(options.back, 12);
+    ASSERT_EQ(parse({"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--look", "sampled"}, options, text),
+              ParseOutcome::run);
+    EXPECT_FALSE(options.natural);
 }
 
 TEST(BatchOptions, DefaultsAreAHundredStepsAndAFrameEveryTen)
@@ -84,6 +93,10 @@ TEST(BatchOptions, UsageErrorsSayWhatIsWrong)
         {{"door.jpg", "--path", "1,2 3,4", "--frames", "f", "--every", "100000000000000000000000000000000000000000"},
          "--every must be at most 2147483647"},
         {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--frames", "f"}, "excludes"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--look", "Natural"},
+         "--look must be sampled or natural, not \"Natural\""},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--look"}, "--look needs a value"},
+        {{"door.jpg", "--path", "1,2 3,4", "--output", "o.png", "--back", "-5"}, "--back must be at least 0"},
     };
     for (const auto& c : cases) {
         BatchOptions options;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -107,7 +108,9 @@ bool save(const Outcome& saved, const std::string& path)
 // Each file says how to make it again: these options with its own step count.
 ResultRecipe recipeAt(const BatchOptions& options, int steps)
 {
-    return ResultRecipe{options.photograph, options.mask, steps, options.dewethering};
+    ResultRecipe recipe{options.photograph, options.mask, std::min(steps, options.steps), options.dewethering};
+    recipe.back = std::max(0, steps - options.steps);
+    return recipe;
 }
 
 bool writeFrame(const BatchOptions& options, WeatheringSession& session, int step)
@@ -118,7 +121,7 @@ bool writeFrame(const BatchOptions& options, WeatheringSession& session, int ste
 
 bool writeFinalFiles(const BatchOptions& options, WeatheringSession& session)
 {
-    const ResultRecipe recipe = recipeAt(options, options.steps);
+    const ResultRecipe recipe = recipeAt(options, options.steps + options.back);
     if (!options.output.empty() && !save(session.saveImage(options.output, recipe), options.output)) return false;
     if (!options.degrees.empty() && !save(session.saveDegrees(options.degrees, recipe), options.degrees))
         return false;
@@ -135,8 +138,11 @@ int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLi
     const bool framesWanted = !options.frames.empty();
     if (framesWanted && !writeFrame(options, session, 0)) return -1;
     progress.update(0);
+    // The forward steps, then the steps back, frames counting on across both.
+    const int total = options.steps + options.back;
     int step = 0;
-    while (step < options.steps && !stopRequested()) {
+    while (step < total && !stopRequested()) {
+        if (step == options.steps) session.settings().dewethering = options.dewethering ? 0 : 1;
         session.step();
         if (parallel::stopRequested()) break;  // the step may have been cut short
         ++step;
@@ -172,12 +178,13 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
     if (!prepareFolders(options)) return batchFailed;
 
+    session.setLook(options.natural ? Look::natural : Look::sampled);
     clickPath(session, points);
     const int done = parallel::stopRequested() ? 0 : simulate(options, session, progress, stopRequested);
     progress.finish();
     if (done < 0) return batchFailed;
-    if (done < options.steps || parallel::stopRequested()) {
-        report("interrupted after " + std::to_string(done) + " of " + std::to_string(options.steps) +
+    if (done < options.steps + options.back || parallel::stopRequested()) {
+        report("interrupted after " + std::to_string(done) + " of " + std::to_string(options.steps + options.back) +
                " steps; the frames written so far are whole");
         return batchInterrupted;
     }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
@@ -45,7 +46,7 @@ int run(const BatchOptions& options, StopRequest stop = neverStop)
 // clicks with rows counted from the bottom, then one step per idle pass.
 class WindowToolRun {
 public:
-    WindowToolRun(bool withMask)
+    explicit WindowToolRun(bool withMask, Look look = Look::sampled)
     {
         EXPECT_TRUE(ImageIO::load(photograph, door.c_str()));
         EXPECT_TRUE(model.initFromImage(photograph.data.get(), photograph.width, photograph.height));
@@ -54,6 +55,7 @@ public:
             model.applyMaskImage(mask.data.get(), mask.pixelCount());
             model.reinitialise(photograph.data.get(), ModelSettings{});
         }
+        if (look != Look::sampled) model.setLook(look, photograph.data.get(), ModelSettings{});
         for (const Point2f& click : {Point2f{200, 421}, Point2f{300, 301}, Point2f{260, 181}}) {
             model.addPathPoint(click.x, click.y);
             model.computeDegrees();
@@ -143,6 +145,58 @@ TEST_F(BatchRunTest, OutputWithoutAMaskEqualsTheWindowTool)
     options.output = scratch.path("final.png");
     ASSERT_EQ(run(options), batchSucceeded);
     WindowToolRun window(false);
+    window.steps(5, false);
+    expectFrameShows(options.output, window.model);
+}
+
+// Mean difference of two frames' channels, in 8-bit levels.
+double meanDifference(const std::string& a, const std::string& b)
+{
+    ImageRect<vec3> first, second;
+    EXPECT_TRUE(ImageIO::load(first, a.c_str()) && ImageIO::load(second, b.c_str()));
+    double sum = 0.0;
+    for (int i = 0; i < first.pixelCount(); ++i)
+        sum += std::fabs(first.data[i].x - second.data[i].x) + std::fabs(first.data[i].y - second.data[i].y) +
+               std::fabs(first.data[i].z - second.data[i].z);
+    return 255.0 * sum / (3.0 * first.pixelCount());
+}
+
+TEST_F(BatchRunTest, TheNaturalLookGoesForwardThenBackWithFramesCountingOn)
+{
+    BatchOptions options = doorOptions();
+    options.natural = true;
+    options.steps = 60;
+    options.back = 60;
+    options.every = 30;
+    options.frames = scratch.path("there-and-back");
+    ASSERT_EQ(run(options), batchSucceeded);
+    std::vector<std::string> frames;
+    for (const auto& entry : std::filesystem::directory_iterator(options.frames))
+        frames.push_back(entry.path().filename().string());
+    EXPECT_EQ(frames.size(), 5u);  // steps 0, 30, 60 forward, then 90 and 120
+
+    WindowToolRun window(true, Look::natural);
+    window.steps(60, false);
+    expectFrameShows(options.frames + "/frame_00002.png", window.model);
+    window.steps(60, true);
+    expectFrameShows(options.frames + "/frame_00004.png", window.model);
+    const double there = meanDifference(options.frames + "/frame_00000.png", options.frames + "/frame_00002.png");
+    const double back = meanDifference(options.frames + "/frame_00000.png", options.frames + "/frame_00004.png");
+    EXPECT_GT(there, 0.3);
+    EXPECT_LT(back, 0.3 * there);
+}
+
+TEST_F(BatchRunTest, SampledByDefaultAndItsOutputUnchangedByTheLookOption)
+{
+    BatchOptions options = doorOptions();
+    options.steps = 5;
+    options.output = scratch.path("default.png");
+    ASSERT_EQ(run(options), batchSucceeded);
+    options.natural = false;  // as --look sampled reads
+    options.output = scratch.path("sampled.png");
+    ASSERT_EQ(run(options), batchSucceeded);
+    EXPECT_EQ(meanDifference(scratch.path("default.png"), scratch.path("sampled.png")), 0.0);
+    WindowToolRun window(true);
     window.steps(5, false);
     expectFrameShows(options.output, window.model);
 }

@@ -143,6 +143,15 @@ void initCommand()
     display();
 }
 
+// A change of look restarts the photograph as "Init" does, and is one step to undo.
+void lookCommand(Look look)
+{
+    if (look == session().look()) return;
+    session().setLook(look);
+    historyMoved(Outcome::success());
+    display();
+}
+
 enum class SavedWhat { image, degrees };
 
 std::string suggestedSaveName(SavedWhat what)
@@ -289,6 +298,12 @@ void controlCallback(int id)
         break;
     case initId:
         initCommand();
+        break;
+    case sampledLookId:
+        lookCommand(Look::sampled);
+        break;
+    case naturalLookId:
+        lookCommand(Look::natural);
         break;
     case saveImageId:
         saveCommand(SavedWhat::image);

@@ -11,7 +11,16 @@
 
 // Command ids of the panel's buttons (ctrl+S is "Save Image"); "Cancel" stops the load
 // or save under way.
-enum ControlId { loadImageId = 13, loadMaskId = 3, initId = 6, saveImageId = 20, saveDegreesId = 21, cancelWorkId = 22 };
+enum ControlId {
+    loadImageId = 13,
+    loadMaskId = 3,
+    initId = 6,
+    saveImageId = 20,
+    saveDegreesId = 21,
+    cancelWorkId = 22,
+    sampledLookId = 30,  // the "Look" group's radio pair
+    naturalLookId = 31
+};
 // Runs the command of a panel button on the main window.
 void controlCallback(int id);
 

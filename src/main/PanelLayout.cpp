@@ -6,7 +6,9 @@
 #include <imgui.h>
 
 #include <cfloat>
+#include <vector>
 
+#include "colour/CieLab.h"
 #include "colour/DegreeColourMap.h"
 #include "main/AppState.h"
 #include "main/Commands.h"
@@ -131,6 +133,45 @@ void stepsPanel(PanelValues& values)
     endPanel();
 }
 
+// In the Natural look, the colour each path point picked (the median around the click).
+void pathSwatches()
+{
+    const std::vector<MyAlgebra::vec3>& picked = appState.session.model().pathColours;
+    if (picked.empty()) {
+        ImGui::TextDisabled("no path points");
+        return;
+    }
+    constexpr float swatchSide = 14.0f;
+    const float spacing = ImGui::GetStyle().ItemSpacing.x;
+    const float width = ImGui::GetContentRegionAvail().x;
+    float used = 0.0f;
+    for (std::size_t k = 0; k < picked.size(); ++k) {
+        MyAlgebra::vec3 rgb;
+        labToRgb(&picked[k], &rgb, 1);
+        const ImVec4 colour(rgb.x, rgb.y, rgb.z, 1.0f);
+        if (k > 0 && used + spacing + swatchSide <= width)
+            ImGui::SameLine();
+        else if (k > 0)
+            used = 0.0f;
+        used += (used > 0.0f ? spacing : 0.0f) + swatchSide;
+        ImGui::PushID(static_cast<int>(k));
+        ImGui::ColorButton("##point", colour, ImGuiColorEditFlags_NoTooltip | ImGuiColorEditFlags_NoDragDrop,
+                           {swatchSide, swatchSide});
+        ImGui::PopID();
+    }
+}
+
+void lookPanel()
+{
+    if (!beginPanel("Look")) return;
+    const bool natural = appState.session.look() == Look::natural;
+    if (ImGui::RadioButton("Sampled", !natural) && natural) panelState.pendingCommand = sampledLookId;
+    ImGui::SameLine();
+    if (ImGui::RadioButton("Natural", natural) && !natural) panelState.pendingCommand = naturalLookId;
+    if (natural) pathSwatches();
+    endPanel();
+}
+
 void mainWindowPanel(PanelValues& values)
 {
     if (!beginPanel("Main Window", panelWidth)) return;
@@ -146,6 +187,7 @@ void mainWindowPanel(PanelValues& values)
     resultPanel();
     viewPanel(values);
     stepsPanel(values);
+    lookPanel();
     endPanel();
 }
 

@@ -111,6 +111,9 @@ Bytes undoableRest(const WeatheringModel& model)
     append(rest, &points, 1);
     append(rest, model.imagePoints.data(), model.imagePoints.size());
     append(rest, model.chromaPoints.data(), model.chromaPoints.size());
+    append(rest, model.pathColours.data(), model.pathColours.size());
+    const std::uint8_t look = model.look == Look::natural ? 1 : 0;
+    append(rest, &look, 1);
     return rest;
 }
 
@@ -125,13 +128,18 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
               reader.read(tables->binDistance, std::size(tables->binDistance)) &&
               reader.read(tables->meanLightness, std::size(tables->meanLightness)) && reader.read(&maxDegree, 1) &&
               reader.read(&points, 1);
-    const std::size_t pointBytes = 2 * sizeof(Point2f);
+    const std::size_t pointBytes = 2 * sizeof(Point2f) + sizeof(MyAlgebra::vec3);
     const std::size_t remaining = rest.size() - reader.at;
-    ok = ok && points <= remaining / pointBytes && remaining == points * pointBytes;
+    ok = ok && remaining >= 1 && points <= (remaining - 1) / pointBytes && remaining == points * pointBytes + 1;
     if (!ok) return false;
     std::vector<Point2f> imagePoints(points), chromaPoints(points);
+    std::vector<MyAlgebra::vec3> pathColours(points);
+    std::uint8_t look = 0;
     reader.read(imagePoints.data(), points);
     reader.read(chromaPoints.data(), points);
+    reader.read(pathColours.data(), points);
+    reader.read(&look, 1);
+    if (look > 1) return false;
 
     std::memcpy(model.degreeBins, tables->degreeBins, sizeof(model.degreeBins));
     std::memcpy(model.binDistance, tables->binDistance, sizeof(model.binDistance));
@@ -139,6 +147,13 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
     model.maxDegree = maxDegree;
     model.imagePoints = std::move(imagePoints);
     model.chromaPoints = std::move(chromaPoints);
+    model.pathColours = std::move(pathColours);
+    model.look = look == 1 ? Look::natural : Look::sampled;
+    // The Natural look's targets and tables follow from the photograph, mask and path.
+    if (model.look == Look::natural)
+        model.natural.prepare(model);
+    else
+        model.natural.release();
     return true;
 }
 

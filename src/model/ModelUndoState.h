@@ -6,9 +6,10 @@
 // The model as its undo history sees it. Everything that changes after a load is
 // kept: the working colours, degrees, rates, mask and detail as pixel arrays, the
 // degrees that colours are still to be painted from, and the degree tables, their
-// clamp and the path as the rest. Left out are the photograph's own colours (never
+// clamp, the path with the colours its clicks picked and the look as the rest. Left out are the photograph's own colours (never
 // change after a load) and `rgb`, the display form of `lab`, which a full refresh
-// remakes after an undo or redo.
+// remakes after an undo or redo. What the Natural look derives from photograph, mask
+// and path is left out too: a restore rebuilds it.
 //
 // Colours still to be painted stay so: a run or an Init changes the degrees and what is
 // to be painted, not `lab`, and the rates are foretold from those degrees, so such a

@@ -118,6 +118,12 @@ struct Session {
         model.reinitialise(photograph.data(), settings);
     }
 
+    void switchLook()
+    {
+        history.willChangeAll();
+        model.setLook(model.look == Look::natural ? Look::sampled : Look::natural, photograph.data(), settings);
+    }
+
     bool commit() { return commitUndoStep(history, model); }
     bool undo() { return undoModelStep(history, model); }
     bool redo() { return redoModelStep(history, model); }
@@ -125,7 +131,7 @@ struct Session {
 
 }  // namespace
 
-TEST(ModelUndoState, RandomStrokesRunsClicksAndInitsUndoAndRedoBitForBit)
+TEST(ModelUndoState, RandomStrokesRunsClicksInitsAndLooksUndoAndRedoBitForBit)
 {
     Session s;
     std::vector<ModelRecord> states = {ModelRecord(s.model)};
@@ -141,13 +147,14 @@ TEST(ModelUndoState, RandomStrokesRunsClicksAndInitsUndoAndRedoBitForBit)
             EXPECT_EQ(done, at + 1 < states.size()) << "action " << action;
             if (done) ++at;
         } else {
-            switch (s.below(7)) {
+            switch (s.below(8)) {
             case 0:
             case 1: s.stroke(); break;
             case 2: s.run(); break;
             case 3:
             case 4: s.click(); break;
             case 5: s.init(); break;
+            case 6: s.switchLook(); break;
             default: s.loadMask(); break;
             }
             if (s.commit()) {

@@ -75,6 +75,8 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
     resetDegreeTables();
     imagePoints.clear();
     chromaPoints.clear();
+    pathColours.clear();
+    natural.release();
     return true;
 }
 
@@ -140,8 +142,14 @@ void WeatheringModel::addPathPoint(float x, float y)
     const long long index = static_cast<long long>(static_cast<double>(width) * y + x);
     if (index >= pixelCount())
         return;
+    // The Natural look picks the colour around the click, so one noisy pixel does not
+    // set the path.
+    const vec3 picked = look == Look::natural
+                            ? NaturalLook::pathSample(*this, static_cast<int>(x), static_cast<int>(y))
+                            : currentLab(static_cast<int>(index));
     imagePoints.push_back({x, y});
-    chromaPoints.push_back(chromaPlanePosition(currentLab(static_cast<int>(index))));
+    chromaPoints.push_back(chromaPlanePosition(picked));
+    pathColours.push_back(picked);
 }
 
 void WeatheringModel::removeLastPathPoint()
@@ -150,6 +158,8 @@ void WeatheringModel::removeLastPathPoint()
         return;
     imagePoints.pop_back();
     chromaPoints.pop_back();
+    if (!pathColours.empty())
+        pathColours.pop_back();
 }
 
 void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
@@ -161,4 +171,12 @@ void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
     computeDegrees();
     computeRates(s);
     refreshTexture();
+}
+
+void WeatheringModel::setLook(Look chosen, const vec3* pixels, const ModelSettings& s)
+{
+    look = chosen;
+    if (look == Look::sampled)
+        natural.release();
+    reinitialise(pixels, s);
 }

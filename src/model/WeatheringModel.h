@@ -4,6 +4,7 @@
 #include "algebra/Point2f.h"
 #include "algebra/vec3.h"
 #include "model/ModelSettings.h"
+#include "model/NaturalLook.h"
 #include "model/PixelArray.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 //   - showing it:         refreshTexture, refreshTextureInBrush (through `uploader`),
 //                         bringColoursUpToDate, pending paint       (WeatheringModelPaint.cpp)
 // The index helpers they share are in ModelIndexing.h.
+//   - the look:           setLook ("Sampled", the default, or "Natural": NaturalLook.h)
 // Per-pixel state is a set of flat arrays with index y * width + x, row 0 at the bottom.
 // Every operation except initFromImage does nothing until a photograph has been loaded.
 //
@@ -50,6 +52,9 @@ struct DegreeBin {
 // nothing is handed on.
 using TextureUploader = void (*)(const std::uint32_t* rgba, int width, int height, const PixelRect& changed);
 
+// How the model places pixels on the path and weathers them.
+enum class Look { sampled, natural };
+
 constexpr int fineBinCount = 10001;   // degrees 0 ... 1 in steps of 1/10000
 constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
 
@@ -63,7 +68,7 @@ struct WeatheringModel {
     PixelArray<MyAlgebra::vec3> labReference;  // the photograph as loaded, in L*a*b*
     PixelArray<float> degree;                  // 0 = start of the path ... 1 = its end
     float maxDegree = 0.0f;                    // upper clamp of every degree
-    PixelArray<float> rate;                    // weathering speed factor per pixel
+    PixelArray<float> rate;                    // weathering speed factor per pixel; the Natural look's progress
     PixelArray<float> mask;                    // 1 takes part, 0 excluded; tested as >= 1
     PixelArray<float> detail;                  // L* relative to its coarse bucket's mean
     DegreeBin degreeBins[fineBinCount] = {};
@@ -75,6 +80,9 @@ struct WeatheringModel {
     int displayHeight = 512;
     std::vector<Point2f> imagePoints;   // the path as clicked, in image pixels
     std::vector<Point2f> chromaPoints;  // the same path in the chroma plane
+    std::vector<MyAlgebra::vec3> pathColours;  // the colour each click picked, L*a*b*
+    Look look = Look::sampled;
+    NaturalLook natural;  // what the Natural look derives; empty in the Sampled one
     TextureUploader uploader = nullptr;
     PixelArray<std::uint32_t> rgba;  // `rgb` as the texture stores it, 8 bits a channel
 
@@ -138,6 +146,10 @@ struct WeatheringModel {
     // degrees, tables and rates from the path and refreshes the texture. Null pixels:
     // from labReference, which holds the same colours converted the same way.
     void reinitialise(const MyAlgebra::vec3* pixels, const ModelSettings& s);
+
+    // Chooses the look and restarts from the photograph as reinitialise does; the look
+    // stays for later photographs.
+    void setLook(Look chosen, const MyAlgebra::vec3* pixels, const ModelSettings& s);
 
     int pixelCount() const { return width * height; }
 

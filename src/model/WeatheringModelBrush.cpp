@@ -165,6 +165,10 @@ void WeatheringModel::applyBrush(int x, int y, const ModelSettings& s)
 {
     if (!hasImage())
         return;
+    if (look == Look::natural) {
+        natural.brush(*this, x, y, s);
+        return;
+    }
     const float r = s.brushSize;
     const float f = s.speed;
     if (!(r >= 0.0f))

@@ -262,6 +262,10 @@ void WeatheringModel::computeDegrees()
         return;
     // The tables and detail are about to change: colours still pending need the old ones.
     bringColoursUpToDate();
+    if (look == Look::natural) {
+        natural.computeDegrees(*this);
+        return;
+    }
     resetDegreeTables();
 
     const std::vector<Point2f>& path = chromaPoints;

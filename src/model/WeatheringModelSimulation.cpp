@@ -154,7 +154,8 @@ float WeatheringModel::rateOf(int i, bool backwards) const
 
 void WeatheringModel::computeRates(const ModelSettings& s)
 {
-    if (!hasImage())
+    // The Natural look keeps each pixel's progress in `rate`.
+    if (!hasImage() || look == Look::natural)
         return;
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
@@ -183,7 +184,7 @@ void WeatheringModel::rowRates(int y, bool backwards, RateWindow& window)
 
 void WeatheringModel::computeRateAt(float x, float y, const ModelSettings& s)
 {
-    if (!hasImage())
+    if (!hasImage() || look == Look::natural)
         return;
     const double position = static_cast<double>(width) * y + x;
     if (!(position >= 0.0 && position < static_cast<double>(pixelCount())))
@@ -216,6 +217,10 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
 {
     if (!hasImage())
         return;
+    if (look == Look::natural) {
+        natural.step(*this, s);
+        return;
+    }
     const bool backwards = runsBackwards(s);
     parallel::forEachShare(height, width, [&](int, int first, int end) {
         RateWindow window(degree.get(), mask.get(), width);

@@ -75,6 +75,8 @@ std::string describeResult(const WeatheringModel& model, const ResultRecipe& rec
     text += " --path \"" + formatPathArgument(model.imagePoints, model.height) + "\"";
     text += " --steps " + std::to_string(recipe.steps);
     if (recipe.dewethering) text += " --dewethering";
+    if (recipe.back > 0) text += " --back " + std::to_string(recipe.back);
+    if (model.look == Look::natural) text += " --look natural";
     return text;
 }
 

@@ -30,10 +30,12 @@ struct ResultRecipe {
     std::string mask;        // empty: none
     int steps = 0;
     bool dewethering = false;
+    int back = 0;  // steps the other way after `steps`
 };
 
 // The batch tool's command line that makes the result again:
 // weathering-batch PHOTO [--mask MASK] --path "X1,Y1 ..." --steps N [--dewethering]
+//   [--back N] [--look natural]
 std::string describeResult(const WeatheringModel& model, const ResultRecipe& recipe);
 
 // Saves currentRgb upright at the photograph's full size, 8 bits a channel, in the

@@ -227,6 +227,12 @@ TEST_F(ModelResultTest, TheDescriptionIsTheBatchCommandThatMakesTheResultAgain)
     EXPECT_EQ(describeResult(*model, ResultRecipe{"my door's.jpg", "m a.png", 7, true}),
               "weathering-batch 'my door'\\''s.jpg' --mask 'm a.png' --path \"2,24 30,9\" --steps 7 --dewethering");
     EXPECT_EQ(describeResult(*model, ResultRecipe{}), "weathering-batch PHOTO --path \"2,24 30,9\" --steps 0");
+    ResultRecipe forwardAndBack{"door.jpg", "", 20, false};
+    forwardAndBack.back = 5;
+    model->look = Look::natural;
+    EXPECT_EQ(describeResult(*model, forwardAndBack),
+              "weathering-batch door.jpg --path \"2,24 30,9\" --steps 20 --back 5 --look natural");
+    model->look = Look::sampled;
 
     std::string reason;
     ASSERT_TRUE(saveModelDegrees(*model, scratch.path("d.png"), reason, ResultRecipe{"door.jpg", "", 20, false}));

@@ -213,6 +213,19 @@ void WeatheringSession::init()
     commitChange();
 }
 
+void WeatheringSession::setLook(Look chosen)
+{
+    if (chosen == model_.look) return;
+    if (photograph_.empty()) {
+        model_.look = chosen;
+        return;
+    }
+    noteWholeChange();
+    model_.setLook(chosen, nullptr, settings_);
+    restartStepCount();
+    commitChange();
+}
+
 void WeatheringSession::restartModel()
 {
     if (photograph_.empty()) return;

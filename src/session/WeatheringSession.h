@@ -20,7 +20,7 @@
 //   - loading:     loadPhotograph, loadMaskOfPhotograph, loadMask
 //   - the path:    addPathPoint, removePathPoint
 //   - the brush:   beginStroke, dab, endStroke
-//   - simulation:  setSimulation, step, setStopAtStep, init
+//   - simulation:  setSimulation, step, setStopAtStep, init, setLook
 //   - undo:        undo, redo, commitDueChange (the window's idle pass)
 //   - saving:      checkSavable, saveImage, saveDegrees
 //   - watching:    pictureVersion, degreeVersion, photographVersion
@@ -112,6 +112,10 @@ public:
     int stopAtStep() const { return stopAt; }
     // "Init": back to the photograph's colours, keeping mask and path; one step to undo.
     void init();
+    // The look ("Sampled" or "Natural"): a change on a photograph restarts it as "Init"
+    // does and is one step to undo; without one it holds for the next photograph.
+    void setLook(Look chosen);
+    Look look() const { return model_.look; }
 
     // --- undo. A running simulation stops first, and what changed so far (the run, a
     // stroke under way) is the step undone. Fails with a reason when the history, found

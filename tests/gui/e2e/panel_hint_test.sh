@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 export WEATHERING_STATS=1
 
 # The hint line sits under the panel's groups; its text is yellow.
-HINT_BOX_Y=590
+HINT_BOX_Y=640
 HINT_BOX_H=40
 hint_pixels() {  # hint_pixels <shot name>: the yellow pixels of the hint line
   count_colour_in_box "$1" "$PANEL_X" $((PANEL_Y + HINT_BOX_Y)) "$PANEL_W" "$HINT_BOX_H" 242 204 89 40
