@@ -15,7 +15,7 @@ bool encodeTga(std::FILE* out, const PictureRows& picture, std::string& reason)
     header.put8(static_cast<std::uint8_t>(id.size()));
     header.put8(0);   // no colour map
     header.put8(2);   // uncompressed true colour
-    for (int i = 0; i < 5; ++i) header.put8(0);  // colour map specification
+    for (int i = 0; i < 5; ++i) header.put8(0);  // no colour map: its five fields stay zero
     header.put16(0);  // x origin
     header.put16(0);  // y origin
     header.put16(static_cast<std::uint32_t>(picture.width));
