@@ -65,7 +65,8 @@ void Djpeg(benchmark::State& state, const std::string* path)
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("djpeg failed");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("djpeg failed");
     }
 }
 
@@ -90,7 +91,8 @@ void InProcess(benchmark::State& state, const std::string* path)
 {
     ImageRect<MyAlgebra::vec3> image;
     for (auto _ : state)
-        if (!loadInProcess(image, *path)) state.SkipWithError("no load");
+        if (!loadInProcess(image, *path))
+            state.SkipWithError("no load");
 }
 
 // Processor time in milliseconds, user and system, of this process or of its ended children.
@@ -98,7 +100,8 @@ double processorMilliseconds(int who)
 {
     rusage usage = {};
     getrusage(who, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 // Also the processor time a load costs the tool (all its threads) and the
@@ -111,7 +114,8 @@ void Isolated(benchmark::State& state, const std::string* path)
     const double decoder = processorMilliseconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
         ImageRect<MyAlgebra::vec3> image;  // a load into an empty picture, as at start-up
-        if (!ImageIO::load(image, path->c_str())) state.SkipWithError("no load");
+        if (!ImageIO::load(image, path->c_str()))
+            state.SkipWithError("no load");
     }
     std::cerr.rdbuf(console);
     const double loads = static_cast<double>(state.iterations());

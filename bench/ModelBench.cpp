@@ -30,9 +30,12 @@ enum MaskKind { fullyMasked = 0, halfMasked = 1 };
 int sideOf(int megapixels)
 {
     switch (megapixels) {
-    case 24: return 4899;  // 24.0 million pixels
-    case 4: return 2048;
-    default: return 1024;
+    case 24:
+        return 4899;  // 24.0 million pixels
+    case 4:
+        return 2048;
+    default:
+        return 1024;
     }
 }
 
@@ -128,8 +131,8 @@ Scene<Model>& sceneFor(int megapixels, int maskKind, int pathPoints)
 void reportPerPixel(benchmark::State& state, long long pixels)
 {
     state.SetItemsProcessed(state.iterations() * pixels);
-    state.counters["per_pixel"] =
-        benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_pixel"] = benchmark::Counter(
+        static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // One thread, and every core the machine has.

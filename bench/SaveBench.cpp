@@ -34,16 +34,19 @@ struct Photograph {
 Photograph& photograph()
 {
     static Photograph picture;
-    if (picture.ready) return picture;
+    if (picture.ready)
+        return picture;
     initImageDecoder();
     ilInit();  // the former writer, for comparison: loading no longer starts it
     ImageRect<MyAlgebra::vec3> source;
-    if (!ImageIO::load(source, door.c_str())) return picture;
+    if (!ImageIO::load(source, door.c_str()))
+        return picture;
     picture.rgb.resize(static_cast<std::size_t>(width) * height);
     unsigned state = 7;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const MyAlgebra::vec3& s = source.data[(y * source.height / height) * source.width + x * source.width / width];
+            const MyAlgebra::vec3& s =
+                source.data[(y * source.height / height) * source.width + x * source.width / width];
             state = state * 1103515245u + 12345u;
             const float noise = (static_cast<float>((state >> 24) & 7) - 3.5f) / 255.0f;
             picture.rgb[static_cast<std::size_t>(y) * width + x] = {s.x + noise, s.y + noise, s.z + noise};
@@ -69,15 +72,16 @@ Photograph& photograph()
 
 void perPixel(benchmark::State& state)
 {
-    state.counters["time/pixel"] = benchmark::Counter(static_cast<double>(width) * height,
-                                                      benchmark::Counter::kIsIterationInvariantRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["time/pixel"] =
+        benchmark::Counter(static_cast<double>(width) * height,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Ours(benchmark::State& state, const char* name)
 {
     Photograph& picture = photograph();
-    if (!picture.ready) return state.SkipWithError("no photograph");
+    if (!picture.ready)
+        return state.SkipWithError("no photograph");
     const std::string path = folder + "/" + name;
     for (auto _ : state) {
         std::string reason;
@@ -90,12 +94,13 @@ void Ours(benchmark::State& state, const char* name)
 // The convert command from raw 8-bit pixels: reading them is a small part of its time.
 void ImageMagickPngLevel1(benchmark::State& state)
 {
-    if (!photograph().ready) return state.SkipWithError("no photograph");
+    if (!photograph().ready)
+        return state.SkipWithError("no photograph");
     const std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
-                                " -depth 8 rgb:" + folder + "/pixels.rgb -define png:compression-level=1 " +
-                                folder + "/magick.png";
+        " -depth 8 rgb:" + folder + "/pixels.rgb -define png:compression-level=1 " + folder + "/magick.png";
     for (auto _ : state)
-        if (std::system(command.c_str()) != 0) state.SkipWithError("convert failed");
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("convert failed");
     perPixel(state);
 }
 
@@ -103,7 +108,8 @@ void ImageMagickPngLevel1(benchmark::State& state)
 void FormerWriterPng(benchmark::State& state)
 {
     Photograph& picture = photograph();
-    if (!picture.ready) return state.SkipWithError("no photograph");
+    if (!picture.ready)
+        return state.SkipWithError("no photograph");
     const std::string path = folder + "/former.png";
     for (auto _ : state) {
         std::vector<unsigned char> bytes(picture.rgb.size() * 3);
@@ -118,7 +124,8 @@ void FormerWriterPng(benchmark::State& state)
         ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, bytes.data());
         ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
         ilEnable(IL_FILE_OVERWRITE);
-        if (!ilSave(IL_PNG, path.c_str())) state.SkipWithError("former writer failed");
+        if (!ilSave(IL_PNG, path.c_str()))
+            state.SkipWithError("former writer failed");
         ilDeleteImages(1, &image);
     }
     perPixel(state);

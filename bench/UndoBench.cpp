@@ -30,7 +30,8 @@ constexpr int height = 3000;
 std::vector<vec3> twelveMegapixelPhotograph()
 {
     ImageRect<vec3> door;
-    if (!ImageIO::load(door, WEATHERING_SOURCE_DIR "/images/image1.jpg")) return {};
+    if (!ImageIO::load(door, WEATHERING_SOURCE_DIR "/images/image1.jpg"))
+        return {};
     std::vector<vec3> pixels(static_cast<std::size_t>(width) * height);
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> noise(-1.0f / 255.0f, 1.0f / 255.0f);
@@ -62,8 +63,10 @@ struct Session {
 
     Session()
     {
-        if (photograph.empty()) return;
-        if (!model.initFromImage(photograph.data(), width, height)) return;
+        if (photograph.empty())
+            return;
+        if (!model.initFromImage(photograph.data(), width, height))
+            return;
         model.addPathPoint(1100, 1200);
         model.addPathPoint(1370, 1900);
         model.computeDegrees();
@@ -139,7 +142,8 @@ void BM_UndoStepOfRun(benchmark::State& state)
 {
     measure(state, [&](Session& s) {
         s.history.willChangeAll();
-        for (int step = 0; step < state.range(0); ++step) s.model.simulationStep(s.settings);
+        for (int step = 0; step < state.range(0); ++step)
+            s.model.simulationStep(s.settings);
     });
 }
 BENCHMARK(BM_UndoStepOfRun)->Arg(20)->Arg(200)->ArgName("steps")->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -175,7 +179,8 @@ void BM_UndoStepOfInitAfterRun(benchmark::State& state)
         },
         [](Session& s) {
             s.history.willChangeAll();
-            for (int step = 0; step < 20; ++step) s.model.simulationStep(s.settings);
+            for (int step = 0; step < 20; ++step)
+                s.model.simulationStep(s.settings);
             commitUndoStep(s.history, s.model);
         });
 }
@@ -193,9 +198,9 @@ void BM_UndoAndRedo(benchmark::State& state)
         undoModelStep(s.history, s.model);
         redoModelStep(s.history, s.model);
     }
-    state.counters["ns_per_pixel"] = benchmark::Counter(static_cast<double>(width) * height,
-                                                        benchmark::Counter::kIsIterationInvariantRate |
-                                                            benchmark::Counter::kInvert);
+    state.counters["ns_per_pixel"] =
+        benchmark::Counter(static_cast<double>(width) * height,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["steps_held"] = s.history.undoSteps();
     state.counters["held_MB"] = static_cast<double>(s.history.bytesHeld()) / (1 << 20);
 }

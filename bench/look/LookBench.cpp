@@ -307,8 +307,9 @@ int main(int argc, char** argv)
         ImageRect<vec3> photograph;
         ImageRect<float> mask;
         if (!ImageIO::load(photograph, material.photograph.c_str()) ||
-            (material.mask != "-" && (!ImageIO::load(mask, material.mask.c_str()) ||
-                                      !fitMaskToPhotograph(mask, photograph.width, photograph.height)))) {
+            (material.mask != "-" &&
+             (!ImageIO::load(mask, material.mask.c_str()) ||
+              !fitMaskToPhotograph(mask, photograph.width, photograph.height)))) {
             std::cerr << "look_bench: cannot load " << material.name << "\n";
             return 1;
         }
@@ -339,8 +340,8 @@ int main(int argc, char** argv)
 
         if (!options.sheets.empty()) {
             // Equal coverage: where the look that covers less got to at the end.
-            const double target = std::max(row.photographCoverage + 0.01,
-                                           std::min(row.sampled.coverage, row.natural.coverage));
+            const double target =
+                std::max(row.photographCoverage + 0.01, std::min(row.sampled.coverage, row.natural.coverage));
             const Snapshot& s = snapshotAtCoverage(sampled.snapshots, target);
             const Snapshot& nat = snapshotAtCoverage(natural.snapshots, target);
             const std::string path = (std::filesystem::path(options.sheets) / (material.name + ".png")).string();

@@ -211,7 +211,8 @@ std::vector<float> pathPositions(const LookScene& scene, const std::vector<vec3>
     boxChroma(scene.width, scene.height, lab, 4, a, b);
     std::vector<double> before(scene.path.size(), 0.0);
     for (size_t l = 1; l < scene.path.size(); ++l)
-        before[l] = before[l - 1] + std::hypot(scene.path[l].y - scene.path[l - 1].y, scene.path[l].z - scene.path[l - 1].z);
+        before[l] =
+            before[l - 1] + std::hypot(scene.path[l].y - scene.path[l - 1].y, scene.path[l].z - scene.path[l - 1].z);
     const double total = before.back();
     std::vector<float> positions(lab.size(), 0.0f);
     if (!(total > 0))

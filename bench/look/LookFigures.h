@@ -29,14 +29,14 @@ std::vector<float> pathPositions(const LookScene& scene, const std::vector<MyAlg
 float weatheredFrom(const LookScene& scene, const std::vector<float>& photographPositions);
 
 struct LookFigures {
-    double coverage = 0;       // share of masked pixels weathered after the steps
-    double cast = -1;          // shift of mean (a*, b*) where nothing weathered (-1: nowhere)
-    double collateral = -1;    // mean delta-E there
-    double texture = -1;       // high-frequency chroma energy, new vs own weathered areas
-    double outliers = 0;       // new isolated pixels per megapixel
-    double growth = -2;        // rank correlation of weathering time with distance
-    double earlyChange = 0;    // share of unweathered pixels moved > 5 delta-E early
-    double backError = -1;     // mean delta-E after forward and back over forward's
+    double coverage = 0;     // share of masked pixels weathered after the steps
+    double cast = -1;        // shift of mean (a*, b*) where nothing weathered (-1: nowhere)
+    double collateral = -1;  // mean delta-E there
+    double texture = -1;     // high-frequency chroma energy, new vs own weathered areas
+    double outliers = 0;     // new isolated pixels per megapixel
+    double growth = -2;      // rank correlation of weathering time with distance
+    double earlyChange = 0;  // share of unweathered pixels moved > 5 delta-E early
+    double backError = -1;   // mean delta-E after forward and back over forward's
 };
 
 // What one run of a look left: the colours after the forward steps, after the early

@@ -25,7 +25,8 @@ BackgroundJob::~BackgroundJob()
 
 bool BackgroundJob::start(Work work)
 {
-    if (busy()) return false;
+    if (busy())
+        return false;
     progress.reset();
     workDone.store(false);
     worker = std::thread([this, work = std::move(work)] {
@@ -38,14 +39,16 @@ bool BackgroundJob::start(Work work)
 
 bool BackgroundJob::collect()
 {
-    if (!busy() || !workDone.load()) return false;
+    if (!busy() || !workDone.load())
+        return false;
     worker.join();
     return true;
 }
 
 void BackgroundJob::cancelAndWait()
 {
-    if (!busy()) return;
+    if (!busy())
+        return;
     progress.cancel();
     worker.join();
 }

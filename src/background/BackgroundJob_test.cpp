@@ -10,7 +10,8 @@ namespace {
 
 void waitUntilFinished(const BackgroundJob& job)
 {
-    while (!job.finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!job.finished())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 // Work that runs until it is cancelled, saying that it started.
@@ -18,7 +19,8 @@ BackgroundJob::Work untilCancelled(std::atomic<bool>& started)
 {
     return [&started](JobProgress& progress) {
         started = true;
-        while (!progress.cancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!progress.cancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
 }
 
@@ -74,7 +76,8 @@ TEST(BackgroundJob, CancelReachesTheWorkWhichStillHasToReturn)
     BackgroundJob job;
     std::atomic<bool> started{false};
     ASSERT_TRUE(job.start(untilCancelled(started)));
-    while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_FALSE(job.finished());
     job.cancel();
     waitUntilFinished(job);
@@ -91,7 +94,8 @@ TEST(BackgroundJob, DestroyingARunningJobStopsItAndWaitsForIt)
             untilCancelled(started)(progress);
             returned = true;
         }));
-        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!started)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_TRUE(returned) << "the work outlived its job";
 }

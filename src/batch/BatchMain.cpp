@@ -36,7 +36,8 @@ void onOverdue(int)
 // two steps; a second one, or a second passing without an end, ends it at once.
 void onStopSignal(int)
 {
-    if (stopSignalled != 0) sayAndEnd("weathering-batch: interrupted again; ending at once\n");
+    if (stopSignalled != 0)
+        sayAndEnd("weathering-batch: interrupted again; ending at once\n");
     stopSignalled = 1;
     parallel::requestStop();
     alarm(1);

@@ -35,14 +35,13 @@ void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
     app.add_option("--steps", numbers.steps, "Simulation steps (default 100)")->type_name("N");
     app.add_option("--every", numbers.every, "Steps between two frames (default 10)")->type_name("K");
     app.add_flag("--dewethering", options.dewethering, "Run the weathering backwards");
-    app.add_option("--back", numbers.back,
-                   "After the steps, N steps the other way, frames continuing (default 0)")
+    app.add_option("--back", numbers.back, "After the steps, N steps the other way, frames continuing (default 0)")
         ->type_name("N");
     app.add_option("--look", numbers.look, "sampled (default) or natural")->type_name("LOOK");
-    CLI::Option* output = app.add_option("--output", options.output,
-                                         "The final image (.png, .jpg, .jpeg, .tif, .tiff, .bmp, .tga)");
-    CLI::Option* frames = app.add_option("--frames", options.frames,
-                                         "Folder for frame_00000.png, ...: frame 0 before any step, then one every K steps");
+    CLI::Option* output =
+        app.add_option("--output", options.output, "The final image (.png, .jpg, .jpeg, .tif, .tiff, .bmp, .tga)");
+    CLI::Option* frames = app.add_option(
+        "--frames", options.frames, "Folder for frame_00000.png, ...: frame 0 before any step, then one every K steps");
     output->excludes(frames);
     app.add_flag("--overwrite", options.overwrite, "Clear the frames an earlier run left in the frames folder");
     app.add_option("--degrees", options.degrees, "The final degree map as a 16-bit grey PNG");
@@ -51,7 +50,8 @@ void describeOptions(CLI::App& app, BatchOptions& options, NumberTexts& numbers)
 
 bool readLook(const std::string& text, BatchOptions& options, std::string& problem)
 {
-    if (text.empty()) return true;
+    if (text.empty())
+        return true;
     if (text == "sampled" || text == "natural") {
         options.natural = text == "natural";
         return true;
@@ -64,7 +64,8 @@ bool readLook(const std::string& text, BatchOptions& options, std::string& probl
 // option keeps its default when it was not given.
 bool readCount(const std::string& name, const std::string& text, int least, int& value, std::string& problem)
 {
-    if (text.empty()) return true;
+    if (text.empty())
+        return true;
     std::size_t digits = text[0] == '-' || text[0] == '+' ? 1 : 0;
     if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos) {
         problem = name + " must be a whole number, not \"" + text + "\"";
@@ -131,7 +132,8 @@ namespace {
 bool hasTwoDistinctPoints(const std::vector<TopDownPixel>& points)
 {
     for (const TopDownPixel& point : points)
-        if (point.x != points.front().x || point.y != points.front().y) return true;
+        if (point.x != points.front().x || point.y != points.front().y)
+            return true;
     return false;
 }
 
@@ -144,7 +146,8 @@ bool checkBatchOptions(const BatchOptions& options, std::string& text)
         return false;
     }
     if (!options.output.empty() && ImageWriter::fileTypeOf(options.output) == ImageWriter::FileType::unknown) {
-        text = usageLine("--output " + options.output + ": unknown file type (use " + ImageWriter::knownExtensions() + ")");
+        text = usageLine("--output " + options.output + ": unknown file type (use " + ImageWriter::knownExtensions() +
+                         ")");
         return false;
     }
     if (!options.degrees.empty() && ImageWriter::fileTypeOf(options.degrees) != ImageWriter::FileType::png) {

@@ -136,7 +136,8 @@ TEST(BatchOptions, ChecksWhatCanBeToldWithoutFiles)
 std::string pathOf(int n)
 {
     std::string path;
-    for (int i = 0; i < n; ++i) path += std::to_string(i) + ",0 ";
+    for (int i = 0; i < n; ++i)
+        path += std::to_string(i) + ",0 ";
     return path;
 }
 

@@ -29,7 +29,8 @@ bool loadInputs(const BatchOptions& options, WeatheringSession& session)
         report("cannot load " + options.photograph);
         return false;
     }
-    if (options.mask.empty()) return true;
+    if (options.mask.empty())
+        return true;
     if (!session.loadMaskOfPhotograph(fromHere(options.mask)).done()) {
         report("cannot load " + options.mask);
         return false;
@@ -40,10 +41,11 @@ bool loadInputs(const BatchOptions& options, WeatheringSession& session)
 bool pointsInside(const std::vector<TopDownPixel>& points, int width, int height)
 {
     for (const TopDownPixel& point : points) {
-        if (point.x >= 0 && point.x < width && point.y >= 0 && point.y < height) continue;
+        if (point.x >= 0 && point.x < width && point.y >= 0 && point.y < height)
+            continue;
         std::cerr << usageLine("point " + std::to_string(point.x) + "," + std::to_string(point.y) +
-                               " is outside the photograph (" + std::to_string(width) + " x " +
-                               std::to_string(height) + ")")
+                               " is outside the photograph (" + std::to_string(width) + " x " + std::to_string(height) +
+                               ")")
                   << std::endl;
         return false;
     }
@@ -76,7 +78,8 @@ bool prepareFolders(const BatchOptions& options)
             report("cannot make folder " + options.frames + ": " + error.message());
             return false;
         }
-        if (!folderIsWritable(options.frames, "frames")) return false;
+        if (!folderIsWritable(options.frames, "frames"))
+            return false;
         std::string reason;
         if (options.overwrite && !clearFrames(options.frames, reason)) {
             report(reason);
@@ -84,7 +87,8 @@ bool prepareFolders(const BatchOptions& options)
         }
     }
     for (const std::string& file : {options.output, options.degrees})
-        if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file)) return false;
+        if (!file.empty() && !folderIsWritable(std::filesystem::path(file).parent_path(), file))
+            return false;
     return true;
 }
 
@@ -94,14 +98,16 @@ void clickPath(WeatheringSession& session, const std::vector<TopDownPixel>& poin
 {
     const int height = session.model().height;
     for (const TopDownPixel& point : points) {
-        if (parallel::stopRequested()) return;
+        if (parallel::stopRequested())
+            return;
         session.addPathPoint(point.x, modelRowOf(point.y, height));
     }
 }
 
 bool save(const Outcome& saved, const std::string& path)
 {
-    if (!saved.done()) report("cannot save " + path + ": " + saved.reason());
+    if (!saved.done())
+        report("cannot save " + path + ": " + saved.reason());
     return saved.done();
 }
 
@@ -122,7 +128,8 @@ bool writeFrame(const BatchOptions& options, WeatheringSession& session, int ste
 bool writeFinalFiles(const BatchOptions& options, WeatheringSession& session)
 {
     const ResultRecipe recipe = recipeAt(options, options.steps + options.back);
-    if (!options.output.empty() && !save(session.saveImage(options.output, recipe), options.output)) return false;
+    if (!options.output.empty() && !save(session.saveImage(options.output, recipe), options.output))
+        return false;
     if (!options.degrees.empty() && !save(session.saveDegrees(options.degrees, recipe), options.degrees))
         return false;
     return true;
@@ -130,24 +137,27 @@ bool writeFinalFiles(const BatchOptions& options, WeatheringSession& session)
 
 // The idle passes with the simulation on, writing a frame every `every` steps.
 // Returns the number of steps done, or -1 when a frame could not be written.
-int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLine& progress,
-             StopRequest stopRequested)
+int simulate(const BatchOptions& options, WeatheringSession& session, ProgressLine& progress, StopRequest stopRequested)
 {
     session.settings().dewethering = options.dewethering ? 1 : 0;
     session.setSimulation(true);
     const bool framesWanted = !options.frames.empty();
-    if (framesWanted && !writeFrame(options, session, 0)) return -1;
+    if (framesWanted && !writeFrame(options, session, 0))
+        return -1;
     progress.update(0);
     // The forward steps, then the steps back, frames counting on across both.
     const int total = options.steps + options.back;
     int step = 0;
     while (step < total && !stopRequested()) {
-        if (step == options.steps) session.settings().dewethering = options.dewethering ? 0 : 1;
+        if (step == options.steps)
+            session.settings().dewethering = options.dewethering ? 0 : 1;
         session.step();
-        if (parallel::stopRequested()) break;  // the step may have been cut short
+        if (parallel::stopRequested())
+            break;  // the step may have been cut short
         ++step;
         if (framesWanted && step % options.every == 0) {
-            if (!writeFrame(options, session, step)) return -1;
+            if (!writeFrame(options, session, step))
+                return -1;
         }
         progress.update(step);
     }
@@ -173,16 +183,20 @@ int runBatch(const BatchOptions& options, ProgressLine& progress, StopRequest st
     initImageDecoder();
     // No undo: a run without a window has nothing to take back.
     WeatheringSession session(WeatheringSession::History::none);
-    if (!loadInputs(options, session)) return batchFailed;
+    if (!loadInputs(options, session))
+        return batchFailed;
     const WeatheringSession::PhotographSize& photograph = session.photograph();
-    if (!pointsInside(points, photograph.width, photograph.height)) return batchUsageError;
-    if (!prepareFolders(options)) return batchFailed;
+    if (!pointsInside(points, photograph.width, photograph.height))
+        return batchUsageError;
+    if (!prepareFolders(options))
+        return batchFailed;
 
     session.setLook(options.natural ? Look::natural : Look::sampled);
     clickPath(session, points);
     const int done = parallel::stopRequested() ? 0 : simulate(options, session, progress, stopRequested);
     progress.finish();
-    if (done < 0) return batchFailed;
+    if (done < 0)
+        return batchFailed;
     if (done < options.steps + options.back || parallel::stopRequested()) {
         report("interrupted after " + std::to_string(done) + " of " + std::to_string(options.steps + options.back) +
                " steps; the frames written so far are whole");

@@ -5,8 +5,8 @@
 
 // Exit statuses of weathering-batch.
 constexpr int batchSucceeded = 0;
-constexpr int batchFailed = 1;       // a file could not be read or written
-constexpr int batchUsageError = 2;   // the command line asks for something impossible
+constexpr int batchFailed = 1;      // a file could not be read or written
+constexpr int batchUsageError = 2;  // the command line asks for something impossible
 constexpr int batchInterrupted = 130;
 
 // Asked between steps; true stops the run, keeping the frames already written. A pass

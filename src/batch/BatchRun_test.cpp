@@ -55,7 +55,8 @@ public:
             model.applyMaskImage(mask.data.get(), mask.pixelCount());
             model.reinitialise(photograph.data.get(), ModelSettings{});
         }
-        if (look != Look::sampled) model.setLook(look, photograph.data.get(), ModelSettings{});
+        if (look != Look::sampled)
+            model.setLook(look, photograph.data.get(), ModelSettings{});
         for (const Point2f& click : {Point2f{200, 421}, Point2f{300, 301}, Point2f{260, 181}}) {
             model.addPathPoint(click.x, click.y);
             model.computeDegrees();
@@ -65,7 +66,8 @@ public:
     {
         ModelSettings settings;
         settings.dewethering = dewethering ? 1 : 0;
-        for (int i = 0; i < count; ++i) model.simulationStep(settings);
+        for (int i = 0; i < count; ++i)
+            model.simulationStep(settings);
     }
     WeatheringModel model;
 
@@ -133,7 +135,8 @@ TEST_F(BatchRunTest, FramesEqualTheWindowToolsModelAfterTheSameSteps)
         degreeMap16(window.model, grey);
         ImageRect<float> degrees;
         ASSERT_TRUE(ImageIO::load(degrees, options.degrees.c_str()));
-        for (int i = 0; i < window.model.pixelCount(); ++i) ASSERT_NEAR(degrees.data[i] * 65535.0f, grey[i], 0.02f);
+        for (int i = 0; i < window.model.pixelCount(); ++i)
+            ASSERT_NEAR(degrees.data[i] * 65535.0f, grey[i], 0.02f);
     }
 }
 
@@ -157,7 +160,7 @@ double meanDifference(const std::string& a, const std::string& b)
     double sum = 0.0;
     for (int i = 0; i < first.pixelCount(); ++i)
         sum += std::fabs(first.data[i].x - second.data[i].x) + std::fabs(first.data[i].y - second.data[i].y) +
-               std::fabs(first.data[i].z - second.data[i].z);
+            std::fabs(first.data[i].z - second.data[i].z);
     return 255.0 * sum / (3.0 * first.pixelCount());
 }
 
@@ -232,8 +235,9 @@ TEST_F(BatchRunTest, FileProblemsEndWithStatusOneAndUsageProblemsWithTwo)
         int status;
         const char* says;
     } cases[] = {
-        {"unreadable photograph", [](BatchOptions& o, const ScratchFolder& s) { o.photograph = s.path("not-a-picture.jpg"); },
-         batchFailed, "cannot load"},
+        {"unreadable photograph",
+         [](BatchOptions& o, const ScratchFolder& s) { o.photograph = s.path("not-a-picture.jpg"); }, batchFailed,
+         "cannot load"},
         {"missing photograph", [](BatchOptions& o, const ScratchFolder& s) { o.photograph = s.path("none.jpg"); },
          batchFailed, "cannot load"},
         {"missing mask", [](BatchOptions& o, const ScratchFolder& s) { o.mask = s.path("none.jpg"); }, batchFailed,
@@ -252,7 +256,8 @@ TEST_F(BatchRunTest, FileProblemsEndWithStatusOneAndUsageProblemsWithTwo)
         options.steps = 1;
         options.output = scratch.path("o.png");
         c.change(options, scratch);
-        if (!options.frames.empty()) options.output.clear();
+        if (!options.frames.empty())
+            options.output.clear();
         testing::internal::CaptureStderr();
         EXPECT_EQ(run(options), c.status) << c.what;
         const std::string said = testing::internal::GetCapturedStderr();
@@ -266,7 +271,8 @@ TEST_F(BatchRunTest, FileProblemsEndWithStatusOneAndUsageProblemsWithTwo)
 std::vector<std::string> sortedEntries(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -15,11 +15,15 @@ std::string frameName(int index)
 bool isFrameName(const std::string& name)
 {
     const std::string prefix = "frame_", suffix = ".png";
-    if (name.size() < prefix.size() + 5 + suffix.size()) return false;
-    if (name.compare(0, prefix.size(), prefix) != 0) return false;
-    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+    if (name.size() < prefix.size() + 5 + suffix.size())
+        return false;
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
     for (std::size_t i = prefix.size(); i < name.size() - suffix.size(); ++i)
-        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return false;
     return true;
 }
 
@@ -39,7 +43,8 @@ int framesIn(const std::string& folder)
     std::error_code error;
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (isFrame(entry)) ++count;
+        if (isFrame(entry))
+            ++count;
     return count;
 }
 
@@ -47,7 +52,8 @@ bool clearFrames(const std::string& folder, std::string& reason)
 {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (!isFrame(entry)) continue;
+        if (!isFrame(entry))
+            continue;
         std::error_code removal;
         if (!std::filesystem::remove(entry.path(), removal)) {
             reason = "cannot remove " + entry.path().string() + ": " + removal.message();

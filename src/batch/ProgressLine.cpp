@@ -24,7 +24,8 @@ std::string progressText(int step, int total, double seconds)
     const std::string bar = std::string(filled, '#') + std::string(barWidth - filled, '-');
     const double rate = seconds > 0.0 ? step / seconds : 0.0;
     std::string left = "--:--";
-    if (rate > 0.0) left = minutesAndSeconds((total - step) / rate);
+    if (rate > 0.0)
+        left = minutesAndSeconds((total - step) / rate);
     char text[128];
     std::snprintf(text, sizeof text, "[%s] %3d%%  %.1f steps/s  %s left", bar.c_str(), static_cast<int>(done * 100.0),
                   rate, left.c_str());
@@ -38,9 +39,11 @@ ProgressLine::ProgressLine(int totalSteps, std::FILE* stream, bool enabled)
 
 void ProgressLine::update(int step)
 {
-    if (!on) return;
+    if (!on)
+        return;
     const Clock::time_point now = Clock::now();
-    if (drawn && now - lastDraw < redrawInterval && step < total) return;
+    if (drawn && now - lastDraw < redrawInterval && step < total)
+        return;
     lastDraw = now;
     drawn = true;
     const double seconds = std::chrono::duration<double>(now - start).count();
@@ -50,7 +53,8 @@ void ProgressLine::update(int step)
 
 void ProgressLine::finish()
 {
-    if (!on || !drawn) return;
+    if (!on || !drawn)
+        return;
     std::fputs("\r\033[K", out);
     std::fflush(out);
     drawn = false;

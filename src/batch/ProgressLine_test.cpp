@@ -20,7 +20,8 @@ TEST(ProgressLine, PrintsNothingWhenDisabled)
     std::FILE* sink = std::tmpfile();
     ASSERT_NE(sink, nullptr);
     ProgressLine line(10, sink, false);
-    for (int step = 0; step <= 10; ++step) line.update(step);
+    for (int step = 0; step <= 10; ++step)
+        line.update(step);
     line.finish();
     EXPECT_EQ(std::ftell(sink), 0);
     std::fclose(sink);
@@ -31,15 +32,18 @@ TEST(ProgressLine, RedrawsAtMostTenTimesASecondButAlwaysTheLastStep)
     std::FILE* sink = std::tmpfile();
     ASSERT_NE(sink, nullptr);
     ProgressLine line(1000, sink, true);
-    for (int step = 0; step <= 1000; ++step) line.update(step);
+    for (int step = 0; step <= 1000; ++step)
+        line.update(step);
     line.finish();
     std::rewind(sink);
     int lines = 0;
     bool sawEnd = false;
     char buffer[256];
     std::string all;
-    while (std::fgets(buffer, sizeof buffer, sink)) all += buffer;
-    for (std::size_t at = all.find('\r'); at != std::string::npos; at = all.find('\r', at + 1)) ++lines;
+    while (std::fgets(buffer, sizeof buffer, sink))
+        all += buffer;
+    for (std::size_t at = all.find('\r'); at != std::string::npos; at = all.find('\r', at + 1))
+        ++lines;
     sawEnd = all.find("100%") != std::string::npos;
     EXPECT_LE(lines, 4) << "a thousand quick steps are drawn a few times, not a thousand";
     EXPECT_TRUE(sawEnd);

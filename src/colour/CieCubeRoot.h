@@ -25,7 +25,7 @@ constexpr double exponentOffset = exponent - 1.0 / 3.0;
 constexpr std::uint32_t lowestBits = 0x3c000000u;  // 2^-7 < 0.008856
 constexpr std::uint32_t endBits = 0x47800000u;     // 2^16
 constexpr std::uint32_t oneBits = 0x3f800000u;
-constexpr std::uint32_t guessBits = 0x54a23300u;   // g within 3.5% from the bits alone
+constexpr std::uint32_t guessBits = 0x54a23300u;  // g within 3.5% from the bits alone
 // A double's last 29 significand bits, which rounding to float drops; the rounding
 // boundary lies where they are 2^28. A double that comes within 2^16 of its units there
 // (2^-37 of its value, or less) is too near to tell.
@@ -103,7 +103,7 @@ inline void cieCubeRootEstimates(const float* t, int count, CieCubeRootBlock& b)
     for (int k = 0; k < count; ++k) {
         const std::uint32_t bits = bitsOf(t[k]);
         const bool inside = bits - lowestBits < endBits - lowestBits;  // unsigned: one test
-        const std::uint32_t valueBits = inside ? bits : 0u;  // 0 gives a power of 0
+        const std::uint32_t valueBits = inside ? bits : 0u;            // 0 gives a power of 0
         const float value = floatOf(valueBits);
         const float third = value * (1.0f / 3.0f);
         float g = floatOf(guessBits - valueBits / 3u);

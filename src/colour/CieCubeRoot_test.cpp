@@ -91,7 +91,8 @@ TEST(CieCubeRoot, BlockFormGivesTheSamePowersAsTheLibraryAndAsksItRarely)
                 continue;
             }
             ++answered;
-            ASSERT_TRUE(sameBits(power[k], libraryPower(t))) << "t " << t << ": " << power[k] << " vs " << libraryPower(t);
+            ASSERT_TRUE(sameBits(power[k], libraryPower(t)))
+                << "t " << t << ": " << power[k] << " vs " << libraryPower(t);
         }
     }
     // Inside the fast range the library answers only values next to a rounding boundary.

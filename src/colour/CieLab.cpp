@@ -129,8 +129,7 @@ inline vec3 labPixelToRgb(const vec3& c)
     const float x = whiteX * labExpandChroma(fx);
     const float y = yr;
     const float z = whiteZ * labExpandChroma(fz);
-    return {3.240479f * x - 1.537150f * y - 0.498535f * z,
-            -0.969256f * x + 1.875991f * y + 0.041556f * z,
+    return {3.240479f * x - 1.537150f * y - 0.498535f * z, -0.969256f * x + 1.875991f * y + 0.041556f * z,
             0.055648f * x - 0.204043f * y + 1.057311f * z};
 }
 
@@ -245,8 +244,8 @@ void labToRgb(const vec3* in, vec3* out, int count)
     });
 }
 
-void labToRgbInDisc(const vec3* lab, vec3* rgb, int width, int height, float radius,
-                    const float* selection, float cx, float cy)
+void labToRgbInDisc(const vec3* lab, vec3* rgb, int width, int height, float radius, const float* selection, float cx,
+                    float cy)
 {
     // NaN or negative radii convert nothing. Radii and centres past 1e9 are refused too:
     // nothing sensible lies there, and it keeps every offset and its square in range.

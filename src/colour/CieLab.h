@@ -18,5 +18,5 @@ void labToRgb(const MyAlgebra::vec3* in, MyAlgebra::vec3* out, int count);
 // disc of the given radius around (cx, cy) and whose selection value is at least 1.
 // The centre is meant to be a whole pixel position; any centre, even one off the image,
 // reads and writes only inside the arrays.
-void labToRgbInDisc(const MyAlgebra::vec3* lab, MyAlgebra::vec3* rgb, int width, int height,
-                    float radius, const float* selection, float cx, float cy);
+void labToRgbInDisc(const MyAlgebra::vec3* lab, MyAlgebra::vec3* rgb, int width, int height, float radius,
+                    const float* selection, float cx, float cy);

@@ -53,8 +53,7 @@ vec3 referenceLabToRgb(vec3 c)
     const float x = 0.95045f * xr;
     const float y = yr;
     const float z = 1.08892f * zr;
-    return {3.240479f * x - 1.537150f * y - 0.498535f * z,
-            -0.969256f * x + 1.875991f * y + 0.041556f * z,
+    return {3.240479f * x - 1.537150f * y - 0.498535f * z, -0.969256f * x + 1.875991f * y + 0.041556f * z,
             0.055648f * x - 0.204043f * y + 1.057311f * z};
 }
 
@@ -135,8 +134,8 @@ TEST(RgbLabRoundTrip, RandomColoursInTheUnitCubeComeBackWithin1e5)
         const vec3& a = rgb[i];
         const vec3& b = back[i];
         ASSERT_TRUE(std::fabs(a.x - b.x) <= 1e-5f && std::fabs(a.y - b.y) <= 1e-5f && std::fabs(a.z - b.z) <= 1e-5f)
-            << "rgb (" << a.x << ", " << a.y << ", " << a.z << ") came back as (" << b.x << ", " << b.y << ", "
-            << b.z << ")";
+            << "rgb (" << a.x << ", " << a.y << ", " << a.z << ") came back as (" << b.x << ", " << b.y << ", " << b.z
+            << ")";
     }
 }
 
@@ -160,9 +159,8 @@ TEST(Conversions, AgreeBitForBitWithPlainPowers)
     for (size_t i = 0; i < rgb.size(); ++i) {
         const vec3 expected = referenceRgbToLab(rgb[i]);
         ASSERT_TRUE(sameBits(lab[i], expected))
-            << "rgb (" << rgb[i].x << ", " << rgb[i].y << ", " << rgb[i].z << "): got (" << lab[i].x << ", "
-            << lab[i].y << ", " << lab[i].z << "), expected (" << expected.x << ", " << expected.y << ", "
-            << expected.z << ")";
+            << "rgb (" << rgb[i].x << ", " << rgb[i].y << ", " << rgb[i].z << "): got (" << lab[i].x << ", " << lab[i].y
+            << ", " << lab[i].z << "), expected (" << expected.x << ", " << expected.y << ", " << expected.z << ")";
     }
 
     std::mt19937 rng(6);

@@ -105,7 +105,7 @@ namespace {
 std::uint32_t packed(const Rgba8& c)
 {
     return static_cast<std::uint32_t>(c.r) | static_cast<std::uint32_t>(c.g) << 8 |
-           static_cast<std::uint32_t>(c.b) << 16 | static_cast<std::uint32_t>(c.a) << 24;
+        static_cast<std::uint32_t>(c.b) << 16 | static_cast<std::uint32_t>(c.a) << 24;
 }
 
 }  // namespace
@@ -115,12 +115,14 @@ void paintDegreeView(const float* degree, const float* mask, int count, std::uin
     static const std::array<std::uint32_t, degreeMapSize> table = [] {
         std::array<std::uint32_t, degreeMapSize> t;
         const std::array<Rgba8, degreeMapSize> colours = degreeMapTable();
-        for (int k = 0; k < degreeMapSize; ++k) t[k] = packed(colours[k]);
+        for (int k = 0; k < degreeMapSize; ++k)
+            t[k] = packed(colours[k]);
         return t;
     }();
     const vec3 grey = unmaskedDegreeColour();
     const std::uint32_t unmasked = packed({toByte(grey.x), toByte(grey.y), toByte(grey.z), 255});
-    for (int i = 0; i < count; ++i) rgba[i] = mask[i] >= 1.0f ? table[degreeMapIndex(degree[i])] : unmasked;
+    for (int i = 0; i < count; ++i)
+        rgba[i] = mask[i] >= 1.0f ? table[degreeMapIndex(degree[i])] : unmasked;
 }
 
 int degreeMapIndex(float degree)

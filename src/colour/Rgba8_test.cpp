@@ -33,8 +33,8 @@ TEST(Rgba8, ClampsAndRoundsHalfwayValuesToEven)
     EXPECT_EQ(redByte(NAN), 0);
     EXPECT_EQ(redByte(INFINITY), 255);
     EXPECT_EQ(redByte(-INFINITY), 0);
-    EXPECT_EQ(redByte(1.5f / 255.0f), 2);   // 1.5 to even
-    EXPECT_EQ(redByte(2.5f / 255.0f), 2);   // 2.5 to even
+    EXPECT_EQ(redByte(1.5f / 255.0f), 2);  // 1.5 to even
+    EXPECT_EQ(redByte(2.5f / 255.0f), 2);  // 2.5 to even
     EXPECT_EQ(redByte(0.1f / 255.0f), 0);
 }
 

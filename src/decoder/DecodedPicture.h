@@ -44,7 +44,7 @@ struct DecodedPicture {
     std::size_t rowBytes() const
     {
         return static_cast<std::size_t>(width) * static_cast<std::size_t>(channels) *
-               static_cast<std::size_t>(sampleBytes);
+            static_cast<std::size_t>(sampleBytes);
     }
     // Sizes the sample array for width x height; the caller fills it.
     void allocate(int newWidth, int newHeight, int newChannels, int newSampleBytes)
@@ -79,7 +79,8 @@ struct DecodeStatus {
     // the size); none at all (a side of 0) is a damaged file.
     static DecodeStatus sizeRefused(long long width, long long height)
     {
-        if (width <= 0 || height <= 0) return failed(damagedFile);
+        if (width <= 0 || height <= 0)
+            return failed(damagedFile);
         return {::sizeRefused, noFailure};
     }
 };

@@ -15,9 +15,12 @@ DecodeFailure failureOf(ILenum error)
     switch (error) {
     case IL_INVALID_EXTENSION:
     case IL_FORMAT_NOT_SUPPORTED:
-    case IL_INVALID_ENUM: return notAnImage;
-    case IL_FILE_READ_ERROR: return truncatedFile;
-    default: return damagedFile;
+    case IL_INVALID_ENUM:
+        return notAnImage;
+    case IL_FILE_READ_ERROR:
+        return truncatedFile;
+    default:
+        return damagedFile;
     }
 }
 
@@ -45,13 +48,16 @@ ILenum sameDepthFormat(ILenum format, int wantedChannels)
 {
     switch (format) {
     case IL_LUMINANCE:
-    case IL_LUMINANCE_ALPHA: return IL_LUMINANCE;
+    case IL_LUMINANCE_ALPHA:
+        return IL_LUMINANCE;
     case IL_RGB:
     case IL_BGR:
     case IL_RGBA:
     case IL_BGRA:
-    case IL_COLOUR_INDEX: return wantedChannels == 3 ? IL_RGB : 0;
-    default: return 0;
+    case IL_COLOUR_INDEX:
+        return wantedChannels == 3 ? IL_RGB : 0;
+    default:
+        return 0;
     }
 }
 
@@ -69,12 +75,14 @@ void initDevil()
 
 DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannels, DecodedPicture& picture)
 {
-    if (file.size > UINT_MAX) return DecodeStatus::failed(fileTooLarge);
+    if (file.size > UINT_MAX)
+        return DecodeStatus::failed(fileTooLarge);
     const BoundImage image;
     ilEnable(IL_ORIGIN_SET);
     ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
     ILenum fileType = ilTypeFromExt(name);
-    if (fileType == IL_TYPE_UNKNOWN) fileType = ilDetermineTypeL(file.data, static_cast<ILuint>(file.size));
+    if (fileType == IL_TYPE_UNKNOWN)
+        fileType = ilDetermineTypeL(file.data, static_cast<ILuint>(file.size));
     while (ilGetError() != IL_NO_ERROR) {
     }
     long long declaredWidth = 0, declaredHeight = 0;
@@ -87,7 +95,8 @@ DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannel
     // Read as a stream over the bytes: the library's readers fail more
     // cleanly on a cut file read this way than from a block of memory.
     std::FILE* stream = fmemopen(const_cast<std::uint8_t*>(file.data), file.size, "rb");
-    if (!stream) return DecodeStatus::failed(fileTooLarge);
+    if (!stream)
+        return DecodeStatus::failed(fileTooLarge);
     const bool loaded = ilLoadF(fileType, stream);
     std::fclose(stream);
     if (!loaded) {
@@ -98,15 +107,18 @@ DecodeStatus decodeWithDevil(FileBytes file, const char* name, int wantedChannel
     }
     picture.width = ilGetInteger(IL_IMAGE_WIDTH);
     picture.height = ilGetInteger(IL_IMAGE_HEIGHT);
-    if (!sizeAccepted(picture.width, picture.height)) return DecodeStatus::sizeRefused(picture.width, picture.height);
+    if (!sizeAccepted(picture.width, picture.height))
+        return DecodeStatus::sizeRefused(picture.width, picture.height);
 
     const ILenum sampleType = static_cast<ILenum>(ilGetInteger(IL_IMAGE_TYPE));
     const bool sameDepth = sampleType == IL_UNSIGNED_BYTE || sampleType == IL_UNSIGNED_SHORT;
-    const ILenum layout = sameDepth ? sameDepthFormat(static_cast<ILenum>(ilGetInteger(IL_IMAGE_FORMAT)), wantedChannels) : 0;
+    const ILenum layout =
+        sameDepth ? sameDepthFormat(static_cast<ILenum>(ilGetInteger(IL_IMAGE_FORMAT)), wantedChannels) : 0;
     const ILenum wanted = wantedChannels == 3 ? IL_RGB : IL_LUMINANCE;
     const ILenum format = layout != 0 ? layout : wanted;
     const ILenum type = layout != 0 ? sampleType : IL_FLOAT;
-    if (ilConvertImage(format, type) != IL_TRUE) return {conversionFailed, noFailure};
+    if (ilConvertImage(format, type) != IL_TRUE)
+        return {conversionFailed, noFailure};
     ilDisable(IL_ORIGIN_SET);
 
     const int sampleBytes = type == IL_UNSIGNED_BYTE ? 1 : type == IL_UNSIGNED_SHORT ? 2 : 4;

@@ -26,13 +26,16 @@ bool pnmNumber(FileBytes file, std::size_t& at, long long& number)
 {
     while (at < file.size && (std::isspace(file.data[at]) || file.data[at] == '#')) {
         if (file.data[at] == '#')
-            while (at < file.size && file.data[at] != '\n') ++at;
+            while (at < file.size && file.data[at] != '\n')
+                ++at;
         else
             ++at;
     }
-    if (at >= file.size || !std::isdigit(file.data[at])) return false;
+    if (at >= file.size || !std::isdigit(file.data[at]))
+        return false;
     number = 0;
-    while (at < file.size && std::isdigit(file.data[at]) && number < (1LL << 40)) number = number * 10 + (file.data[at++] - '0');
+    while (at < file.size && std::isdigit(file.data[at]) && number < (1LL << 40))
+        number = number * 10 + (file.data[at++] - '0');
     return true;
 }
 
@@ -49,7 +52,8 @@ bool declaredSize(FileBytes file, bool tgaByName, long long& width, long long& h
         const bool core = littleEndian32(d + 14) == 12;  // the oldest header: 16-bit sides
         width = core ? littleEndian16(d + 18) : littleEndian32(d + 18);
         height = core ? littleEndian16(d + 20) : littleEndian32(d + 22);
-        if (height < 0) height = -height;  // negative: stored top row first
+        if (height < 0)
+            height = -height;  // negative: stored top row first
         return true;
     }
     if (file.size >= 10 && (std::memcmp(d, "GIF87a", 6) == 0 || std::memcmp(d, "GIF89a", 6) == 0)) {

@@ -32,7 +32,8 @@ void jumpOut(j_common_ptr info)
 void noteWarning(j_common_ptr info, int level)
 {
     JpegErrors* errors = reinterpret_cast<JpegErrors*>(info->err);
-    if (level < 0 && errors->manager.msg_code == JWRN_JPEG_EOF) errors->endOfData = true;
+    if (level < 0 && errors->manager.msg_code == JWRN_JPEG_EOF)
+        errors->endOfData = true;
 }
 
 void ignoreMessage(j_common_ptr) {}
@@ -48,7 +49,8 @@ int orientationOf(j_decompress_ptr info)
     for (jpeg_saved_marker_ptr marker = info->marker_list; marker; marker = marker->next)
         if (marker->marker == JPEG_APP0 + 1) {
             const int orientation = exifOrientation(marker->data, marker->data_length);
-            if (orientation != 0) return orientation;
+            if (orientation != 0)
+                return orientation;
         }
     return 1;
 }
@@ -62,8 +64,10 @@ constexpr std::size_t bandBytes = 256 * 1024;
 bool sendBand(DecodedPicture& band, int rows, bool invertedInks, int sentChannels, RowStream& stream)
 {
     const std::size_t count = static_cast<std::size_t>(band.width) * static_cast<std::size_t>(rows);
-    if (band.channels == 4) cmykToRgba(band.samples.data(), count, invertedInks);
-    if (sentChannels != band.channels) keepLeadingChannels(band.samples.data(), count, band.channels, sentChannels, 1);
+    if (band.channels == 4)
+        cmykToRgba(band.samples.data(), count, invertedInks);
+    if (sentChannels != band.channels)
+        keepLeadingChannels(band.samples.data(), count, band.channels, sentChannels, 1);
     return stream.send(band.samples.data(), rows);
 }
 
@@ -75,33 +79,41 @@ DecodeStatus readRows(jpeg_decompress_struct& info, JpegErrors& errors, DecodedP
     const int width = static_cast<int>(info.output_width);
     const int height = static_cast<int>(info.output_height);
     const int channels = channelsFor(info.out_color_space);
-    if (info.output_components != channels) return DecodeStatus::failed(unsupportedKind);
+    if (info.output_components != channels)
+        return DecodeStatus::failed(unsupportedKind);
     DecodedPicture& target = stream ? band : picture;
     const int sentChannels = channels == 4 && wantedChannels == 3 ? 3 : channels;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
-    const int bandRows = stream ? static_cast<int>(std::min<std::size_t>(height, std::max<std::size_t>(1, bandBytes / rowBytes)))
-                                : height;
+    const int bandRows = stream
+        ? static_cast<int>(std::min<std::size_t>(height, std::max<std::size_t>(1, bandBytes / rowBytes)))
+        : height;
     target.allocate(width, bandRows, channels, 1);
-    if (stream && !stream->begin(width, height, sentChannels, 1)) return DecodeStatus::failed(fileTooLarge);
+    if (stream && !stream->begin(width, height, sentChannels, 1))
+        return DecodeStatus::failed(fileTooLarge);
     int filled = 0;
     while (info.output_scanline < info.output_height) {
         // Several rows a call, as many as the library makes at once (two for
         // 4:2:0 files), spare it a copy through a row of its own.
         JSAMPROW rows[16];
         const int asked = std::min(16, bandRows - filled);
-        for (int i = 0; i < asked; ++i) rows[i] = target.row(filled + i);
+        for (int i = 0; i < asked; ++i)
+            rows[i] = target.row(filled + i);
         filled += static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(asked)));
         // A cut file is padded by the library with grey; a picture half made up is refused.
-        if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
-        if (filled < bandRows) continue;
+        if (errors.endOfData)
+            return DecodeStatus::failed(truncatedFile);
+        if (filled < bandRows)
+            continue;
         if (stream && !sendBand(band, filled, info.saw_Adobe_marker != 0, sentChannels, *stream))
             return DecodeStatus::failed(fileTooLarge);
-        if (stream) filled = 0;
+        if (stream)
+            filled = 0;
     }
     if (stream && filled > 0 && !sendBand(band, filled, info.saw_Adobe_marker != 0, sentChannels, *stream))
         return DecodeStatus::failed(fileTooLarge);
     jpeg_finish_decompress(&info);
-    if (errors.endOfData) return DecodeStatus::failed(truncatedFile);
+    if (errors.endOfData)
+        return DecodeStatus::failed(truncatedFile);
     if (!stream && picture.channels == 4)
         cmykToRgba(picture.samples.data(), picture.samples.size() / 4, info.saw_Adobe_marker != 0);
     return DecodeStatus();
@@ -113,16 +125,20 @@ DecodeStatus readRows(jpeg_decompress_struct& info, JpegErrors& errors, DecodedP
 DecodeStatus readJpeg(jpeg_decompress_struct& info, JpegErrors& errors, FileBytes file, DecodedPicture& picture,
                       int wantedChannels, RowStream* stream, DecodedPicture& band, int& orientation)
 {
-    if (setjmp(errors.escape)) return DecodeStatus::failed(errors.endOfData ? truncatedFile : damagedFile);
+    if (setjmp(errors.escape))
+        return DecodeStatus::failed(errors.endOfData ? truncatedFile : damagedFile);
     jpeg_mem_src(&info, file.data, static_cast<unsigned long>(file.size));
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return DecodeStatus::failed(damagedFile);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
+        return DecodeStatus::failed(damagedFile);
     picture.width = static_cast<int>(info.image_width);
     picture.height = static_cast<int>(info.image_height);
-    if (!sizeAccepted(info.image_width, info.image_height)) return DecodeStatus::sizeRefused(info.image_width, info.image_height);
+    if (!sizeAccepted(info.image_width, info.image_height))
+        return DecodeStatus::sizeRefused(info.image_width, info.image_height);
     orientation = orientationOf(&info);
     // Inks stay inks here; they become light band by band or at the end.
-    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) info.out_color_space = JCS_CMYK;
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK)
+        info.out_color_space = JCS_CMYK;
     jpeg_start_decompress(&info);
     // A picture to be turned needs all its rows first.
     return readRows(info, errors, picture, wantedChannels, orientation == 1 ? stream : nullptr, band);
@@ -143,6 +159,7 @@ DecodeStatus decodeJpeg(FileBytes file, DecodedPicture& picture, int wantedChann
     DecodedPicture band;
     const DecodeStatus status = readJpeg(info, errors, file, picture, wantedChannels, stream, band, orientation);
     jpeg_destroy_decompress(&info);
-    if (status.outcome == decoded) applyOrientation(picture, orientation);
+    if (status.outcome == decoded)
+        applyOrientation(picture, orientation);
     return status;
 }

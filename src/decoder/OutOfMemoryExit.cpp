@@ -18,7 +18,8 @@ void* __libc_memalign(std::size_t alignment, std::size_t size);
 namespace {
 void* orOutOfMemoryExit(void* pointer)
 {
-    if (!pointer) _exit(decoderOutOfMemoryStatus);
+    if (!pointer)
+        _exit(decoderOutOfMemoryStatus);
     return pointer;
 }
 }  // namespace
@@ -37,7 +38,8 @@ void* calloc(std::size_t count, std::size_t size)
 
 void* realloc(void* pointer, std::size_t size)
 {
-    if (size == 0) size = 1;  // keeps "null means failed" true
+    if (size == 0)
+        size = 1;  // keeps "null means failed" true
     return orOutOfMemoryExit(__libc_realloc(pointer, size));
 }
 

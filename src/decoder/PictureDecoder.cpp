@@ -26,7 +26,7 @@ bool isPng(FileBytes file)
 bool isTiff(FileBytes file)
 {
     return startsWith(file, "II*\0", 4) || startsWith(file, "MM\0*", 4) || startsWith(file, "II+\0", 4) ||
-           startsWith(file, "MM\0+", 4);
+        startsWith(file, "MM\0+", 4);
 }
 bool isWebp(FileBytes file)
 {
@@ -46,8 +46,10 @@ void keepLeadingChannels(DecodedPicture& picture, int kept)
 // for as grey keeps its alpha: the tool weighs it as the old decoding did.
 void dropUnwantedAlpha(DecodedPicture& picture, int wantedChannels)
 {
-    if (picture.channels == 2) keepLeadingChannels(picture, 1);
-    if (picture.channels == 4 && wantedChannels == 3) keepLeadingChannels(picture, 3);
+    if (picture.channels == 2)
+        keepLeadingChannels(picture, 1);
+    if (picture.channels == 4 && wantedChannels == 3)
+        keepLeadingChannels(picture, 3);
 }
 
 }  // namespace
@@ -56,7 +58,8 @@ void keepLeadingChannels(std::uint8_t* samples, std::size_t count, int channels,
 {
     const std::size_t pixelBytes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(sampleBytes);
     const std::size_t keptBytes = static_cast<std::size_t>(kept) * static_cast<std::size_t>(sampleBytes);
-    for (std::size_t i = 0; i < count; ++i) std::memmove(samples + i * keptBytes, samples + i * pixelBytes, keptBytes);
+    for (std::size_t i = 0; i < count; ++i)
+        std::memmove(samples + i * keptBytes, samples + i * pixelBytes, keptBytes);
 }
 
 DecodeStatus decodePicture(FileBytes file, const char* name, int wantedChannels, DecodedPicture& picture,
@@ -73,6 +76,7 @@ DecodeStatus decodePicture(FileBytes file, const char* name, int wantedChannels,
         status = decodeWebp(file, picture);
     else
         return decodeWithDevil(file, name, wantedChannels, picture);
-    if (status.outcome == decoded && !picture.samples.empty()) dropUnwantedAlpha(picture, wantedChannels);
+    if (status.outcome == decoded && !picture.samples.empty())
+        dropUnwantedAlpha(picture, wantedChannels);
     return status;
 }

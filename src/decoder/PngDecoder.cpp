@@ -34,11 +34,16 @@ void ignoreWarning(png_structp, png_const_charp) {}
 int channelsFor(int colourType)
 {
     switch (colourType) {
-    case PNG_COLOR_TYPE_GRAY: return 1;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
-    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
-    case PNG_COLOR_TYPE_PALETTE: return 1;  // indices, read for grey
-    default: return 3;
+    case PNG_COLOR_TYPE_GRAY:
+        return 1;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return 4;
+    case PNG_COLOR_TYPE_PALETTE:
+        return 1;  // indices, read for grey
+    default:
+        return 3;
     }
 }
 
@@ -50,7 +55,8 @@ int channelsFor(int colourType)
 DecodeStatus readPngHeader(png_structp png, png_infop info, MemoryReader& reader, DecodedPicture& picture,
                            bool paletteAsIndices)
 {
-    if (setjmp(png_jmpbuf(png))) return DecodeStatus::failed(reader.endOfData ? truncatedFile : damagedFile);
+    if (setjmp(png_jmpbuf(png)))
+        return DecodeStatus::failed(reader.endOfData ? truncatedFile : damagedFile);
     png_set_read_fn(png, &reader, readFromMemory);
     png_read_info(png, info);
     picture.width = static_cast<int>(png_get_image_width(png, info));
@@ -63,11 +69,15 @@ DecodeStatus readPngHeader(png_structp png, png_infop info, MemoryReader& reader
     if (colourType == PNG_COLOR_TYPE_PALETTE && paletteAsIndices) {
         png_set_packing(png);  // one index a byte
     } else {
-        if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-        if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-        if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+        if (colourType == PNG_COLOR_TYPE_PALETTE)
+            png_set_palette_to_rgb(png);
+        if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8)
+            png_set_expand_gray_1_2_4_to_8(png);
+        if (png_get_valid(png, info, PNG_INFO_tRNS))
+            png_set_tRNS_to_alpha(png);
     }
-    if (depth == 16) png_set_swap(png);  // PNG stores big-endian; the reply carries native 16-bit values
+    if (depth == 16)
+        png_set_swap(png);  // PNG stores big-endian; the reply carries native 16-bit values
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return DecodeStatus();
@@ -75,7 +85,8 @@ DecodeStatus readPngHeader(png_structp png, png_infop info, MemoryReader& reader
 
 DecodeStatus readPngRows(png_structp png, png_bytepp rows, MemoryReader& reader)
 {
-    if (setjmp(png_jmpbuf(png))) return DecodeStatus::failed(reader.endOfData ? truncatedFile : damagedFile);
+    if (setjmp(png_jmpbuf(png)))
+        return DecodeStatus::failed(reader.endOfData ? truncatedFile : damagedFile);
     png_read_image(png, rows);
     png_read_end(png, nullptr);
     return DecodeStatus();
@@ -93,7 +104,8 @@ void indicesToGrey(png_structp png, png_infop info, DecodedPicture& picture)
         const float r = palette[i].red, g = palette[i].green, b = palette[i].blue;
         grey[i] = static_cast<std::uint8_t>(r * 0.212671f + g * 0.715160f + b * 0.072169f);
     }
-    for (std::uint8_t& sample : picture.samples) sample = grey[sample];
+    for (std::uint8_t& sample : picture.samples)
+        sample = grey[sample];
 }
 
 }  // namespace
@@ -101,7 +113,8 @@ void indicesToGrey(png_structp png, png_infop info, DecodedPicture& picture)
 DecodeStatus decodePng(FileBytes file, int wantedChannels, DecodedPicture& picture)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
-    if (!png) return DecodeStatus::failed(damagedFile);
+    if (!png)
+        return DecodeStatus::failed(damagedFile);
     png_infop info = png_create_info_struct(png);
     MemoryReader reader{file};
     const bool greyPalette = wantedChannels == 1;
@@ -114,7 +127,8 @@ DecodeStatus decodePng(FileBytes file, int wantedChannels, DecodedPicture& pictu
             status = DecodeStatus::failed(unsupportedKind);
         } else {
             std::vector<png_bytep> rows(static_cast<std::size_t>(picture.height));
-            for (int y = 0; y < picture.height; ++y) rows[static_cast<std::size_t>(y)] = picture.row(y);
+            for (int y = 0; y < picture.height; ++y)
+                rows[static_cast<std::size_t>(y)] = picture.row(y);
             status = readPngRows(png, rows.data(), reader);
             if (status.outcome == decoded && greyPalette && png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE)
                 indicesToGrey(png, info, picture);

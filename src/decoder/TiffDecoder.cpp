@@ -16,7 +16,8 @@ struct MemoryFile {
 tsize_t readFromMemory(thandle_t handle, tdata_t target, tsize_t length)
 {
     MemoryFile* memory = static_cast<MemoryFile*>(handle);
-    if (length < 0 || memory->position >= memory->file.size) return 0;
+    if (length < 0 || memory->position >= memory->file.size)
+        return 0;
     const std::size_t left = memory->file.size - static_cast<std::size_t>(memory->position);
     const std::size_t bytes = static_cast<std::size_t>(length) < left ? static_cast<std::size_t>(length) : left;
     std::memcpy(target, memory->file.data + memory->position, bytes);
@@ -68,7 +69,8 @@ public:
     }
     ~OpenTiff()
     {
-        if (tiff) TIFFClose(tiff);
+        if (tiff)
+            TIFFClose(tiff);
     }
     OpenTiff(const OpenTiff&) = delete;
     OpenTiff& operator=(const OpenTiff&) = delete;
@@ -90,8 +92,8 @@ bool readsAsStored(TIFF* tiff)
     const std::uint16_t photometric = field16(tiff, TIFFTAG_PHOTOMETRIC);
     const std::uint16_t format = field16(tiff, TIFFTAG_SAMPLEFORMAT);
     return !TIFFIsTiled(tiff) && field16(tiff, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_CONTIG &&
-           (bits == 8 || bits == 16) && format == SAMPLEFORMAT_UINT &&
-           ((channels == 1 && photometric == PHOTOMETRIC_MINISBLACK) || (channels == 3 && photometric == PHOTOMETRIC_RGB));
+        (bits == 8 || bits == 16) && format == SAMPLEFORMAT_UINT &&
+        ((channels == 1 && photometric == PHOTOMETRIC_MINISBLACK) || (channels == 3 && photometric == PHOTOMETRIC_RGB));
 }
 
 DecodeStatus readStored(TIFF* tiff, DecodedPicture& picture)
@@ -99,7 +101,8 @@ DecodeStatus readStored(TIFF* tiff, DecodedPicture& picture)
     const int channels = field16(tiff, TIFFTAG_SAMPLESPERPIXEL);
     const int sampleBytes = field16(tiff, TIFFTAG_BITSPERSAMPLE) / 8;
     picture.allocate(picture.width, picture.height, channels, sampleBytes);
-    if (static_cast<std::size_t>(TIFFScanlineSize(tiff)) != picture.rowBytes()) return DecodeStatus::failed(unsupportedKind);
+    if (static_cast<std::size_t>(TIFFScanlineSize(tiff)) != picture.rowBytes())
+        return DecodeStatus::failed(unsupportedKind);
     for (int y = 0; y < picture.height; ++y)
         if (TIFFReadScanline(tiff, picture.row(y), static_cast<std::uint32_t>(y), 0) != 1)
             return DecodeStatus::failed(damagedFile);
@@ -110,7 +113,8 @@ DecodeStatus readStored(TIFF* tiff, DecodedPicture& picture)
 DecodeStatus readAsRgba(TIFF* tiff, DecodedPicture& picture)
 {
     char why[1024];
-    if (!TIFFRGBAImageOK(tiff, why)) return DecodeStatus::failed(unsupportedKind);
+    if (!TIFFRGBAImageOK(tiff, why))
+        return DecodeStatus::failed(unsupportedKind);
     picture.allocate(picture.width, picture.height, 4, 1);
     picture.bottomRowFirst = true;
     // Packed as R, G, B, A in the bytes of each word on a little-endian machine.
@@ -128,16 +132,20 @@ DecodeStatus decodeTiff(FileBytes file, DecodedPicture& picture)
     static const QuietLibrary quiet;
     MemoryFile memory{file};
     const OpenTiff open(memory);
-    if (!open.tiff) return DecodeStatus::failed(damagedFile);
+    if (!open.tiff)
+        return DecodeStatus::failed(damagedFile);
     std::uint32_t width = 0, height = 0;
     TIFFGetField(open.tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(open.tiff, TIFFTAG_IMAGELENGTH, &height);
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
-    if (!sizeAccepted(width, height)) return DecodeStatus::sizeRefused(width, height);
-    if (!readsAsStored(open.tiff)) return readAsRgba(open.tiff, picture);
+    if (!sizeAccepted(width, height))
+        return DecodeStatus::sizeRefused(width, height);
+    if (!readsAsStored(open.tiff))
+        return readAsRgba(open.tiff, picture);
     const DecodeStatus status = readStored(open.tiff, picture);
     // The same numbers as EXIF's: how the stored rows stand.
-    if (status.outcome == decoded) applyOrientation(picture, field16(open.tiff, TIFFTAG_ORIENTATION));
+    if (status.outcome == decoded)
+        applyOrientation(picture, field16(open.tiff, TIFFTAG_ORIENTATION));
     return status;
 }

@@ -40,11 +40,11 @@ enum DecodeOutcome : std::uint32_t {
 
 enum DecodeFailure : std::uint32_t {
     noFailure = 0,
-    notAnImage = 1,        // no format the decoder knows
-    truncatedFile = 2,     // the data ends before the picture does
-    damagedFile = 3,       // the data is malformed
-    unsupportedKind = 4,   // a known format, in a variant that is not read
-    fileTooLarge = 5,      // the file itself is larger than the decoder may hold
+    notAnImage = 1,       // no format the decoder knows
+    truncatedFile = 2,    // the data ends before the picture does
+    damagedFile = 3,      // the data is malformed
+    unsupportedKind = 4,  // a known format, in a variant that is not read
+    fileTooLarge = 5,     // the file itself is larger than the decoder may hold
 };
 
 // The largest side the decoder hands over; the tool refuses anything larger.

@@ -30,7 +30,8 @@ std::string ownDirectory()
 {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), PATH_MAX);
-    if (length <= 0) return std::string();
+    if (length <= 0)
+        return std::string();
     const std::string self(buffer.data(), static_cast<std::size_t>(length));
     return self.substr(0, self.rfind('/'));
 }
@@ -38,8 +39,10 @@ std::string ownDirectory()
 // Milliseconds left until the deadline, 0 once it has passed.
 int millisecondsUntil(std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return 0;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
     return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
 }
 
@@ -55,7 +58,8 @@ int nextWaitMilliseconds(std::chrono::steady_clock::time_point deadline, bool ca
 
 void closeFd(int& fd)
 {
-    if (fd >= 0) close(fd);
+    if (fd >= 0)
+        close(fd);
     fd = -1;
 }
 
@@ -64,13 +68,16 @@ void closeFd(int& fd)
 std::string decoderPath()
 {
     const std::string beside = ownDirectory() + "/" + decoderName;
-    if (isExecutableFile(beside)) return beside;
+    if (isExecutableFile(beside))
+        return beside;
     // Installed programs find it from their own folder first, so that a staged or
     // moved installation uses its own decoder.
     const std::string relative = ownDirectory() + "/../" + WEATHERING_LIBEXEC_RELATIVE + "/" + decoderName;
-    if (isExecutableFile(relative)) return relative;
+    if (isExecutableFile(relative))
+        return relative;
     const std::string installed = std::string(WEATHERING_LIBEXEC_DIR) + "/" + decoderName;
-    if (isExecutableFile(installed)) return installed;
+    if (isExecutableFile(installed))
+        return installed;
     return std::string();
 }
 
@@ -89,9 +96,11 @@ DecoderProcess::~DecoderProcess()
 bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
 {
     const std::string path = settings.executable.empty() ? decoderPath() : settings.executable;
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    if (pipe2(pipeFds, O_CLOEXEC) != 0)
+        return false;
 
     // The decoder gets the file, the reply pipe and nothing else of ours: no X
     // connection, no GL or GTK descriptors, no signal handlers, no environment.
@@ -113,7 +122,8 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
     const std::string channelArg = std::to_string(channels);
     const std::string megabytesArg = std::to_string(settings.megabytes);
     const std::string cpuArg = std::to_string(settings.seconds);
-    const char* argv[] = {path.c_str(), channelArg.c_str(), megabytesArg.c_str(), cpuArg.c_str(), name.c_str(), nullptr};
+    const char* argv[] = {path.c_str(),   channelArg.c_str(), megabytesArg.c_str(),
+                          cpuArg.c_str(), name.c_str(),       nullptr};
     const char* environment[] = {nullptr};
     const int spawned = posix_spawn(&pid, path.c_str(), &actions, &attributes, const_cast<char* const*>(argv),
                                     const_cast<char* const*>(environment));
@@ -141,7 +151,8 @@ bool DecoderProcess::start(int fileFd, const std::string& name, int channels)
 // Kills the decoder when its load was cancelled; true then.
 bool DecoderProcess::cancelNow()
 {
-    if (settings.job == nullptr || !settings.job->cancelled()) return false;
+    if (settings.job == nullptr || !settings.job->cancelled())
+        return false;
     cancelled = true;
     kill();
     return true;
@@ -151,11 +162,15 @@ bool DecoderProcess::waitReadable()
 {
     pollfd reply = {replyFd, POLLIN, 0};
     for (;;) {
-        if (cancelNow()) return false;
+        if (cancelNow())
+            return false;
         const int ready = poll(&reply, 1, nextWaitMilliseconds(deadline, settings.job != nullptr));
-        if (ready > 0) return true;
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0 && millisecondsUntil(deadline) > 0) continue;
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0 && millisecondsUntil(deadline) > 0)
+            continue;
         if (ready == 0) {
             deadlinePassed = true;
             kill();
@@ -168,9 +183,11 @@ bool DecoderProcess::read(void* buffer, std::size_t bytes)
 {
     char* next = static_cast<char*>(buffer);
     while (bytes > 0) {
-        if (replyFd < 0 || !waitReadable()) return false;
+        if (replyFd < 0 || !waitReadable())
+            return false;
         const ssize_t got = ::read(replyFd, next, bytes);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got <= 0) {
             cutShort = true;
             return false;
@@ -184,10 +201,12 @@ bool DecoderProcess::read(void* buffer, std::size_t bytes)
 bool DecoderProcess::atEndOfReply()
 {
     char extra = 0;
-    if (replyFd < 0 || !waitReadable()) return false;
+    if (replyFd < 0 || !waitReadable())
+        return false;
     for (;;) {
         const ssize_t got = ::read(replyFd, &extra, 1);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         return got == 0;
     }
 }
@@ -196,13 +215,15 @@ DecoderEnd DecoderProcess::finish()
 {
     // A decoder that keeps writing after its reply now meets a closed pipe.
     closeFd(replyFd);
-    if (pid <= 0) return DecoderEnd::failed;
+    if (pid <= 0)
+        return DecoderEnd::failed;
     return reap(false);
 }
 
 void DecoderProcess::kill()
 {
-    if (pid > 0) ::kill(pid, SIGKILL);
+    if (pid > 0)
+        ::kill(pid, SIGKILL);
     killedByUs = true;
 }
 
@@ -211,18 +232,25 @@ bool DecoderProcess::exitsBeforeDeadline()
     if (pidFd >= 0) {
         pollfd exited = {pidFd, POLLIN, 0};
         for (;;) {
-            if (cancelNow()) return true;
+            if (cancelNow())
+                return true;
             const int ready = poll(&exited, 1, nextWaitMilliseconds(deadline, settings.job != nullptr));
-            if (ready == 0 && millisecondsUntil(deadline) > 0) continue;
-            if (ready >= 0 || errno != EINTR) return ready > 0;
+            if (ready == 0 && millisecondsUntil(deadline) > 0)
+                continue;
+            if (ready >= 0 || errno != EINTR)
+                return ready > 0;
         }
     }
     for (;;) {
-        if (cancelNow()) return true;
+        if (cancelNow())
+            return true;
         siginfo_t info = {};
-        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return true;
-        if (info.si_pid != 0) return true;
-        if (millisecondsUntil(deadline) == 0) return false;
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+            return true;
+        if (info.si_pid != 0)
+            return true;
+        if (millisecondsUntil(deadline) == 0)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
@@ -238,10 +266,13 @@ DecoderEnd DecoderProcess::reap(bool killed)
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     pid = -1;
-    if (cancelled) return DecoderEnd::cancelled;
-    if (deadlinePassed) return DecoderEnd::stalled;
+    if (cancelled)
+        return DecoderEnd::cancelled;
+    if (deadlinePassed)
+        return DecoderEnd::stalled;
     if (WIFEXITED(status)) {
-        if (WEXITSTATUS(status) == 0) return DecoderEnd::exited;
+        if (WEXITSTATUS(status) == 0)
+            return DecoderEnd::exited;
         return WEXITSTATUS(status) == decoderOutOfMemoryStatus ? DecoderEnd::outOfMemory : DecoderEnd::failed;
     }
     endSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

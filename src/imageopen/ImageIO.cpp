@@ -33,9 +33,11 @@ static_assert(sizeof(MyAlgebra::vec3) == 3 * sizeof(float), "vec3 pixels travel 
 bool isReadableRegularFile(const std::string& path)
 {
     struct stat info;
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     std::FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) return false;
+    if (!file)
+        return false;
     std::fclose(file);
     return true;
 }
@@ -46,7 +48,8 @@ public:
     explicit OpenFile(const std::string& path) : fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~OpenFile()
     {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
     }
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
@@ -80,12 +83,18 @@ void cannotOpen(const std::string& name, std::string& reason)
 const char* failureWords(std::uint32_t failure)
 {
     switch (failure) {
-    case notAnImage: return "not an image file, or a format not supported";
-    case truncatedFile: return "truncated file";
-    case damagedFile: return "damaged file: its data does not follow its format";
-    case unsupportedKind: return "a kind of its format that is not supported";
-    case fileTooLarge: return "the file is larger than the decoder may hold";
-    default: return nullptr;
+    case notAnImage:
+        return "not an image file, or a format not supported";
+    case truncatedFile:
+        return "truncated file";
+    case damagedFile:
+        return "damaged file: its data does not follow its format";
+    case unsupportedKind:
+        return "a kind of its format that is not supported";
+    case fileTooLarge:
+        return "the file is larger than the decoder may hold";
+    default:
+        return nullptr;
     }
 }
 
@@ -93,8 +102,9 @@ const char* failureWords(std::uint32_t failure)
 void sayWhatFailed(const std::string& name, std::uint32_t failure, std::string& reason)
 {
     const char* words = failureWords(failure);
-    fail(reason, name + ": " +
-                     (words ? std::string(words) : "the decoder gave an unknown reason (" + std::to_string(failure) + ")"));
+    fail(reason,
+         name + ": " +
+             (words ? std::string(words) : "the decoder gave an unknown reason (" + std::to_string(failure) + ")"));
 }
 
 std::string sizeText(long long width, long long height)
@@ -150,9 +160,11 @@ bool fitsInAvailableMemory(const DecodeReply& reply, std::size_t bytesPerPixel, 
 {
     const long long available = availableMemoryBytes();
     const long long bytes = static_cast<long long>(reply.width) * reply.height * static_cast<long long>(bytesPerPixel);
-    if (available < 0 || bytes <= available) return true;
-    refuse(name, "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
-                     " MB, more than the " + std::to_string(available >> 20) + " MB of memory available",
+    if (available < 0 || bytes <= available)
+        return true;
+    refuse(name,
+           "its " + sizeText(reply.width, reply.height) + " pixels need " + std::to_string(bytes >> 20) +
+               " MB, more than the " + std::to_string(available >> 20) + " MB of memory available",
            reason);
     return false;
 }
@@ -165,14 +177,17 @@ void zeroNonFinitePixels(T* pixels, std::size_t count, const std::string& name)
     std::size_t replaced = 0;
     for (std::size_t i = 0; i < count; ++i) {
         bool finite = true;
-        for (int c = 0; c < channelsOf<T>(); ++c) finite = finite && std::isfinite(values[i * channelsOf<T>() + c]);
-        if (finite) continue;
-        for (int c = 0; c < channelsOf<T>(); ++c) values[i * channelsOf<T>() + c] = 0.0f;
+        for (int c = 0; c < channelsOf<T>(); ++c)
+            finite = finite && std::isfinite(values[i * channelsOf<T>() + c]);
+        if (finite)
+            continue;
+        for (int c = 0; c < channelsOf<T>(); ++c)
+            values[i * channelsOf<T>() + c] = 0.0f;
         ++replaced;
     }
     if (replaced > 0)
-        std::cerr << "ImageIO::load: " << replaced << " pixels of " << name << " were not finite numbers; they are 0 now"
-                  << std::endl;
+        std::cerr << "ImageIO::load: " << replaced << " pixels of " << name
+                  << " were not finite numbers; they are 0 now" << std::endl;
 }
 
 void convertRows(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
@@ -207,24 +222,28 @@ bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, 
     std::size_t row = 0;
     for (;;) {
         DecodeBand band = {};
-        if (!decoder.read(&band, sizeof band)) return false;
+        if (!decoder.read(&band, sizeof band))
+            return false;
         if (band.rows == 0 && band.failure != noFailure) {
             cannotOpen(name, reason);
             sayWhatFailed(name, band.failure, reason);
             return false;
         }
-        if (band.rows == 0 && row == height) return true;
+        if (band.rows == 0 && row == height)
+            return true;
         if (band.rows == 0 || band.rows > height - row) {
             refuse(name, "the decoder sent a malformed reply", reason);
             return false;
         }
         for (const std::size_t end = row + band.rows; row < end;) {
             const std::size_t rows = std::min(blockRows, end - row);
-            if (!decoder.read(block.get(), rows * rowBytes)) return false;
+            if (!decoder.read(block.get(), rows * rowBytes))
+                return false;
             convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
             row += rows;
         }
-        if (decoder.job() != nullptr) decoder.job()->report(static_cast<float>(row) / static_cast<float>(height));
+        if (decoder.job() != nullptr)
+            decoder.job()->report(static_cast<float>(row) / static_cast<float>(height));
     }
 }
 
@@ -241,12 +260,14 @@ public:
         const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(array);
         first = (start + page - 1) / page * page;
         end = (start + bytes) / page * page;
-        if (end > first) worker = std::thread([this] { populate(); });
+        if (end > first)
+            worker = std::thread([this] { populate(); });
     }
     ~PagesAhead()
     {
         stop = true;
-        if (worker.joinable()) worker.join();
+        if (worker.joinable())
+            worker.join();
     }
     PagesAhead(const PagesAhead&) = delete;
     PagesAhead& operator=(const PagesAhead&) = delete;
@@ -258,7 +279,8 @@ private:
         for (std::uintptr_t top = end; top > first && !stop;) {
             const std::uintptr_t bottom = top - first > block ? top - block : first;
             // A kernel without it says EINVAL: the conversion's own faults do the work then.
-            if (madvise(reinterpret_cast<void*>(bottom), top - bottom, MADV_POPULATE_WRITE) != 0) return;
+            if (madvise(reinterpret_cast<void*>(bottom), top - bottom, MADV_POPULATE_WRITE) != 0)
+                return;
             top = bottom;
         }
     }
@@ -290,7 +312,8 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
         refuse(name, refusal, reason);
         return nullptr;
     }
-    if (!fitsInAvailableMemory(reply, sizeof(T), name, reason)) return nullptr;
+    if (!fitsInAvailableMemory(reply, sizeof(T), name, reason))
+        return nullptr;
     const std::size_t count = static_cast<std::size_t>(reply.width) * static_cast<std::size_t>(reply.height);
     std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
     if (!pixels) {
@@ -299,9 +322,11 @@ std::unique_ptr<T[]> receivePixels(DecoderProcess& decoder, const DecodeReply& r
     }
     {
         const PagesAhead ahead(pixels.get(), count * sizeof(T));
-        if (!receiveBands(decoder, reply, pixels.get(), name, reason)) return nullptr;
+        if (!receiveBands(decoder, reply, pixels.get(), name, reason))
+            return nullptr;
     }
-    if (reply.sampleBytes == sizeof(float)) zeroNonFinitePixels(pixels.get(), count, name);
+    if (reply.sampleBytes == sizeof(float))
+        zeroNonFinitePixels(pixels.get(), count, name);
     return pixels;
 }
 
@@ -363,12 +388,14 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
             callerRefused = !refusal.empty();
             return refusal;
         };
-    const bool received = decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, checked, reason);
+    const bool received =
+        decoder.read(&reply, sizeof reply) && receiveReply(decoder, reply, pixels, name, checked, reason);
     const bool trailing = received && !decoder.atEndOfReply() && !decoder.replyCutShort();
     // How the decoder ended outranks what it said: a reply followed by a crash
     // may be a partial or forged one.
     const DecoderEnd end = decoder.finish();
-    if (callerRefused) return false;
+    if (callerRefused)
+        return false;
     // A reply refused part way leaves the decoder writing into a closed pipe;
     // the refusal has said why, and the broken pipe is ours.
     const bool refusedPartWay = !received && !reason.empty() && !decoder.replyCutShort();
@@ -382,13 +409,14 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
         return false;
     }
     if (!received) {
-        if (decoder.replyCutShort()) refuse(name, "the decoder's reply ended early", reason);
+        if (decoder.replyCutShort())
+            refuse(name, "the decoder's reply ended early", reason);
         return false;
     }
 
     image.adopt(reply.width, reply.height, std::move(pixels));
-    std::cerr << "ImageIO::load" << ": file loaded: " << name << " (" << image.width << "x" << image.height << ")"
-              << std::endl;
+    std::cerr << "ImageIO::load"
+              << ": file loaded: " << name << " (" << image.width << "x" << image.height << ")" << std::endl;
     return true;
 }
 
@@ -409,7 +437,8 @@ std::vector<std::string>& foldersBesideProgram()
 void initImageDecoder()
 {
     static bool started = false;
-    if (started) return;
+    if (started)
+        return;
     started = true;
     searchDirectories = {"..", "../..", "../../..", "images", "../images", "../../images"};
     foldersBesideProgram() = installedImageFolders();
@@ -448,15 +477,18 @@ std::string findFile(const std::string& name)
     if (!absolute)
         for (const std::string& directory : searchDirectories) {
             const std::string candidate = directory + "/" + name;
-            if (isReadableRegularFile(candidate)) return candidate;
+            if (isReadableRegularFile(candidate))
+                return candidate;
         }
-    if (isReadableRegularFile(name)) return name;
+    if (isReadableRegularFile(name))
+        return name;
     // Last, the program's own images, so that its defaults are found wherever it
     // is started, and a file of the same name here still wins.
     if (!absolute)
         for (const std::string& folder : foldersBesideProgram()) {
             const std::string candidate = folder + "/" + name;
-            if (isReadableRegularFile(candidate)) return candidate;
+            if (isReadableRegularFile(candidate))
+                return candidate;
         }
     std::printf("file not found: %s\n", printableName(name).c_str());
     std::fflush(stdout);

@@ -176,8 +176,7 @@ TEST_F(ImageIOTest, FailedLoadsSayWhyAndKeepThePreviousImage)
         EXPECT_FALSE(ImageIO::load(image, bad)) << bad;
         const std::string err = testing::internal::GetCapturedStderr();
         testing::internal::GetCapturedStdout();
-        EXPECT_NE(err.find(std::string("ImageIO::load: cannot open file: ") + bad), std::string::npos)
-            << err;
+        EXPECT_NE(err.find(std::string("ImageIO::load: cannot open file: ") + bad), std::string::npos) << err;
         EXPECT_EQ(image.width, 3);
         EXPECT_EQ(image.height, 2);
         EXPECT_EQ(image.data.get(), pixels);
@@ -192,8 +191,9 @@ TEST_F(ImageIOTest, AFailedLoadSaysItsOwnReasonAndLeavesNothingForTheNext)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(ImageIO::load(image, "broken.jpg"));
     const std::string failed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(failed, "ImageIO::load: cannot open file: broken.jpg\n"
-                      "ImageIO::load: broken.jpg: not an image file, or a format not supported\n");
+    EXPECT_EQ(failed,
+              "ImageIO::load: cannot open file: broken.jpg\n"
+              "ImageIO::load: broken.jpg: not an image file, or a format not supported\n");
 
     testing::internal::CaptureStderr();
     EXPECT_TRUE(ImageIO::load(image, "g.ppm"));

@@ -24,10 +24,10 @@ public:
     // pixel count small enough to index with an int and to count in bytes.
     static bool sizeIsUsable(int w, int h)
     {
-        if (w <= 0 || h <= 0) return false;
+        if (w <= 0 || h <= 0)
+            return false;
         const long long count = static_cast<long long>(w) * h;
-        return count <= INT_MAX &&
-               static_cast<unsigned long long>(count) <= SIZE_MAX / sizeof(T);
+        return count <= INT_MAX && static_cast<unsigned long long>(count) <= SIZE_MAX / sizeof(T);
     }
 
     // Replaces the pixels with a copy of width x height values from source.
@@ -35,10 +35,12 @@ public:
     // size or a failed allocation returns false and leaves the image whole.
     bool assign(int newWidth, int newHeight, const T* source)
     {
-        if (!sizeIsUsable(newWidth, newHeight)) return false;
+        if (!sizeIsUsable(newWidth, newHeight))
+            return false;
         const std::size_t count = static_cast<std::size_t>(newWidth) * newHeight;
         std::unique_ptr<T[]> pixels(new (std::nothrow) T[count]);
-        if (!pixels) return false;
+        if (!pixels)
+            return false;
         std::memcpy(pixels.get(), source, count * sizeof(T));
         data = std::move(pixels);
         height = newHeight;

@@ -13,7 +13,8 @@ TEST(ImageRect, AssignReplacesPixelsWithAnExactCopy)
     std::vector<MyAlgebra::vec3> first(6, {0.1f, 0.2f, 0.3f});
     ASSERT_TRUE(image.assign(3, 2, first.data()));
     std::vector<MyAlgebra::vec3> second(20);
-    for (size_t i = 0; i < second.size(); ++i) second[i] = {float(i), -float(i), 0.5f};
+    for (size_t i = 0; i < second.size(); ++i)
+        second[i] = {float(i), -float(i), 0.5f};
     ASSERT_TRUE(image.assign(4, 5, second.data()));
     second[0].x = 99.0f;  // the source is not kept
     EXPECT_EQ(image.width, 4);

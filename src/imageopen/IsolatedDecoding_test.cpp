@@ -31,7 +31,8 @@ std::string directoryOfThisProgram()
 {
     char buffer[4096];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return ".";
+    if (length <= 0)
+        return ".";
     const std::string self(buffer, static_cast<std::size_t>(length));
     return self.substr(0, self.rfind('/'));
 }
@@ -107,7 +108,8 @@ TEST_F(IsolatedDecodingTest, EveryMisdeedOfTheDecoderIsAFailedLoadWithItsReason)
         {"exitWithoutReply", "the decoder failed on FILE without a reply"},
         {"badMagic", "refused FILE: the decoder sent a malformed reply"},
         {"unknownOutcome", "refused FILE: the decoder sent a malformed reply"},
-        {"unknownFailure", "cannot open file: FILE\nImageIO::load: FILE: the decoder gave an unknown reason (3735928559)"},
+        {"unknownFailure",
+         "cannot open file: FILE\nImageIO::load: FILE: the decoder gave an unknown reason (3735928559)"},
         {"truncated", "cannot open file: FILE\nImageIO::load: FILE: truncated file"},
         {"impossibleSize", "refused FILE: its size -1x-2147483648 is not a size a picture can have"},
         {"trailingBytes", "refused FILE: the decoder sent more than its reply"},
@@ -158,8 +160,8 @@ TEST_F(IsolatedDecodingTest, EveryMisdeedOfTheDecoderIsAFailedLoadWithItsReason)
     const std::string file = scratch + "/good.png";
     std::ofstream(file) << "good";
     bool anyLoaded = false;
-    EXPECT_EQ(loadBoth(file, settings, anyLoaded), "ImageIO::load: file loaded: " + file + " (2x2)\n" +
-                                                       "ImageIO::load: file loaded: " + file + " (2x2)\n");
+    EXPECT_EQ(loadBoth(file, settings, anyLoaded),
+              "ImageIO::load: file loaded: " + file + " (2x2)\n" + "ImageIO::load: file loaded: " + file + " (2x2)\n");
     EXPECT_TRUE(anyLoaded);
     EXPECT_EQ(mask.data[3], 0.25f);
 }
@@ -224,7 +226,8 @@ std::vector<std::string> hostileFiles()
     if (DIR* directory = opendir(hostileFolder().c_str())) {
         while (const dirent* entry = readdir(directory)) {
             const std::string name = entry->d_name;
-            if (name[0] != '.' && name != "README.md" && name != "make_hostile.py") names.push_back(name);
+            if (name[0] != '.' && name != "README.md" && name != "make_hostile.py")
+                names.push_back(name);
         }
         closedir(directory);
     }
@@ -268,9 +271,12 @@ TEST_P(HostileFileTest, FailsCleanlyWithinTheLimits)
         EXPECT_EQ(lines.rfind("ImageIO::load: file loaded: " + file + " (", 0), 0u) << lines;
         return;
     }
-    const char* const reasons[] = {"the decoder crashed on ", "the decoder used more than its 1 s of processor time on ",
+    const char* const reasons[] = {"the decoder crashed on ",
+                                   "the decoder used more than its 1 s of processor time on ",
                                    "the decoder gave no answer within ",
-                                   "the decoder needs more than 1024 MB for ", "cannot open file: ", "refused ",
+                                   "the decoder needs more than 1024 MB for ",
+                                   "cannot open file: ",
+                                   "refused ",
                                    "cannot convert file: "};
     bool explained = false;
     for (const char* reason : reasons)
@@ -283,6 +289,7 @@ INSTANTIATE_TEST_SUITE_P(Replay, HostileFileTest, ::testing::ValuesIn(hostileFil
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name = info.param;
                              for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
                              return name;
                          });

@@ -32,7 +32,8 @@ TEST(MaskScaling, NearestPixelByCentresUpAndDown)
     // 100 x 100 onto 300 x 200: every target pixel comes from the source pixel
     // under its centre, the corners from the corners.
     std::vector<float> values(100 * 100);
-    for (int i = 0; i < 100 * 100; ++i) values[static_cast<std::size_t>(i)] = static_cast<float>(i);
+    for (int i = 0; i < 100 * 100; ++i)
+        values[static_cast<std::size_t>(i)] = static_cast<float>(i);
     ImageRect<float> big;
     ASSERT_TRUE(scaleMaskToSize(Mask(100, 100, values), 300, 200, big));
     for (int y = 0; y < 200; y += 7)

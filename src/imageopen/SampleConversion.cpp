@@ -16,7 +16,8 @@ struct ByteFractions {
     float of[256];
     ByteFractions()
     {
-        for (int b = 0; b < 256; ++b) of[b] = static_cast<float>(b) / 255.0f;
+        for (int b = 0; b < 256; ++b)
+            of[b] = static_cast<float>(b) / 255.0f;
     }
 };
 const ByteFractions byteFractions;
@@ -68,9 +69,9 @@ void toGrey(const std::uint8_t* samples, std::size_t begin, std::size_t end, flo
         const float r = Sample::at(samples, s) * redWeight;
         const float g = Sample::at(samples, s + 1) * greenWeight;
         const float b = Sample::at(samples, s + 2) * blueWeight;
-        grey[i] = Channels == 3 ? r + g + b
-                                : static_cast<float>(static_cast<double>(r) + static_cast<double>(g) +
-                                                     static_cast<double>(b));
+        grey[i] = Channels == 3
+            ? r + g + b
+            : static_cast<float>(static_cast<double>(r) + static_cast<double>(g) + static_cast<double>(b));
     }
 }
 
@@ -81,10 +82,14 @@ template <typename Sample>
 Pass<MyAlgebra::vec3> rgbPass(int channels)
 {
     switch (channels) {
-    case 1: return toRgb<Sample, 1>;
-    case 2: return toRgb<Sample, 2>;
-    case 3: return toRgb<Sample, 3>;
-    default: return toRgb<Sample, 4>;
+    case 1:
+        return toRgb<Sample, 1>;
+    case 2:
+        return toRgb<Sample, 2>;
+    case 3:
+        return toRgb<Sample, 3>;
+    default:
+        return toRgb<Sample, 4>;
     }
 }
 
@@ -92,10 +97,14 @@ template <typename Sample>
 Pass<float> greyPass(int channels)
 {
     switch (channels) {
-    case 1: return toGrey<Sample, 1>;
-    case 2: return toGrey<Sample, 2>;
-    case 3: return toGrey<Sample, 3>;
-    default: return toGrey<Sample, 4>;
+    case 1:
+        return toGrey<Sample, 1>;
+    case 2:
+        return toGrey<Sample, 2>;
+    case 3:
+        return toGrey<Sample, 3>;
+    default:
+        return toGrey<Sample, 4>;
     }
 }
 
@@ -109,8 +118,8 @@ void runOnAllCores(Pass<Out> pass, const std::uint8_t* samples, std::size_t coun
 
 // Rows one under the other in the samples land one above the other in `out`.
 template <typename Out>
-void runOnRows(Pass<Out> pass, const std::uint8_t* samples, std::size_t rowBytes, std::size_t width,
-               std::size_t rows, Out* topRow)
+void runOnRows(Pass<Out> pass, const std::uint8_t* samples, std::size_t rowBytes, std::size_t width, std::size_t rows,
+               Out* topRow)
 {
     parallel::forEachShare(static_cast<int>(rows), static_cast<int>(width), [&](int, int begin, int end) {
         for (std::size_t r = static_cast<std::size_t>(begin); r < static_cast<std::size_t>(end); ++r)
@@ -127,37 +136,50 @@ std::size_t rowBytesOf(SampleLayout layout, std::size_t width)
 
 bool convertible(SampleLayout layout, int wantedChannels)
 {
-    if (layout.sampleBytes == 4) return layout.channels == wantedChannels;
+    if (layout.sampleBytes == 4)
+        return layout.channels == wantedChannels;
     return (layout.sampleBytes == 1 || layout.sampleBytes == 2) && layout.channels >= 1 && layout.channels <= 4;
 }
 
 void samplesToRgb(const std::uint8_t* samples, SampleLayout layout, std::size_t count, MyAlgebra::vec3* rgb)
 {
-    if (layout.sampleBytes == 1) runOnAllCores(rgbPass<ByteSample>(layout.channels), samples, count, rgb);
-    if (layout.sampleBytes == 2) runOnAllCores(rgbPass<ShortSample>(layout.channels), samples, count, rgb);
-    if (layout.sampleBytes == 4) runOnAllCores(rgbPass<FloatSample>(layout.channels), samples, count, rgb);
+    if (layout.sampleBytes == 1)
+        runOnAllCores(rgbPass<ByteSample>(layout.channels), samples, count, rgb);
+    if (layout.sampleBytes == 2)
+        runOnAllCores(rgbPass<ShortSample>(layout.channels), samples, count, rgb);
+    if (layout.sampleBytes == 4)
+        runOnAllCores(rgbPass<FloatSample>(layout.channels), samples, count, rgb);
 }
 
 void samplesToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t count, float* grey)
 {
-    if (layout.sampleBytes == 1) runOnAllCores(greyPass<ByteSample>(layout.channels), samples, count, grey);
-    if (layout.sampleBytes == 2) runOnAllCores(greyPass<ShortSample>(layout.channels), samples, count, grey);
-    if (layout.sampleBytes == 4) runOnAllCores(greyPass<FloatSample>(layout.channels), samples, count, grey);
+    if (layout.sampleBytes == 1)
+        runOnAllCores(greyPass<ByteSample>(layout.channels), samples, count, grey);
+    if (layout.sampleBytes == 2)
+        runOnAllCores(greyPass<ShortSample>(layout.channels), samples, count, grey);
+    if (layout.sampleBytes == 4)
+        runOnAllCores(greyPass<FloatSample>(layout.channels), samples, count, grey);
 }
 
 void rowsToRgb(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows,
                MyAlgebra::vec3* topRow)
 {
     const std::size_t rowBytes = rowBytesOf(layout, width);
-    if (layout.sampleBytes == 1) runOnRows(rgbPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
-    if (layout.sampleBytes == 2) runOnRows(rgbPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
-    if (layout.sampleBytes == 4) runOnRows(rgbPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 1)
+        runOnRows(rgbPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 2)
+        runOnRows(rgbPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 4)
+        runOnRows(rgbPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
 }
 
 void rowsToGrey(const std::uint8_t* samples, SampleLayout layout, std::size_t width, std::size_t rows, float* topRow)
 {
     const std::size_t rowBytes = rowBytesOf(layout, width);
-    if (layout.sampleBytes == 1) runOnRows(greyPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
-    if (layout.sampleBytes == 2) runOnRows(greyPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
-    if (layout.sampleBytes == 4) runOnRows(greyPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 1)
+        runOnRows(greyPass<ByteSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 2)
+        runOnRows(greyPass<ShortSample>(layout.channels), samples, rowBytes, width, rows, topRow);
+    if (layout.sampleBytes == 4)
+        runOnRows(greyPass<FloatSample>(layout.channels), samples, rowBytes, width, rows, topRow);
 }

@@ -7,7 +7,8 @@ namespace {
 void specifyRgbTexture(GLenum target, GLuint& texture, const void* data, int width, int height,
                        GLint internalFormat = GL_RGB, GLenum format = GL_RGB, GLenum type = GL_FLOAT)
 {
-    if (texture == 0) glGenTextures(1, &texture);
+    if (texture == 0)
+        glGenTextures(1, &texture);
     glBindTexture(target, texture);
     glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -25,7 +26,8 @@ void specifyRgbTexture(GLenum target, GLuint& texture, const void* data, int wid
 template <typename T>
 TextureImageRect<T>::~TextureImageRect()
 {
-    if (texture != 0) glDeleteTextures(1, &texture);
+    if (texture != 0)
+        glDeleteTextures(1, &texture);
 }
 
 template <typename T>
@@ -72,7 +74,8 @@ void uploadRgbaTexture(GLuint& texture, const std::uint32_t* rgba, int width, in
 
 void drawTextureQuad(GLuint texture, int width, int height)
 {
-    if (texture == 0) return;
+    if (texture == 0)
+        return;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     glColor4f(1, 1, 1, 0.5f);

@@ -22,11 +22,16 @@ std::string folderOf(const std::string& path)
 // Why a file of this type is not replaced; empty for a regular file.
 std::string notRegularReason(mode_t mode)
 {
-    if (S_ISREG(mode)) return {};
-    if (S_ISDIR(mode)) return "a folder, not a regular file";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a regular file";
-    if (S_ISFIFO(mode)) return "a named pipe, not a regular file";
-    if (S_ISSOCK(mode)) return "a socket, not a regular file";
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return "a folder, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device, not a regular file";
+    if (S_ISFIFO(mode))
+        return "a named pipe, not a regular file";
+    if (S_ISSOCK(mode))
+        return "a socket, not a regular file";
     return "not a regular file";
 }
 
@@ -48,16 +53,19 @@ std::string candidateName(const std::string& folder, const std::string& name)
 
 AtomicFile::AtomicFile(const std::string& target)
 {
-    if (!checkTarget(target)) return;
+    if (!checkTarget(target))
+        return;
     folder = folderOf(targetPath);
-    if (!createTemporary()) return;
+    if (!createTemporary())
+        return;
     // From here on a set errno comes from the writes, and names what stopped them.
     errno = 0;
 }
 
 AtomicFile::~AtomicFile()
 {
-    if (file) std::fclose(file);
+    if (file)
+        std::fclose(file);
     discardTemporary();
 }
 
@@ -70,7 +78,8 @@ bool AtomicFile::checkTarget(const std::string& target)
     targetPath = target;
     struct stat link;
     if (lstat(target.c_str(), &link) != 0) {
-        if (errno == ENOENT) return true;  // a new file; a missing folder shows at creation
+        if (errno == ENOENT)
+            return true;  // a new file; a missing folder shows at creation
         failFromErrno();
         return false;
     }
@@ -118,7 +127,8 @@ bool AtomicFile::createTemporary()
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         descriptor = mkostemp(buffer.data(), O_CLOEXEC);
-        if (descriptor >= 0) temporaryPath = buffer.data();
+        if (descriptor >= 0)
+            temporaryPath = buffer.data();
     }
     if (descriptor < 0) {
         failFromErrno();
@@ -139,14 +149,17 @@ bool AtomicFile::createTemporary()
 void AtomicFile::adoptModeAndOwner(int descriptor)
 {
     if (replacing && (replaced.st_uid != geteuid() || replaced.st_gid != getegid())) {
-        if (fchown(descriptor, replaced.st_uid, replaced.st_gid) != 0) (void)!fchown(descriptor, -1, replaced.st_gid);
+        if (fchown(descriptor, replaced.st_uid, replaced.st_gid) != 0)
+            (void)!fchown(descriptor, -1, replaced.st_gid);
     }
-    if (fchmod(descriptor, replacing ? (replaced.st_mode & 07777) : newFileMode()) != 0) failFromErrno();
+    if (fchmod(descriptor, replacing ? (replaced.st_mode & 07777) : newFileMode()) != 0)
+        failFromErrno();
 }
 
 void AtomicFile::fail(const std::string& why)
 {
-    if (reason.empty()) reason = why;
+    if (reason.empty())
+        reason = why;
 }
 
 void AtomicFile::failFromErrno()
@@ -156,7 +169,8 @@ void AtomicFile::failFromErrno()
 
 void AtomicFile::discardTemporary()
 {
-    if (!temporaryPath.empty()) unlink(temporaryPath.c_str());
+    if (!temporaryPath.empty())
+        unlink(temporaryPath.c_str());
     temporaryPath.clear();
 }
 
@@ -164,7 +178,8 @@ void AtomicFile::discardTemporary()
 // a rename can.
 bool AtomicFile::nameTemporary()
 {
-    if (!temporaryPath.empty()) return true;
+    if (!temporaryPath.empty())
+        return true;
     const std::string name = std::filesystem::path(targetPath).filename().string();
     const std::string descriptorPath = "/proc/self/fd/" + std::to_string(fileno(file));
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -175,7 +190,8 @@ bool AtomicFile::nameTemporary()
             temporaryPath = candidate;
             return true;
         }
-        if (errno != EEXIST) break;
+        if (errno != EEXIST)
+            break;
     }
     failFromErrno();
     return false;
@@ -183,20 +199,28 @@ bool AtomicFile::nameTemporary()
 
 bool AtomicFile::commit()
 {
-    if (!file) return false;
+    if (!file)
+        return false;
     // A full disk may show only at the flush or the sync, after every write
     // seemed to succeed.
-    if (std::ferror(file)) fail(errno != 0 ? std::strerror(errno) : "write error");
-    if (reason.empty() && std::fflush(file) != 0) failFromErrno();
-    if (reason.empty() && fsync(fileno(file)) != 0) failFromErrno();
+    if (std::ferror(file))
+        fail(errno != 0 ? std::strerror(errno) : "write error");
+    if (reason.empty() && std::fflush(file) != 0)
+        failFromErrno();
+    if (reason.empty() && fsync(fileno(file)) != 0)
+        failFromErrno();
     // What is there now is what gets replaced: it may have changed since the start.
     struct stat now;
-    if (reason.empty() && lstat(targetPath.c_str(), &now) == 0) fail(notRegularReason(now.st_mode));
-    if (reason.empty()) nameTemporary();
+    if (reason.empty() && lstat(targetPath.c_str(), &now) == 0)
+        fail(notRegularReason(now.st_mode));
+    if (reason.empty())
+        nameTemporary();
     const int closed = std::fclose(file);
     file = nullptr;
-    if (reason.empty() && closed != 0) failFromErrno();
-    if (reason.empty() && std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) failFromErrno();
+    if (reason.empty() && closed != 0)
+        failFromErrno();
+    if (reason.empty() && std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0)
+        failFromErrno();
     if (!reason.empty()) {
         discardTemporary();
         return false;

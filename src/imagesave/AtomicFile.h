@@ -39,7 +39,7 @@ public:
     const std::string& failureReason() const { return reason; }
 
 private:
-    std::string targetPath;     // the regular file to replace, links resolved
+    std::string targetPath;  // the regular file to replace, links resolved
     std::string folder;
     std::string temporaryPath;  // set while a named temporary exists
     std::FILE* file = nullptr;

@@ -21,7 +21,8 @@ namespace {
 bool writeAndCommit(const std::string& target, const std::string& contents, std::string& reason)
 {
     AtomicFile file(target);
-    if (file.ok()) std::fwrite(contents.data(), 1, contents.size(), file.stream());
+    if (file.ok())
+        std::fwrite(contents.data(), 1, contents.size(), file.stream());
     const bool committed = file.ok() && file.commit();
     reason = file.failureReason();
     return committed;
@@ -32,7 +33,8 @@ bool writeAndCommit(const std::string& target, const std::string& contents, std:
 bool inChild(const std::function<bool(std::string&)>& attempt, std::string& reason)
 {
     int channel[2];
-    if (pipe(channel) != 0) return false;
+    if (pipe(channel) != 0)
+        return false;
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
@@ -147,7 +149,8 @@ TEST(AtomicFile, AReadOnlyFolderKeepsTheOldFile)
     std::string reason;
     const bool saved = inChild(
         [&](std::string& why) {
-            if (geteuid() == 0 && setuid(65534) != 0) return true;
+            if (geteuid() == 0 && setuid(65534) != 0)
+                return true;
             return writeAndCommit(target, "new", why);
         },
         reason);
@@ -222,7 +225,8 @@ TEST(AtomicFile, RefusesToPartHardLinksOrToReplaceAReadOnlyFile)
     std::string reason;
     const bool saved = inChild(
         [&](std::string& why) {
-            if (geteuid() == 0 && setuid(65534) != 0) return true;
+            if (geteuid() == 0 && setuid(65534) != 0)
+                return true;
             return writeAndCommit(scratch.path("theirs.png"), "new", why);
         },
         reason);
@@ -234,7 +238,8 @@ TEST(AtomicFile, RefusesToPartHardLinksOrToReplaceAReadOnlyFile)
 
 TEST(AtomicFile, AReplacedFileKeepsItsOwnerWherePermitted)
 {
-    if (geteuid() != 0) GTEST_SKIP() << "only the superuser may give a file to another user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only the superuser may give a file to another user";
     ScratchFolder scratch;
     const std::string target = scratch.path("shared.png");
     writeContents(target, "old");

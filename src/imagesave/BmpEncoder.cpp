@@ -39,5 +39,5 @@ bool encodeBmp(std::FILE* out, const PictureRows& picture, std::string& reason)
     header.put32(0);
     header.put32(0);
     return writeAll(out, header.contents().data(), header.contents().size(), reason) &&
-           writeBgrRowsFromBottom(out, picture, 4, reason);
+        writeBgrRowsFromBottom(out, picture, 4, reason);
 }

@@ -46,8 +46,10 @@ bool save(const std::string& path, FileType type, const PictureRows& picture, st
     std::string encoderReason;
     const bool encoded = encodeAs(type, file, picture, encoderReason);
     // Also a cancel after the last row: the file must not appear.
-    if (picture.job != nullptr && picture.job->cancelled()) file.fail("cancelled");
-    if (!encoded) file.fail(encoderReason);
+    if (picture.job != nullptr && picture.job->cancelled())
+        file.fail("cancelled");
+    if (!encoded)
+        file.fail(encoderReason);
     if (!file.commit()) {
         reason = file.failureReason();
         return false;
@@ -57,7 +59,8 @@ bool save(const std::string& path, FileType type, const PictureRows& picture, st
 
 bool sizeIsWritable(int width, int height, std::string& reason)
 {
-    if (width > 0 && height > 0) return true;
+    if (width > 0 && height > 0)
+        return true;
     reason = "there is no picture to save";
     return false;
 }
@@ -69,11 +72,16 @@ FileType fileTypeOf(const std::string& path)
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".png") return FileType::png;
-    if (extension == ".jpg" || extension == ".jpeg") return FileType::jpeg;
-    if (extension == ".tif" || extension == ".tiff") return FileType::tiff;
-    if (extension == ".bmp") return FileType::bmp;
-    if (extension == ".tga") return FileType::tga;
+    if (extension == ".png")
+        return FileType::png;
+    if (extension == ".jpg" || extension == ".jpeg")
+        return FileType::jpeg;
+    if (extension == ".tif" || extension == ".tiff")
+        return FileType::tiff;
+    if (extension == ".bmp")
+        return FileType::bmp;
+    if (extension == ".tga")
+        return FileType::tga;
     return FileType::unknown;
 }
 
@@ -84,8 +92,10 @@ const char* knownExtensions()
 
 std::uint8_t channelByte(float value)
 {
-    if (!(value > 0.0f)) return 0;  // also NaN
-    if (value >= 1.0f) return 255;
+    if (!(value > 0.0f))
+        return 0;  // also NaN
+    if (value >= 1.0f)
+        return 255;
     return static_cast<std::uint8_t>(value * 255.0f + 0.5f);
 }
 
@@ -97,7 +107,8 @@ bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int
         reason = std::string("unknown file type (use ") + knownExtensions() + ")";
         return false;
     }
-    if (!sizeIsWritable(width, height, reason)) return false;
+    if (!sizeIsWritable(width, height, reason))
+        return false;
     const std::size_t count = static_cast<std::size_t>(width) * height;
     std::vector<std::uint8_t> bytes(count * 3);
     for (std::size_t i = 0; i < count; ++i) {
@@ -117,7 +128,8 @@ bool saveRgb(const std::string& path, const MyAlgebra::vec3* rgb, int width, int
 bool saveGrey16Png(const std::string& path, const std::uint16_t* grey, int width, int height, std::string& reason,
                    const std::string& description, JobProgress* job)
 {
-    if (!sizeIsWritable(width, height, reason)) return false;
+    if (!sizeIsWritable(width, height, reason))
+        return false;
     PictureRows picture;
     picture.pixels = grey;
     picture.width = width;

@@ -31,7 +31,8 @@ std::vector<vec3> randomColours()
     std::mt19937 rng(8);
     std::uniform_real_distribution<float> value(-0.1f, 1.1f);
     std::vector<vec3> rgb(width * height);
-    for (vec3& c : rgb) c = {value(rng), value(rng), value(rng)};
+    for (vec3& c : rgb)
+        c = {value(rng), value(rng), value(rng)};
     return rgb;
 }
 
@@ -93,7 +94,8 @@ TEST_F(ImageWriterTest, LosslessFormatsLoadBackExactlyThroughTheProjectLoader)
     const std::vector<vec3> rgb = randomColours();
     for (const char* name : {"a.png", "a.tif", "a.tiff", "a.bmp", "a.TGA"}) {
         std::string reason;
-        ASSERT_TRUE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason)) << name << ": " << reason;
+        ASSERT_TRUE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason))
+            << name << ": " << reason;
         ImageRect<vec3> loaded;
         ASSERT_TRUE(ImageIO::load(loaded, scratch.path(name).c_str())) << name;
         ASSERT_EQ(loaded.width, width);
@@ -116,7 +118,8 @@ TEST_F(ImageWriterTest, JpegKeepsASmoothPictureCloseAndUpright)
         ImageRect<vec3> loaded;
         ASSERT_TRUE(ImageIO::load(loaded, scratch.path(name).c_str()));
         float sum = 0.0f;
-        for (int i = 0; i < width * height; ++i) sum += std::fabs(loaded.data[i].y - rgb[i].y) * 255.0f;
+        for (int i = 0; i < width * height; ++i)
+            sum += std::fabs(loaded.data[i].y - rgb[i].y) * 255.0f;
         EXPECT_LE(sum / (width * height), 1.5f) << name;
         EXPECT_GT(loaded.data[(height - 1) * width].y, 0.95f) << name << ": the top row is not at the top";
     }
@@ -138,7 +141,8 @@ TEST_F(ImageWriterTest, JpegQualityIs95)
 TEST_F(ImageWriterTest, Grey16PngKeepsSixteenBitsUpright)
 {
     std::vector<std::uint16_t> grey(width * height);
-    for (int i = 0; i < width * height; ++i) grey[i] = static_cast<std::uint16_t>(i * 61);
+    for (int i = 0; i < width * height; ++i)
+        grey[i] = static_cast<std::uint16_t>(i * 61);
     grey[0] = 65535;
     std::string reason;
     ASSERT_TRUE(ImageWriter::saveGrey16Png(scratch.path("g.png"), grey.data(), width, height, reason)) << reason;
@@ -186,12 +190,14 @@ TEST_F(ImageWriterTest, ACancelledSaveLeavesNoFileAndARunningOneReportsProgress)
     for (const char* name : {"a.png", "a.jpg", "a.tif", "a.bmp", "a.tga", "old.png"}) {
         JobProgress cancelled;
         cancelled.cancel();
-        EXPECT_FALSE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason, "", &cancelled)) << name;
+        EXPECT_FALSE(ImageWriter::saveRgb(scratch.path(name), rgb.data(), width, height, reason, "", &cancelled))
+            << name;
         EXPECT_EQ(reason, "cancelled") << name;
     }
     JobProgress cancelled;
     cancelled.cancel();
-    EXPECT_FALSE(ImageWriter::saveGrey16Png(scratch.path("old.png"), grey.data(), width, height, reason, "", &cancelled));
+    EXPECT_FALSE(
+        ImageWriter::saveGrey16Png(scratch.path("old.png"), grey.data(), width, height, reason, "", &cancelled));
     EXPECT_EQ(reason, "cancelled");
     EXPECT_EQ(fileContents(scratch.path("old.png")), "old");
     EXPECT_EQ(scratch.entries(), std::vector<std::string>{"old.png"});
@@ -224,7 +230,8 @@ TEST_F(ImageWriterTest, EveryFormatDecodesToWhatTheFormerWriterGave)
     const std::vector<vec3> rgb = randomColours();
     std::vector<std::uint8_t> bytes;
     for (const vec3& c : rgb)
-        for (float channel : {c.x, c.y, c.z}) bytes.push_back(ImageWriter::channelByte(channel));
+        for (float channel : {c.x, c.y, c.z})
+            bytes.push_back(ImageWriter::channelByte(channel));
     const struct {
         const char* extension;
         ILenum type;
@@ -252,14 +259,16 @@ TEST_F(ImageWriterTest, Grey16PngTakesEveryValueFromBlackToWhite)
     std::vector<std::uint16_t> grey(w * h, 0);
     for (int i = 0; i < w * h; ++i) {
         const int y = i / w;
-        if (y > 200) grey[i] = y > 400 ? 65535 : static_cast<std::uint16_t>((i * 2654435761u) >> 16);
+        if (y > 200)
+            grey[i] = y > 400 ? 65535 : static_cast<std::uint16_t>((i * 2654435761u) >> 16);
     }
     std::string reason;
     ASSERT_TRUE(ImageWriter::saveGrey16Png(scratch.path("d.png"), grey.data(), w, h, reason)) << reason;
     ImageRect<float> loaded;
     ASSERT_TRUE(ImageIO::load(loaded, scratch.path("d.png").c_str()));
     ASSERT_EQ(loaded.pixelCount(), w * h);
-    for (int i = 0; i < w * h; ++i) ASSERT_EQ(std::lround(loaded.data[i] * 65535.0f), grey[i]) << "pixel " << i;
+    for (int i = 0; i < w * h; ++i)
+        ASSERT_EQ(std::lround(loaded.data[i] * 65535.0f), grey[i]) << "pixel " << i;
 }
 
 TEST_F(ImageWriterTest, FilesCarryTheDescriptionOfWhatMadeThem)

@@ -22,14 +22,13 @@ struct JpegFailure {
     std::longjmp(failure->jump, 1);
 }
 
-void ignoreJpegMessage(j_common_ptr, int)
-{
-}
+void ignoreJpegMessage(j_common_ptr, int) {}
 
 // Holds no C++ object with a destructor: a libjpeg error jumps out of it.
 bool compress(jpeg_compress_struct& info, JpegFailure& failure, std::FILE* out, const PictureRows& picture)
 {
-    if (setjmp(failure.jump)) return false;
+    if (setjmp(failure.jump))
+        return false;
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, out);
     info.image_width = static_cast<JDIMENSION>(picture.width);
@@ -44,7 +43,8 @@ bool compress(jpeg_compress_struct& info, JpegFailure& failure, std::FILE* out, 
         jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET*>(text.data()),
                           static_cast<unsigned int>(text.size()));
     while (info.next_scanline < info.image_height) {
-        if (!picture.carryOn(static_cast<int>(info.next_scanline))) return false;
+        if (!picture.carryOn(static_cast<int>(info.next_scanline)))
+            return false;
         JSAMPROW row = const_cast<JSAMPROW>(picture.rowFromTop(static_cast<int>(info.next_scanline)));
         jpeg_write_scanlines(&info, &row, 1);
     }
@@ -67,6 +67,7 @@ bool encodeJpeg(std::FILE* out, const PictureRows& picture, std::string& reason)
     failure.manager.emit_message = ignoreJpegMessage;
     const bool written = compress(info, failure, out, picture);
     jpeg_destroy_compress(&info);
-    if (!written) reason = std::string("JPEG encoder: ") + failure.message;
+    if (!written)
+        reason = std::string("JPEG encoder: ") + failure.message;
     return written;
 }

@@ -34,7 +34,8 @@ private:
 // Every write checked; the first failure named.
 inline bool writeAll(std::FILE* out, const void* data, std::size_t size, std::string& reason)
 {
-    if (std::fwrite(data, 1, size, out) == size) return true;
+    if (std::fwrite(data, 1, size, out) == size)
+        return true;
     reason = errno != 0 ? std::strerror(errno) : "write error";
     return false;
 }
@@ -53,7 +54,8 @@ inline bool writeBgrRowsFromBottom(std::FILE* out, const PictureRows& picture, s
             row[i + 1] = rgb[i + 1];
             row[i + 2] = rgb[i];
         }
-        if (!writeAll(out, row.data(), row.size(), reason)) return false;
+        if (!writeAll(out, row.data(), row.size(), reason))
+            return false;
     }
     return true;
 }

@@ -14,18 +14,15 @@ struct PictureRows {
     const void* pixels = nullptr;
     int width = 0;
     int height = 0;
-    int channels = 3;        // 1 grey, 3 RGB
-    int bitsPerSample = 8;   // 8 or 16
+    int channels = 3;       // 1 grey, 3 RGB
+    int bitsPerSample = 8;  // 8 or 16
     // What made the picture, kept in the file where the format has room for text.
     std::string description;
     // A save in the background: told how many rows are written, and may ask the encoder
     // to give up. Null: no one watches.
     JobProgress* job = nullptr;
 
-    std::size_t rowBytes() const
-    {
-        return static_cast<std::size_t>(width) * channels * (bitsPerSample / 8);
-    }
+    std::size_t rowBytes() const { return static_cast<std::size_t>(width) * channels * (bitsPerSample / 8); }
     const std::uint8_t* rowFromBottom(int y) const
     {
         return static_cast<const std::uint8_t*>(pixels) + rowBytes() * static_cast<std::size_t>(y);
@@ -35,7 +32,8 @@ struct PictureRows {
     // Encoders call this before each row; false when the save was cancelled.
     bool carryOn(int rowsWritten) const
     {
-        if (job == nullptr) return true;
+        if (job == nullptr)
+            return true;
         job->report(height > 0 ? static_cast<float>(rowsWritten) / static_cast<float>(height) : 1.0f);
         return !job->cancelled();
     }

@@ -20,7 +20,8 @@ struct PngSink {
 void writeToSink(png_structp png, png_bytep data, png_size_t length)
 {
     PngSink* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    if (std::fwrite(data, 1, length, sink->out) == length) return;
+    if (std::fwrite(data, 1, length, sink->out) == length)
+        return;
     sink->reason = errno != 0 ? std::strerror(errno) : "write error";
     png_error(png, "write failed");
 }
@@ -33,18 +34,18 @@ void flushNothing(png_structp)
 void onPngError(png_structp png, png_const_charp message)
 {
     PngSink* sink = static_cast<PngSink*>(png_get_error_ptr(png));
-    if (sink->reason.empty()) sink->reason = std::string("PNG encoder: ") + message;
+    if (sink->reason.empty())
+        sink->reason = std::string("PNG encoder: ") + message;
     png_longjmp(png, 1);
 }
 
-void ignoreWarning(png_structp, png_const_charp)
-{
-}
+void ignoreWarning(png_structp, png_const_charp) {}
 
 // Holds no C++ object with a destructor: a libpng error jumps out of it.
 bool writeRows(png_structp png, png_infop info, const PictureRows& picture, png_text* texts, int textCount)
 {
-    if (setjmp(png_jmpbuf(png))) return false;
+    if (setjmp(png_jmpbuf(png)))
+        return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height),
                  picture.bitsPerSample, picture.channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -54,10 +55,12 @@ bool writeRows(png_structp png, png_infop info, const PictureRows& picture, png_
     png_write_info(png, info);
     // PNG samples are big-endian; ours are the machine's.
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    if (picture.bitsPerSample == 16) png_set_swap(png);
+    if (picture.bitsPerSample == 16)
+        png_set_swap(png);
 #endif
     for (int y = 0; y < picture.height; ++y) {
-        if (!picture.carryOn(y)) png_error(png, "cancelled");
+        if (!picture.carryOn(y))
+            png_error(png, "cancelled");
         png_write_row(png, picture.rowFromTop(y));
     }
     png_write_end(png, nullptr);
@@ -88,6 +91,7 @@ bool encodePng(std::FILE* out, const PictureRows& picture, std::string& reason)
     texts[1].text = const_cast<char*>(picture.description.c_str());
     const bool written = writeRows(png, info, picture, texts, picture.description.empty() ? 1 : 2);
     png_destroy_write_struct(&png, &info);
-    if (!written) reason = sink.reason.empty() ? "PNG encoder failed" : sink.reason;
+    if (!written)
+        reason = sink.reason.empty() ? "PNG encoder failed" : sink.reason;
     return written;
 }

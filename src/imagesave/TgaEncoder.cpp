@@ -13,16 +13,17 @@ bool encodeTga(std::FILE* out, const PictureRows& picture, std::string& reason)
     const std::string id = picture.description.substr(0, std::min<std::size_t>(picture.description.size(), 255));
     LittleEndianHeader header;
     header.put8(static_cast<std::uint8_t>(id.size()));
-    header.put8(0);   // no colour map
-    header.put8(2);   // uncompressed true colour
-    for (int i = 0; i < 5; ++i) header.put8(0);  // no colour map: its five fields stay zero
-    header.put16(0);  // x origin
-    header.put16(0);  // y origin
+    header.put8(0);  // no colour map
+    header.put8(2);  // uncompressed true colour
+    for (int i = 0; i < 5; ++i)
+        header.put8(0);  // no colour map: its five fields stay zero
+    header.put16(0);     // x origin
+    header.put16(0);     // y origin
     header.put16(static_cast<std::uint32_t>(picture.width));
     header.put16(static_cast<std::uint32_t>(picture.height));
     header.put8(24);  // bits a pixel
     header.put8(0);   // bottom row first, no alpha
     header.putText(id);
     return writeAll(out, header.contents().data(), header.contents().size(), reason) &&
-           writeBgrRowsFromBottom(out, picture, 1, reason);
+        writeBgrRowsFromBottom(out, picture, 1, reason);
 }

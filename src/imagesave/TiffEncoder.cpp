@@ -38,9 +38,11 @@ tmsize_t writeToSink(thandle_t handle, void* buffer, tmsize_t size)
     tmsize_t done = 0;
     while (done < size) {
         const ssize_t n = write(sink.descriptor, bytes + done, static_cast<std::size_t>(size - done));
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            if (sink.reason.empty()) sink.reason = n < 0 ? std::strerror(errno) : "write error";
+            if (sink.reason.empty())
+                sink.reason = n < 0 ? std::strerror(errno) : "write error";
             return -1;
         }
         done += n;
@@ -69,9 +71,7 @@ int mapNothing(thandle_t, void**, toff_t*)
     return 0;
 }
 
-void unmapNothing(thandle_t, void*, toff_t)
-{
-}
+void unmapNothing(thandle_t, void*, toff_t) {}
 
 int keepFirstError(TIFF*, void* user, const char*, const char* format, va_list arguments)
 {
@@ -93,17 +93,17 @@ bool writeTags(TIFF* tiff, const PictureRows& picture)
 {
     const bool rgb = picture.channels == 3;
     bool set = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(picture.width)) &&
-               TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(picture.height)) &&
-               TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(picture.bitsPerSample)) &&
-               TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(picture.channels)) &&
-               TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) &&
-               TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-               TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-               TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-               TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, deflateLevel) &&
-               TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
-               TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) &&
-               TIFFSetField(tiff, TIFFTAG_SOFTWARE, writingSoftware());
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(picture.height)) &&
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(picture.bitsPerSample)) &&
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(picture.channels)) &&
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) &&
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
+        TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, deflateLevel) &&
+        TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) &&
+        TIFFSetField(tiff, TIFFTAG_SOFTWARE, writingSoftware());
     if (set && !picture.description.empty())
         set = TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, picture.description.c_str());
     return set;
@@ -114,9 +114,11 @@ bool writeScanlines(TIFF* tiff, const PictureRows& picture)
     // The predictor works in place on the row it is given: it gets a copy.
     std::vector<std::uint8_t> row(picture.rowBytes());
     for (int y = 0; y < picture.height; ++y) {
-        if (!picture.carryOn(y)) return false;
+        if (!picture.carryOn(y))
+            return false;
         std::memcpy(row.data(), picture.rowFromTop(y), row.size());
-        if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+        if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0)
+            return false;
     }
     return true;
 }
@@ -139,6 +141,7 @@ bool encodeTiff(int descriptor, const PictureRows& picture, std::string& reason)
         TIFFClose(tiff);
     }
     written = written && sink.reason.empty();
-    if (!written) reason = sink.reason.empty() ? "TIFF encoder failed" : sink.reason;
+    if (!written)
+        reason = sink.reason.empty() ? "TIFF encoder failed" : sink.reason;
     return written;
 }

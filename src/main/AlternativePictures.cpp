@@ -30,7 +30,8 @@ void AlternativePictures::paintDegrees(const WeatheringSession& session)
 
 bool AlternativePictures::holdBefore(bool held, const WeatheringSession& session)
 {
-    if (held == beforeHeld) return false;
+    if (held == beforeHeld)
+        return false;
     beforeHeld = held;
     const WeatheringSession::PhotographSize& photograph = session.photograph();
     const bool stale = !beforeUploaded || beforePhotograph != session.photographVersion();
@@ -51,8 +52,10 @@ bool AlternativePictures::holdBefore(bool held, const WeatheringSession& session
 void AlternativePictures::refresh(const WeatheringSession& session, bool showDegrees, bool changingContinually,
                                   float now)
 {
-    if (!degreesShown(session, showDegrees) || !degreesStale(session)) return;
-    if (changingContinually && !refreshIsDue(lastDegreeRefresh, now)) return;
+    if (!degreesShown(session, showDegrees) || !degreesStale(session))
+        return;
+    if (changingContinually && !refreshIsDue(lastDegreeRefresh, now))
+        return;
     paintDegrees(session);
 }
 
@@ -63,8 +66,10 @@ bool AlternativePictures::haveWork(const WeatheringSession& session, bool showDe
 
 unsigned int AlternativePictures::texture(const WeatheringSession& session, bool showDegrees) const
 {
-    if (beforeHeld && !session.photograph().empty()) return beforeTexture;
-    if (degreesShown(session, showDegrees)) return degreeTexture;
+    if (beforeHeld && !session.photograph().empty())
+        return beforeTexture;
+    if (degreesShown(session, showDegrees))
+        return degreeTexture;
     return 0;
 }
 

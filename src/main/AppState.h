@@ -49,7 +49,7 @@ struct AppState {
     ViewControls view;
 
     StopwatchSteady stopwatch;
-    float lastRefreshTime = 0.0f;      // shared by the simulation's and the brush's refresh
+    float lastRefreshTime = 0.0f;       // shared by the simulation's and the brush's refresh
     unsigned int modelTexture = 0;      // the model's picture on the GPU, 0 until first uploaded
     unsigned int texturesUploaded = 0;  // the model's uploads so far: the picture changed when this did
     unsigned int pictureShown = 0;      // the session's pictureVersion the model's texture shows

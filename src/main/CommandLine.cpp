@@ -13,7 +13,7 @@ bool isGlutOptionWithValue(const std::string& argument)
 bool isGlutFlag(const std::string& argument)
 {
     return argument == "-direct" || argument == "-indirect" || argument == "-iconic" || argument == "-gldebug" ||
-           argument == "-sync";
+        argument == "-sync";
 }
 
 CommandLine usageError(const std::string& what)
@@ -42,7 +42,8 @@ CommandLine readCommandLine(int argc, const char* const* argv)
             command.action = CommandLine::Action::version;
             return command;
         } else if (!optionsEnded && isGlutOptionWithValue(argument)) {
-            if (++i == argc) return usageError(argument + " needs a value");
+            if (++i == argc)
+                return usageError(argument + " needs a value");
         } else if (!optionsEnded && isGlutFlag(argument)) {
             continue;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {

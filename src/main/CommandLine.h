@@ -9,7 +9,7 @@ struct CommandLine {
     Action action = Action::run;
     std::string photograph;  // empty: the default photograph and mask
     std::string mask;
-    std::string error;       // for usageError: one line saying what is wrong
+    std::string error;  // for usageError: one line saying what is wrong
 };
 
 CommandLine readCommandLine(int argc, const char* const* argv);

@@ -40,8 +40,8 @@ TEST(CommandLine, HelpAndVersionWinWhereverTheyStand)
 
 TEST(CommandLine, UsageErrorsAreOneLine)
 {
-    for (const auto& arguments : std::vector<std::vector<const char*>>{
-             {"--colour"}, {"-x"}, {"a.jpg", "b.jpg", "c.jpg"}, {"-display"}}) {
+    for (const auto& arguments :
+         std::vector<std::vector<const char*>>{{"--colour"}, {"-x"}, {"a.jpg", "b.jpg", "c.jpg"}, {"-display"}}) {
         const CommandLine command = read(arguments);
         EXPECT_EQ(command.action, Action::usageError) << arguments.front();
         EXPECT_EQ(command.error.rfind("weathering: ", 0), 0u) << command.error;

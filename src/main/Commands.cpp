@@ -51,14 +51,16 @@ void reportNotLoaded(const std::string& what, const std::string& name, const Out
 // window follow.
 void historyMoved(const Outcome& outcome)
 {
-    if (!outcome.reason().empty()) std::cerr << outcome.reason() << std::endl;
+    if (!outcome.reason().empty())
+        std::cerr << outcome.reason() << std::endl;
     wantPanelFrames();
     appState.idle.wake();
 }
 
 void sayHistoryNotice()
 {
-    if (!session().historyNotice().empty()) std::cerr << session().historyNotice() << std::endl;
+    if (!session().historyNotice().empty())
+        std::cerr << session().historyNotice() << std::endl;
 }
 
 BackgroundWork& work()
@@ -69,9 +71,11 @@ BackgroundWork& work()
 bool takePhotograph(ImageRect<MyAlgebra::vec3>& decoded, Outcome& outcome)
 {
     outcome = session().adoptPhotograph(decoded);
-    if (!outcome.done()) return false;
+    if (!outcome.done())
+        return false;
     sayHistoryNotice();
-    if (showNewPhotograph()) placeControlPanel();
+    if (showNewPhotograph())
+        placeControlPanel();
     historyMoved(Outcome::success());
     return true;
 }
@@ -86,7 +90,8 @@ void watchWork(int);
 // the work and takes its result on this thread.
 void workStarted(bool started)
 {
-    if (!started) return;
+    if (!started)
+        return;
     setStatus(work().progressText(), false);
     glutTimerFunc(workWatchMilliseconds, watchWork, 0);
 }
@@ -109,9 +114,11 @@ void photographDecoded()
 
 void loadImageCommand()
 {
-    if (work().busy()) return;  // the status line shows what runs, and its Cancel
+    if (work().busy())
+        return;  // the status line shows what runs, and its Cancel
     const std::string name = openFileDialog();
-    if (name.empty()) return;  // cancelled: nothing to load, nothing to say
+    if (name.empty())
+        return;  // cancelled: nothing to load, nothing to say
     workStarted(work().startPhotograph(name, session().photographSizeCheck()));
 }
 
@@ -130,9 +137,11 @@ void maskDecoded()
 
 void loadMaskCommand()
 {
-    if (work().busy()) return;
+    if (work().busy())
+        return;
     const std::string name = openFileDialog();
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     workStarted(work().startMask(name));
 }
 
@@ -146,7 +155,8 @@ void initCommand()
 // A change of look restarts the photograph as "Init" does, and is one step to undo.
 void lookCommand(Look look)
 {
-    if (look == session().look()) return;
+    if (look == session().look())
+        return;
     session().setLook(look);
     historyMoved(Outcome::success());
     display();
@@ -158,12 +168,13 @@ std::string suggestedSaveName(SavedWhat what)
 {
     const std::string stem = std::filesystem::path(appState.photographPath).stem().string();
     return (stem.empty() ? std::string("weathering") : stem) +
-           (what == SavedWhat::image ? "_weathered.png" : "_degrees.png");
+        (what == SavedWhat::image ? "_weathered.png" : "_degrees.png");
 }
 
 std::string photographFolder()
 {
-    if (appState.photographPath.empty()) return {};
+    if (appState.photographPath.empty())
+        return {};
     std::error_code error;
     return std::filesystem::absolute(appState.photographPath, error).parent_path().string();
 }
@@ -193,24 +204,26 @@ void reportNotSaved(const std::string& line)
 // simulation goes on meanwhile.
 void saveCommand(SavedWhat what)
 {
-    if (work().busy()) return;
+    if (work().busy())
+        return;
     const bool image = what == SavedWhat::image;
     const Outcome savable = image ? session().checkSavable() : session().checkDegreesSavable();
     if (!savable.done()) {
         reportNotSaved(savable.reason());
         return;
     }
-    const std::string folder = saveStartFolder(photographFolder(), appState.lastSaveFolder, picturesFolder(), homeFolder());
+    const std::string folder =
+        saveStartFolder(photographFolder(), appState.lastSaveFolder, picturesFolder(), homeFolder());
     const std::string path = saveFileDialog(image ? "Save Image" : "Save Degrees", folder, suggestedSaveName(what),
                                             image ? imageSaveTypes() : degreeSaveTypes());
-    if (path.empty()) return;  // cancelled: nothing written, nothing to say
+    if (path.empty())
+        return;  // cancelled: nothing written, nothing to say
     const ResultRecipe recipe{appState.photographPath, appState.maskPath, session().stepsSinceRestart(),
                               session().settings().dewethering != 0};
     WeatheringModel& model = session().model();
     savedPathArgument = formatPathArgument(model.imagePoints, model.height);
     workStarted(work().startSave(
-        image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe),
-        path));
+        image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe), path));
 }
 
 void saveWritten()
@@ -246,10 +259,12 @@ void workDone()
 
 void watchWork(int)
 {
-    if (!work().busy()) return;
+    if (!work().busy())
+        return;
     if (!work().collect()) {
         const std::string progress = work().progressText();
-        if (progress != panelState.statusLine) setStatus(progress, false);
+        if (progress != panelState.statusLine)
+            setStatus(progress, false);
         glutTimerFunc(workWatchMilliseconds, watchWork, 0);
         return;
     }
@@ -262,7 +277,8 @@ void watchWork(int)
 // decoded.
 bool awaitStartUpWork(bool started)
 {
-    if (!started) return false;
+    if (!started)
+        return false;
     while (!work().collect()) {
         glutMainLoopEvent();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -324,9 +340,10 @@ bool loadStartPhotograph(const std::string& name)
 {
     Outcome outcome = Outcome::success();
     const bool taken = awaitStartUpWork(work().startPhotograph(name, session().photographSizeCheck())) &&
-                       takePhotograph(work().photograph(), outcome);
+        takePhotograph(work().photograph(), outcome);
     work().forget();
-    if (!taken) return false;
+    if (!taken)
+        return false;
     std::cerr << "input image loaded" << std::endl;
     appState.photographPath = findFile(name);
     return true;
@@ -337,8 +354,10 @@ bool loadStartMask(const std::string& name)
     const bool taken =
         awaitStartUpWork(work().startMask(name)) && session().adoptMaskOfPhotograph(work().mask()).done();
     work().forget();
-    if (!taken) return false;
-    if (session().hasPhotograph()) appState.maskPath = findFile(name);
+    if (!taken)
+        return false;
+    if (session().hasPhotograph())
+        appState.maskPath = findFile(name);
     sayHistoryNotice();
     historyMoved(Outcome::success());
     return true;
@@ -352,8 +371,8 @@ void reportNoStartPhotograph(const std::string& name)
 PanelValues panelValues()
 {
     const WeatheringSession& s = session();
-    return {appState.mouseOperation, s.settings(),      s.simulationOn() ? 1 : 0,
-            appState.showDegrees,    s.stopAtStep(),    appState.pacer.rate()};
+    return {appState.mouseOperation, s.settings(),   s.simulationOn() ? 1 : 0,
+            appState.showDegrees,    s.stopAtStep(), appState.pacer.rate()};
 }
 
 void applyPanelValues(const PanelValues& values)
@@ -363,7 +382,8 @@ void applyPanelValues(const PanelValues& values)
     session().settings() = values.settings;
     session().setStopAtStep(values.stopAtStep);
     appState.pacer.setRate(values.stepsPerSecond);
-    if (values.enableSimulation != 0 && !session().simulationOn()) appState.pacer.restart();
+    if (values.enableSimulation != 0 && !session().simulationOn())
+        appState.pacer.restart();
     session().setSimulation(values.enableSimulation != 0);
     appState.idle.wake();
 }
@@ -381,7 +401,8 @@ bool undoKey(unsigned char key)
     // GLUT hands ctrl+letter over as the letter's control code.
     constexpr unsigned char ctrlY = 'y' - 'a' + 1;
     constexpr unsigned char ctrlZ = 'z' - 'a' + 1;
-    if (key != ctrlZ && key != ctrlY) return false;
+    if (key != ctrlZ && key != ctrlY)
+        return false;
     if (key == ctrlZ && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) == 0)
         historyMoved(session().undo());
     else
@@ -407,7 +428,8 @@ bool eitherWindowKey(unsigned char key)
 
 bool eitherWindowSpecialKey(int key)
 {
-    if (key != GLUT_KEY_F1) return false;
+    if (key != GLUT_KEY_F1)
+        return false;
     toggleKeyOverlay();
     return true;
 }
@@ -444,7 +466,8 @@ void leftRelease()
 
 void leftDrag(ImagePixel pixel)
 {
-    if (appState.leftDown != 1 || appState.mouseOperation == 0) return;
+    if (appState.leftDown != 1 || appState.mouseOperation == 0)
+        return;
     const auto start = std::chrono::steady_clock::now();
     appState.brushCenter = {static_cast<float>(pixel.x), static_cast<float>(pixel.y)};
     session().dab(pixel.x, pixel.y);
@@ -461,7 +484,8 @@ void leftDrag(ImagePixel pixel)
 
 void rightPress()
 {
-    if (appState.mouseOperation != 0) return;
+    if (appState.mouseOperation != 0)
+        return;
     session().removePathPoint();
     wantPanelFrames();
 }
@@ -481,13 +505,15 @@ void middleRelease()
 
 void middleDrag(ImagePixel pixel)
 {
-    if (appState.middleDown == 0) return;
+    if (appState.middleDown == 0)
+        return;
     appState.outline.continueOutline(static_cast<float>(pixel.x), static_cast<float>(pixel.y));
 }
 
 void holdBefore(bool held)
 {
-    if (appState.alternatives.holdBefore(held, session())) appState.idle.wake();
+    if (appState.alternatives.holdBefore(held, session()))
+        appState.idle.wake();
 }
 
 void clearOutline()

@@ -30,10 +30,12 @@ MainWindowLook currentLook()
     MainWindowLook look;
     look.picture = appState.texturesUploaded;
     look.pathPoints = model.imagePoints.size();
-    if (!model.imagePoints.empty()) look.lastPathPoint = model.imagePoints.back();
+    if (!model.imagePoints.empty())
+        look.lastPathPoint = model.imagePoints.back();
     look.outlinePoints = appState.outline.points.size();
     look.outlineStrokes = appState.outline.strokeCount();
-    if (!appState.outline.points.empty()) look.lastOutlinePoint = appState.outline.points.back();
+    if (!appState.outline.points.empty())
+        look.lastOutlinePoint = appState.outline.points.back();
     look.showOutline = appState.showOutline;
     look.mouseOperation = appState.mouseOperation;
     look.brushCenter = appState.brushCenter;
@@ -76,10 +78,11 @@ void drawBrushCircle()
     if (view.atFit())
         brushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, settings.brushSize, vertices);
     else
-        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, settings.brushSize,
-                                  view.pixelScale(), vertices);
+        zoomedBrushCircleVertices(appState.brushCenter.x, appState.brushCenter.y, settings.brushSize, view.pixelScale(),
+                                  vertices);
     glBegin(GL_LINE_LOOP);
-    for (const Point2f& vertex : vertices) glVertex2f(vertex.x, vertex.y);
+    for (const Point2f& vertex : vertices)
+        glVertex2f(vertex.x, vertex.y);
     glEnd();
 }
 
@@ -87,7 +90,8 @@ void drawBrushCircle()
 // pixels as squares; at the fit of an ordinary photograph it is drawn as it always was.
 void setPictureFilter(unsigned int texture)
 {
-    if (texture == 0) return;
+    if (texture == 0)
+        return;
     const ViewTransform& view = appState.view.transform;
     const WeatheringModel& model = appState.session.model();
     const bool sharp = view.pixelScale() > 1.0 && (!view.atFit() || magnificationFor(model.width, model.height) > 1);
@@ -120,7 +124,8 @@ void drawOutline()
         }
         glLineWidth(2);
         glBegin(GL_LINE_STRIP);
-        for (std::size_t i = 0; i < stroke.count; ++i) glVertex2f(stroke.points[i].x, stroke.points[i].y);
+        for (std::size_t i = 0; i < stroke.count; ++i)
+            glVertex2f(stroke.points[i].x, stroke.points[i].y);
         glEnd();
     }
 }
@@ -152,12 +157,16 @@ void display()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     drawPicture();
-    if (appState.showOutline != 0) drawOutline();
-    if (appState.mouseOperation == 1) drawBrushCircle();
+    if (appState.showOutline != 0)
+        drawOutline();
+    if (appState.mouseOperation == 1)
+        drawBrushCircle();
     const int width = glutGet(GLUT_WINDOW_WIDTH);
     const int height = glutGet(GLUT_WINDOW_HEIGHT);
-    if (!appState.session.hasPhotograph()) drawNoPhotographHint(width, height);
-    if (appState.keysShown) drawKeyOverlay(width, height);
+    if (!appState.session.hasPhotograph())
+        drawNoPhotographHint(width, height);
+    if (appState.keysShown)
+        drawKeyOverlay(width, height);
     glPopAttrib();
     glutSwapBuffers();
     CHECK_GL_ERROR();

@@ -34,7 +34,8 @@ public:
             std::filesystem::current_path(directory, error);
         }
         // Window id 0 means there was none; glutSetWindow(0) would only warn.
-        if (glutWindow != 0 && glutGetWindow() != glutWindow) glutSetWindow(glutWindow);
+        if (glutWindow != 0 && glutGetWindow() != glutWindow)
+            glutSetWindow(glutWindow);
     }
     CallerStateKeeper(const CallerStateKeeper&) = delete;
     CallerStateKeeper& operator=(const CallerStateKeeper&) = delete;
@@ -86,7 +87,8 @@ bool gtkIsReady()
         const XlibHandlersKeeper handlers;
         state = initialiseGtk() ? GtkState::ready : GtkState::unavailable;
     }
-    if (state == GtkState::unavailable) std::fprintf(stderr, "File dialog unavailable: GTK could not initialise\n");
+    if (state == GtkState::unavailable)
+        std::fprintf(stderr, "File dialog unavailable: GTK could not initialise\n");
     return state == GtkState::ready;
 }
 
@@ -103,7 +105,8 @@ void startInCurrentDirectory(GtkFileChooser* chooser)
 {
     std::error_code error;
     const std::filesystem::path directory = std::filesystem::current_path(error);
-    if (!error) gtk_file_chooser_set_current_folder(chooser, directory.c_str());
+    if (!error)
+        gtk_file_chooser_set_current_folder(chooser, directory.c_str());
 }
 
 // What differs between the open and the save chooser.
@@ -111,8 +114,8 @@ struct ChooserRequest {
     const char* title;
     GtkFileChooserAction action;
     const char* acceptLabel;
-    std::string folder;                        // save: the folder to start in
-    std::string name;                          // save: the suggested file name
+    std::string folder;                            // save: the folder to start in
+    std::string name;                              // save: the suggested file name
     const std::vector<SaveType>* types = nullptr;  // save: the types offered
 };
 
@@ -134,10 +137,12 @@ void followChosenType(GObject* object, GParamSpec*, gpointer types)
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(object);
     const SaveType* type = chosenType(chooser);
     const std::unique_ptr<gchar, GFreeDeleter> name(gtk_file_chooser_get_current_name(chooser));
-    if (type == nullptr || !name || *name == '\0') return;
+    if (type == nullptr || !name || *name == '\0')
+        return;
     const std::string renamed =
         nameWithTypeExtension(name.get(), *type, *static_cast<const std::vector<SaveType>*>(types));
-    if (renamed != name.get()) gtk_file_chooser_set_current_name(chooser, renamed.c_str());
+    if (renamed != name.get())
+        gtk_file_chooser_set_current_name(chooser, renamed.c_str());
 }
 
 void addSaveTypeFilters(GtkFileChooser* chooser, const std::vector<SaveType>& types)
@@ -150,7 +155,8 @@ void addSaveTypeFilters(GtkFileChooser* chooser, const std::vector<SaveType>& ty
             label += std::string(extension == type.extensions.front() ? " (" : " ") + pattern;
             gtk_file_filter_add_pattern(filter, pattern.c_str());
             std::string upper = pattern;
-            for (char& c : upper) c = static_cast<char>(g_ascii_toupper(c));
+            for (char& c : upper)
+                c = static_cast<char>(g_ascii_toupper(c));
             gtk_file_filter_add_pattern(filter, upper.c_str());
         }
         gtk_file_filter_set_name(filter, (label + ")").c_str());
@@ -179,12 +185,15 @@ void startWhereAsked(GtkFileChooser* chooser, const ChooserRequest& request)
 
 GtkWidget* createChooser(const ChooserRequest& request)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title, nullptr, request.action, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, request.acceptLabel, GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(request.title, nullptr, request.action, "_Cancel", GTK_RESPONSE_CANCEL,
+                                    request.acceptLabel, GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    if (request.action == GTK_FILE_CHOOSER_ACTION_OPEN) addAllFilesFilter(chooser);
-    if (request.types != nullptr) addSaveTypeFilters(chooser, *request.types);
+    if (request.action == GTK_FILE_CHOOSER_ACTION_OPEN)
+        addAllFilesFilter(chooser);
+    if (request.types != nullptr)
+        addSaveTypeFilters(chooser, *request.types);
     startWhereAsked(chooser, request);
     // There is no GTK parent to be transient for, and maybe no window manager
     // to raise it: keep it above the GLUT windows ourselves.
@@ -196,7 +205,8 @@ GtkWidget* createChooser(const ChooserRequest& request)
 
 void drainGtkEvents()
 {
-    while (gtk_events_pending()) gtk_main_iteration();
+    while (gtk_events_pending())
+        gtk_main_iteration();
     // Wait until the server has unmapped the dialog, not just until it was asked to.
     gdk_display_sync(gdk_display_get_default());
 }
@@ -204,7 +214,8 @@ void drainGtkEvents()
 std::string chosenFile(GtkWidget* dialog)
 {
     // Escape answers GTK_RESPONSE_DELETE_EVENT: anything but accept is a cancel.
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT) return {};
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT)
+        return {};
     const std::unique_ptr<gchar, GFreeDeleter> name(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
     return name ? std::string(name.get()) : std::string();
 }
@@ -217,10 +228,12 @@ std::string chosenSaveFile(GtkWidget* dialog, const std::vector<SaveType>& types
     for (;;) {
         const std::string chosen = chosenFile(dialog);
         const SaveType* type = chosenType(chooser);
-        if (chosen.empty() || type == nullptr) return chosen;
+        if (chosen.empty() || type == nullptr)
+            return chosen;
         const std::string named = nameWithTypeExtension(chosen, *type, types);
         std::error_code error;
-        if (named == chosen || !std::filesystem::exists(named, error)) return named;
+        if (named == chosen || !std::filesystem::exists(named, error))
+            return named;
         gtk_file_chooser_set_current_name(chooser, std::filesystem::path(named).filename().c_str());
     }
 }
@@ -254,7 +267,8 @@ Bool isUserInput(Display*, XEvent* event, XPointer)
 // be replayed once the caller returns to the GLUT loop.
 void discardPendingInput(Display* display)
 {
-    if (display == nullptr) return;
+    if (display == nullptr)
+        return;
     XSync(display, False);
     XEvent event;
     while (XCheckIfEvent(display, &event, isUserInput, nullptr)) {
@@ -265,7 +279,8 @@ void discardPendingInput(Display* display)
 std::string chooseFile(const ChooserRequest& request)
 {
     const CallerStateKeeper callerState;
-    if (!gtkIsReady()) return {};
+    if (!gtkIsReady())
+        return {};
     // freeglut's own connection: only reachable through its current GL context.
     Display* glutDisplay = glXGetCurrentDisplay();
     std::string chosen = runChooser(request);
@@ -278,7 +293,8 @@ std::string chooseFile(const ChooserRequest& request)
 std::string openFileDialog()
 {
     std::string chosen = chooseFile({openDialogTitle, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", {}, {}});
-    if (!chosen.empty()) lastChosenPath = chosen;
+    if (!chosen.empty())
+        lastChosenPath = chosen;
     return chosen;
 }
 

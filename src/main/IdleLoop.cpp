@@ -44,14 +44,18 @@ bool stepDue()
 void simulationStep()
 {
     WeatheringSession& session = appState.session;
-    if (!appState.simulationWasOn) appState.statistics.restartRateCounts();
-    if (!stepDue()) return;
+    if (!appState.simulationWasOn)
+        appState.statistics.restartRateCounts();
+    if (!stepDue())
+        return;
     appState.pacer.stepped(appState.stopwatch.elapsed());
     session.step();
     showStepCount(!session.simulationOn());
     appState.statistics.noteStep();
-    if (refreshIsDue(appState.lastRefreshTime, appState.stopwatch.elapsed())) refreshModelTexture();
-    if (appState.statistics.roll()) wantPanelFrames();
+    if (refreshIsDue(appState.lastRefreshTime, appState.stopwatch.elapsed()))
+        refreshModelTexture();
+    if (appState.statistics.roll())
+        wantPanelFrames();
 }
 
 }  // namespace
@@ -60,24 +64,29 @@ void idle()
 {
     WeatheringSession& session = appState.session;
     glutSetWindow(appState.mainWindow);
-    if (pictureStale()) refreshModelTexture();
+    if (pictureStale())
+        refreshModelTexture();
     // What input changed shows before the next step.
-    if (mainWindowLookChanged()) display();
-    if (session.commitDueChange()) wantPanelFrames();  // the undo count changed
-    if (session.simulationAdvances()) simulationStep();
+    if (mainWindowLookChanged())
+        display();
+    if (session.commitDueChange())
+        wantPanelFrames();  // the undo count changed
+    if (session.simulationAdvances())
+        simulationStep();
     appState.simulationWasOn = session.simulationOn();
     const bool brushing = appState.leftDown == 1 && appState.mouseOperation == 1;
     appState.alternatives.refresh(session, appState.showDegrees != 0, session.simulationOn() || brushing,
                                   appState.stopwatch.elapsed());
-    if (mainWindowLookChanged()) display();
+    if (mainWindowLookChanged())
+        display();
 }
 
 bool idleHasWork()
 {
     const WeatheringSession& session = appState.session;
     return (session.simulationAdvances() && stepDue()) || pictureStale() ||
-           appState.alternatives.haveWork(session, appState.showDegrees != 0) || mainWindowLookChanged() ||
-           session.changeAwaitsCommit();
+        appState.alternatives.haveWork(session, appState.showDegrees != 0) || mainWindowLookChanged() ||
+        session.changeAwaitsCommit();
 }
 
 namespace {
@@ -92,9 +101,11 @@ void wakeForStep(int)
 
 void wakeForNextStep()
 {
-    if (!appState.session.simulationAdvances() || appState.pacedWakeSet) return;
+    if (!appState.session.simulationAdvances() || appState.pacedWakeSet)
+        return;
     const double wait = appState.pacer.secondsUntilDue(appState.stopwatch.elapsed());
-    if (wait <= 0.0) return;
+    if (wait <= 0.0)
+        return;
     appState.pacedWakeSet = true;
     // Rounded up, so that the step is due when the timer fires.
     glutTimerFunc(static_cast<unsigned int>(wait * 1000.0) + 1, wakeForStep, 0);

@@ -11,14 +11,16 @@ void IdleSwitch::install(void (*work)())
 
 void IdleSwitch::rest()
 {
-    if (resting) return;
+    if (resting)
+        return;
     resting = true;
     glutIdleFunc(nullptr);
 }
 
 void IdleSwitch::wake()
 {
-    if (!resting || idleWork == nullptr) return;
+    if (!resting || idleWork == nullptr)
+        return;
     resting = false;
     glutIdleFunc(idleWork);
 }

@@ -17,7 +17,8 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 Rows tableRows()
 {
     Rows rows;
-    for (std::size_t i = 0; i < keyTableSize; ++i) rows.emplace_back(keyTable[i].keys, keyTable[i].action);
+    for (std::size_t i = 0; i < keyTableSize; ++i)
+        rows.emplace_back(keyTable[i].keys, keyTable[i].action);
     return rows;
 }
 
@@ -40,13 +41,16 @@ Rows manPageRows(const std::string& path)
     std::string line;
     bool inKeys = false;
     while (std::getline(in, line)) {
-        if (line.rfind(".SH", 0) == 0) inKeys = line == ".SH KEYS";
-        if (!inKeys || line != ".TP") continue;
+        if (line.rfind(".SH", 0) == 0)
+            inKeys = line == ".SH KEYS";
+        if (!inKeys || line != ".TP")
+            continue;
         std::string keys;
         std::string action;
         std::getline(in, keys);
         std::getline(in, action);
-        if (keys.rfind(".B ", 0) == 0) keys = keys.substr(3);
+        if (keys.rfind(".B ", 0) == 0)
+            keys = keys.substr(3);
         rows.emplace_back(withoutManEscapes(keys), withoutManEscapes(action));
     }
     return rows;
@@ -60,15 +64,21 @@ Rows readmeRows(const std::string& path)
     std::string line;
     bool inSection = false;
     while (std::getline(in, line)) {
-        if (line.rfind("#", 0) == 0) inSection = line == "### Keys and mouse";
-        if (!inSection || line.rfind("| ", 0) != 0) continue;
+        if (line.rfind("#", 0) == 0)
+            inSection = line == "### Keys and mouse";
+        if (!inSection || line.rfind("| ", 0) != 0)
+            continue;
         const std::size_t middle = line.find(" | ", 2);
-        if (middle == std::string::npos) continue;
+        if (middle == std::string::npos)
+            continue;
         std::string keys = line.substr(2, middle - 2);
         std::string action = line.substr(middle + 3);
-        if (action.size() >= 2 && action.compare(action.size() - 2, 2, " |") == 0) action.resize(action.size() - 2);
-        if (keys.size() >= 2 && keys.front() == '`' && keys.back() == '`') keys = keys.substr(1, keys.size() - 2);
-        if (keys == "keys") continue;  // the heading row
+        if (action.size() >= 2 && action.compare(action.size() - 2, 2, " |") == 0)
+            action.resize(action.size() - 2);
+        if (keys.size() >= 2 && keys.front() == '`' && keys.back() == '`')
+            keys = keys.substr(1, keys.size() - 2);
+        if (keys == "keys")
+            continue;  // the heading row
         rows.emplace_back(keys, action);
     }
     return rows;
@@ -77,8 +87,8 @@ Rows readmeRows(const std::string& path)
 void expectSameRows(const Rows& documented, const char* where)
 {
     const Rows table = tableRows();
-    ASSERT_EQ(documented.size(), table.size()) << where << " lists " << documented.size() << " keys, the tool "
-                                               << table.size();
+    ASSERT_EQ(documented.size(), table.size())
+        << where << " lists " << documented.size() << " keys, the tool " << table.size();
     for (std::size_t i = 0; i < table.size(); ++i) {
         EXPECT_EQ(documented[i].first, table[i].first) << where << ", row " << i;
         EXPECT_EQ(documented[i].second, table[i].second) << where << ", row " << i;

@@ -22,22 +22,28 @@ void quitTool(int status)
 
 void keyboard(unsigned char key, int, int)
 {
-    if (key == 27 || key == 'q') quitTool(0);
-    if (key == 'b') holdBefore(true);
-    if (key == 'c') clearOutline();
-    if (!eitherWindowKey(key)) appState.view.keyDown(key);
+    if (key == 27 || key == 'q')
+        quitTool(0);
+    if (key == 'b')
+        holdBefore(true);
+    if (key == 'c')
+        clearOutline();
+    if (!eitherWindowKey(key))
+        appState.view.keyDown(key);
     appState.idle.wake();
     glutPostRedisplay();
 }
 
 void keyboardUp(unsigned char key, int, int)
 {
-    if (key == 'b') holdBefore(false);
+    if (key == 'b')
+        holdBefore(false);
     appState.view.keyUp(key);
 }
 
 void specialKey(int key, int, int)
 {
-    if (!eitherWindowSpecialKey(key)) appState.view.specialKey(key);
+    if (!eitherWindowSpecialKey(key))
+        appState.view.specialKey(key);
     appState.idle.wake();
 }

@@ -23,12 +23,14 @@ double wallClock()
 
 void LoopStatistics::Latency::start(double now)
 {
-    if (waitingSince < 0.0) waitingSince = now;
+    if (waitingSince < 0.0)
+        waitingSince = now;
 }
 
 void LoopStatistics::Latency::finish(double now)
 {
-    if (waitingSince < 0.0) return;
+    if (waitingSince < 0.0)
+        return;
     last = now - waitingSince;
     waitingSince = -1.0;
 }
@@ -86,20 +88,23 @@ bool LoopStatistics::noteFrameShown(bool showsPicture, double seconds)
     const double now = secondsSinceStart();
     click.finish(now);
     dab.finish(now);
-    if (!printing) return false;
+    if (!printing)
+        return false;
     if (showsPicture && !pictureShown) {
         pictureShown = true;
         // The wall clock too, so that a script can add the time before main ran.
         std::fprintf(stderr, "stats: first picture %.3f s after start (clock %.3f)\n", now, wallClock());
     }
-    if (timerArmed) return false;
+    if (timerArmed)
+        return false;
     timerArmed = true;
     return true;
 }
 
 void LoopStatistics::noteBrushShown(float x, float y) const
 {
-    if (!printing) return;
+    if (!printing)
+        return;
     std::fprintf(stderr, "stats: brush circle at %.0f %.0f (clock %.3f)\n", x, y, wallClock());
 }
 

@@ -70,15 +70,16 @@ bool showNewPhotograph()
 void uploadModelTexture(const std::uint32_t* rgba, int width, int height, const PixelRect& changed)
 {
     // A refresh that changed nothing needs no upload, unless there is no texture yet.
-    if (appState.modelTexture != 0 && (changed.width <= 0 || changed.height <= 0)) return;
-    uploadRgbaTexture(appState.modelTexture, rgba, width, height, changed.x, changed.y, changed.width,
-                      changed.height);
+    if (appState.modelTexture != 0 && (changed.width <= 0 || changed.height <= 0))
+        return;
+    uploadRgbaTexture(appState.modelTexture, rgba, width, height, changed.x, changed.y, changed.width, changed.height);
     ++appState.texturesUploaded;
 }
 
 void reshape(int w, int h)
 {
-    if (h < 1) return;
+    if (h < 1)
+        return;
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -109,5 +110,6 @@ void reshape(int w, int h)
         }
     }
     // The width wins; the height follows the photograph's aspect.
-    if (appState.windowHeight != h) glutReshapeWindow(appState.windowWidth, appState.windowHeight);
+    if (appState.windowHeight != h)
+        glutReshapeWindow(appState.windowWidth, appState.windowHeight);
 }

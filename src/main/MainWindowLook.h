@@ -31,9 +31,9 @@ inline bool samePoint(Point2f a, Point2f b)
 inline bool sameLook(const MainWindowLook& a, const MainWindowLook& b)
 {
     return a.picture == b.picture && a.pathPoints == b.pathPoints && samePoint(a.lastPathPoint, b.lastPathPoint) &&
-           a.outlinePoints == b.outlinePoints && a.outlineStrokes == b.outlineStrokes &&
-           samePoint(a.lastOutlinePoint, b.lastOutlinePoint) && a.showOutline == b.showOutline &&
-           a.mouseOperation == b.mouseOperation && samePoint(a.brushCenter, b.brushCenter) &&
-           a.brushSize == b.brushSize && a.dewethering == b.dewethering && a.view == b.view &&
-           a.alternative == b.alternative && a.keysShown == b.keysShown;
+        a.outlinePoints == b.outlinePoints && a.outlineStrokes == b.outlineStrokes &&
+        samePoint(a.lastOutlinePoint, b.lastOutlinePoint) && a.showOutline == b.showOutline &&
+        a.mouseOperation == b.mouseOperation && samePoint(a.brushCenter, b.brushCenter) && a.brushSize == b.brushSize &&
+        a.dewethering == b.dewethering && a.view == b.view && a.alternative == b.alternative &&
+        a.keysShown == b.keysShown;
 }

@@ -18,7 +18,8 @@ void mouse(int button, int state, int x, int y)
 {
     appState.idle.wake();
     ViewControls& view = appState.view;
-    if (button == GLUT_LEFT_BUTTON && (state == GLUT_DOWN ? view.startPan(x, y) : view.endPan())) return;
+    if (button == GLUT_LEFT_BUTTON && (state == GLUT_DOWN ? view.startPan(x, y) : view.endPan()))
+        return;
     const ImagePixel pixel = imagePixelAt(x, y);
     const bool down = state == GLUT_DOWN;
     if (button == GLUT_LEFT_BUTTON)
@@ -32,7 +33,8 @@ void mouse(int button, int state, int x, int y)
 void motion(int x, int y)
 {
     appState.idle.wake();
-    if (appState.view.continuePan(x, y)) return;
+    if (appState.view.continuePan(x, y))
+        return;
     const ImagePixel pixel = imagePixelAt(x, y);
     middleDrag(pixel);
     leftDrag(pixel);

@@ -5,8 +5,8 @@ namespace {
 // The x of the straight line through q and c at row r, in double precision.
 float edgeXAtRow(int row, float cx, float cy, float qx, float qy)
 {
-    const double x = cx + (row - static_cast<double>(cy)) * (static_cast<double>(qx) - cx) /
-                              (static_cast<double>(qy) - cy);
+    const double x =
+        cx + (row - static_cast<double>(cy)) * (static_cast<double>(qx) - cx) / (static_cast<double>(qy) - cy);
     return static_cast<float>(x);
 }
 
@@ -21,7 +21,8 @@ void OutlinePath::startOutline(float x, float y)
 
 void OutlinePath::continueOutline(float x, float y)
 {
-    if (points.empty()) return;
+    if (points.empty())
+        return;
     addOutlineEdge(x, y, previous.x, previous.y);
     previous = {x, y};
 }
@@ -35,7 +36,8 @@ void OutlinePath::addOutlineEdge(float cx, float cy, float qx, float qy)
         for (int row = static_cast<int>(qy) + 1; row <= static_cast<int>(cy); ++row)
             points.push_back({edgeXAtRow(row, cx, cy, qx, qy), static_cast<float>(row)});
     } else {
-        if (points.size() - strokeStarts.back() >= 2) points.pop_back();
+        if (points.size() - strokeStarts.back() >= 2)
+            points.pop_back();
         points.push_back({cx, cy});
     }
 }

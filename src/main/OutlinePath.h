@@ -16,8 +16,8 @@ public:
     };
 
     Point2f previous = {0.0f, 0.0f};
-    std::vector<Point2f> points;              // every stroke's points, one after the other
-    std::vector<std::size_t> strokeStarts;    // where each stroke begins in points
+    std::vector<Point2f> points;            // every stroke's points, one after the other
+    std::vector<std::size_t> strokeStarts;  // where each stroke begins in points
 
     // A press: a new stroke, not joined to the last one.
     void startOutline(float x, float y);

@@ -55,7 +55,8 @@ void checkWindows(int)
         glutSetWindow(window);
         glutGet(GLUT_WINDOW_X);
     }
-    if (current != 0) glutSetWindow(current);
+    if (current != 0)
+        glutSetWindow(current);
     glutTimerFunc(windowCheckMilliseconds, checkWindows, 0);
 }
 

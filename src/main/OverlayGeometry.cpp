@@ -5,7 +5,8 @@
 
 MyAlgebra::vec3 pathPointColour(int i, int n)
 {
-    if (n < 2) return {0.0f, 1.0f, 0.2f};
+    if (n < 2)
+        return {0.0f, 1.0f, 0.2f};
     const float a = static_cast<float>(n - 1 - i) / static_cast<float>(n - 1);
     return {1.0f - a, a, 0.2f};
 }
@@ -13,7 +14,8 @@ MyAlgebra::vec3 pathPointColour(int i, int n)
 void brushCircleVertices(float cx, float cy, float radius, std::vector<Point2f>& vertices)
 {
     vertices.clear();
-    if (!(radius > 0.0f)) return;  // a zero step would never reach 360 degrees
+    if (!(radius > 0.0f))
+        return;  // a zero step would never reach 360 degrees
     const double degreesToRadians = M_PI / 180.0;
     const double step = 1000.0 / (2.0 * M_PI * radius);
     // Far more vertices than any slider radius needs; bounds the loop for absurd radii.
@@ -29,18 +31,20 @@ void brushCircleVertices(float cx, float cy, float radius, std::vector<Point2f>&
 void zoomedBrushCircleVertices(float cx, float cy, float radius, double pixelScale, std::vector<Point2f>& vertices)
 {
     vertices.clear();
-    if (!(radius > 0.0f) || !(pixelScale > 0.0)) return;
+    if (!(radius > 0.0f) || !(pixelScale > 0.0))
+        return;
     const double circumference = 2.0 * M_PI * radius * pixelScale;
     const int count = static_cast<int>(std::min(2048.0, std::max(24.0, std::ceil(circumference / 3.0))));
     for (int i = 0; i < count; ++i) {
         const double angle = 2.0 * M_PI * i / count;
-        vertices.push_back({static_cast<float>(cx + radius * std::cos(angle)),
-                            static_cast<float>(cy + radius * std::sin(angle))});
+        vertices.push_back(
+            {static_cast<float>(cx + radius * std::cos(angle)), static_cast<float>(cy + radius * std::sin(angle))});
     }
 }
 
 float pathPointSize(bool zoomed, double pixelScale)
 {
-    if (!zoomed) return 5.0f;
+    if (!zoomed)
+        return 5.0f;
     return static_cast<float>(std::max(5.0, pixelScale));
 }

@@ -59,7 +59,8 @@ TEST(OverlayGeometry, ZoomedBrushCircleKeepsItsVerticesAFewScreenPixelsApart)
     const double gap = std::hypot(vertices[1].x - vertices[0].x, vertices[1].y - vertices[0].y) * 8.0;
     EXPECT_GT(gap, 2.0);
     EXPECT_LE(gap, 3.0);
-    for (const Point2f& v : vertices) EXPECT_NEAR(std::hypot(v.x - 50.0, v.y - 60.0), 10.0, 1e-4);
+    for (const Point2f& v : vertices)
+        EXPECT_NEAR(std::hypot(v.x - 50.0, v.y - 60.0), 10.0, 1e-4);
     zoomedBrushCircleVertices(50, 60, 100, 32.0, vertices);
     EXPECT_EQ(vertices.size(), 2048u);
     zoomedBrushCircleVertices(50, 60, 10, 0.25, vertices);

@@ -62,7 +62,8 @@ void panelKeyboard(unsigned char key, int x, int y)
         glutSetWindow(appState.mainWindow);
         const bool taken = eitherWindowKey(key);
         glutSetWindow(appState.panelWindow);
-        if (taken) return;
+        if (taken)
+            return;
     }
     ImGui_ImplGLUT_KeyboardFunc(key, x, y);
 }
@@ -79,7 +80,8 @@ void panelSpecial(int key, int x, int y)
     glutSetWindow(appState.mainWindow);
     const bool taken = eitherWindowSpecialKey(key);
     glutSetWindow(appState.panelWindow);
-    if (taken) return;
+    if (taken)
+        return;
     ImGui_ImplGLUT_SpecialFunc(key, x, y);
 }
 
@@ -125,12 +127,14 @@ void releaseHeldButtons()
 
 void markPressesSeen()
 {
-    for (PanelState::HeldRelease& held : panelState.heldReleases) held.pressUnseen = false;
+    for (PanelState::HeldRelease& held : panelState.heldReleases)
+        held.pressUnseen = false;
 }
 
 bool releaseWaiting()
 {
     for (const PanelState::HeldRelease& held : panelState.heldReleases)
-        if (held.releaseHeld) return true;
+        if (held.releaseHeld)
+            return true;
     return false;
 }

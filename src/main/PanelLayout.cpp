@@ -28,7 +28,8 @@ constexpr float speedMin = 0.01f;
 bool beginPanel(const char* name, float width = 0.0f)
 {
     const ImGuiTableFlags flags = ImGuiTableFlags_BordersOuter | ImGuiTableFlags_SizingStretchSame;
-    if (!ImGui::BeginTable(name, 1, flags, {width, 0.0f})) return false;
+    if (!ImGui::BeginTable(name, 1, flags, {width, 0.0f}))
+        return false;
     ImGui::TableNextRow();
     ImGui::TableNextColumn();
     ImGui::TextUnformatted(name);
@@ -44,7 +45,8 @@ void endPanel()
 void checkbox(const char* label, int& field)
 {
     bool checked = field != 0;
-    if (ImGui::Checkbox(label, &checked)) field = checked ? 1 : 0;
+    if (ImGui::Checkbox(label, &checked))
+        field = checked ? 1 : 0;
 }
 
 void slider(const char* id, float& field, float low, float high, const char* format)
@@ -55,12 +57,14 @@ void slider(const char* id, float& field, float low, float high, const char* for
 
 void commandButton(const char* label, int id)
 {
-    if (ImGui::Button(label, {-FLT_MIN, 0.0f})) panelState.pendingCommand = id;
+    if (ImGui::Button(label, {-FLT_MIN, 0.0f}))
+        panelState.pendingCommand = id;
 }
 
 void mouseOperationPanel(PanelValues& values)
 {
-    if (!beginPanel("Mouse Operation")) return;
+    if (!beginPanel("Mouse Operation"))
+        return;
     ImGui::RadioButton("Weathering Points", &values.mouseOperation, 0);
     ImGui::RadioButton("Weaterhing Brush", &values.mouseOperation, 1);
     if (beginPanel("BrushSize")) {
@@ -76,10 +80,12 @@ void mouseOperationPanel(PanelValues& values)
 
 void resultPanel()
 {
-    if (!beginPanel("Result")) return;
+    if (!beginPanel("Result"))
+        return;
     commandButton("Save Image", saveImageId);
     commandButton("Save Degrees", saveDegreesId);
-    if (!panelState.resultLine.empty()) ImGui::TextWrapped("%s", panelState.resultLine.c_str());
+    if (!panelState.resultLine.empty())
+        ImGui::TextWrapped("%s", panelState.resultLine.c_str());
     endPanel();
 }
 
@@ -112,7 +118,8 @@ void degreeColourBar()
 // The tool's own additions, below the groups above so that none of them moves.
 void viewPanel(PanelValues& values)
 {
-    if (!beginPanel("View")) return;
+    if (!beginPanel("View"))
+        return;
     checkbox("Show Degrees", values.showDegrees);
     degreeColourBar();
     endPanel();
@@ -120,7 +127,8 @@ void viewPanel(PanelValues& values)
 
 void stepsPanel(PanelValues& values)
 {
-    if (!beginPanel("Steps")) return;
+    if (!beginPanel("Steps"))
+        return;
     ImGui::Text("Steps: %d", appState.session.stepsSinceRestart());
     // Narrow fields, so that the longer label fits beside its field.
     constexpr float fieldWidth = 64.0f;
@@ -128,7 +136,8 @@ void stepsPanel(PanelValues& values)
     ImGui::InputInt("Stop at step", &values.stopAtStep, 0, 0);
     ImGui::SetNextItemWidth(fieldWidth);
     ImGui::InputInt("Steps per second", &values.stepsPerSecond, 0, 0);
-    if (values.stepsPerSecond < 0) values.stepsPerSecond = 0;
+    if (values.stepsPerSecond < 0)
+        values.stepsPerSecond = 0;
     ImGui::Text("Undo: %d steps", appState.session.undoableSteps());
     endPanel();
 }
@@ -163,18 +172,23 @@ void pathSwatches()
 
 void lookPanel()
 {
-    if (!beginPanel("Look")) return;
+    if (!beginPanel("Look"))
+        return;
     const bool natural = appState.session.look() == Look::natural;
-    if (ImGui::RadioButton("Sampled", !natural) && natural) panelState.pendingCommand = sampledLookId;
+    if (ImGui::RadioButton("Sampled", !natural) && natural)
+        panelState.pendingCommand = sampledLookId;
     ImGui::SameLine();
-    if (ImGui::RadioButton("Natural", natural) && !natural) panelState.pendingCommand = naturalLookId;
-    if (natural) pathSwatches();
+    if (ImGui::RadioButton("Natural", natural) && !natural)
+        panelState.pendingCommand = naturalLookId;
+    if (natural)
+        pathSwatches();
     endPanel();
 }
 
 void mainWindowPanel(PanelValues& values)
 {
-    if (!beginPanel("Main Window", panelWidth)) return;
+    if (!beginPanel("Main Window", panelWidth))
+        return;
     commandButton("Load Image", loadImageId);
     commandButton("Load Mask", loadMaskId);
     commandButton("Init", initId);
@@ -202,12 +216,14 @@ void hintLine()
 // While the simulation runs, its speed under the panel's groups.
 void simulationRateLine(const PanelValues& values)
 {
-    if (values.enableSimulation == 1) ImGui::Text("%.0f steps/s", appState.statistics.stepsPerSecond());
+    if (values.enableSimulation == 1)
+        ImGui::Text("%.0f steps/s", appState.statistics.stepsPerSecond());
 }
 
 void statusLineText()
 {
-    if (panelState.statusLine.empty()) return;
+    if (panelState.statusLine.empty())
+        return;
     ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + panelWidth);
     if (panelState.statusFailed)
         ImGui::TextColored({1.0f, 0.35f, 0.3f, 1.0f}, "%s", panelState.statusLine.c_str());
@@ -215,16 +231,17 @@ void statusLineText()
         ImGui::TextUnformatted(panelState.statusLine.c_str());
     ImGui::PopTextWrapPos();
     // A load or save under way: the line shows its progress, and this stops it.
-    if (appState.work.busy()) commandButton("Cancel", cancelWorkId);
+    if (appState.work.busy())
+        commandButton("Cancel", cancelWorkId);
 }
 
 // The live values whose change the statistics time (the stop step is not one of them).
 bool sameLiveValues(const PanelValues& a, const PanelValues& b)
 {
     return a.mouseOperation == b.mouseOperation && a.settings.dewethering == b.settings.dewethering &&
-           a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
-           a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees &&
-           a.stepsPerSecond == b.stepsPerSecond;
+        a.settings.speed == b.settings.speed && a.settings.brushSize == b.settings.brushSize &&
+        a.enableSimulation == b.enableSimulation && a.showDegrees == b.showDegrees &&
+        a.stepsPerSecond == b.stepsPerSecond;
 }
 
 bool sameValues(const PanelValues& a, const PanelValues& b)
@@ -239,7 +256,8 @@ void fitPanelWindowToContent(ImVec2 content)
     const ImVec2 padding = ImGui::GetStyle().WindowPadding;
     const ImVec2 wanted = {content.x + 2 * padding.x, content.y + 2 * padding.y};
     ImVec2& requested = panelState.requestedSize;
-    if (wanted.x == requested.x && wanted.y == requested.y) return;
+    if (wanted.x == requested.x && wanted.y == requested.y)
+        return;
     requested = wanted;
     glutReshapeWindow(static_cast<int>(wanted.x + 0.5f), static_cast<int>(wanted.y + 0.5f));
     wantPanelFrames();
@@ -253,7 +271,7 @@ void drawPanelFrame(PanelValues& values)
     ImGui::SetNextWindowPos({0.0f, 0.0f});
     ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
-                                   ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus;
+        ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus;
     ImGui::Begin("GLUI", nullptr, flags);
     ImGui::BeginGroup();
     mainWindowPanel(values);
@@ -280,8 +298,10 @@ void drawPanel()
     const PanelValues before = panelValues();
     PanelValues values = before;
     drawPanelFrame(values);
-    if (!sameValues(before, values)) applyPanelValues(values);
-    if (!sameLiveValues(before, values)) appState.statistics.panelChangeApplied();
+    if (!sameValues(before, values))
+        applyPanelValues(values);
+    if (!sameLiveValues(before, values))
+        appState.statistics.panelChangeApplied();
     // Commands run after the frame: they open dialogs and switch windows, which
     // must not happen in the middle of an ImGui frame.
     if (panelState.pendingCommand != PanelState::noCommand) {
@@ -312,12 +332,14 @@ bool controlPanelWantsFrames()
 
 void refreshControlPanel()
 {
-    if (appState.panelWindow == 0 || panelState.framesWanted <= 0) return;
+    if (appState.panelWindow == 0 || panelState.framesWanted <= 0)
+        return;
     --panelState.framesWanted;
     glutSetWindow(appState.panelWindow);
     drawPanel();
     // A click whose press this frame saw completes in the next one at once, rather than
     // after the next simulation step.
-    if (releaseWaiting()) drawPanel();
+    if (releaseWaiting())
+        drawPanel();
     glutSetWindow(appState.mainWindow);
 }

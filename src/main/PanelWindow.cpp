@@ -32,7 +32,8 @@ void openPanelWindow()
 
 void placeControlPanel()
 {
-    if (appState.panelWindow == 0) return;
+    if (appState.panelWindow == 0)
+        return;
     const ImVec2 size = panelState.requestedSize;
     const int width = size.x > 0.0f ? static_cast<int>(size.x + 0.5f) : panelOpeningWidth;
     const WindowPosition at = panelPosition(appState.windowWidth, width, screenSize().width);

@@ -19,8 +19,7 @@ std::string lowerExtension(const std::string& name)
 
 bool typeHas(const SaveType& type, const std::string& extension)
 {
-    return std::any_of(type.extensions.begin(), type.extensions.end(),
-                       [&](const char* e) { return extension == e; });
+    return std::any_of(type.extensions.begin(), type.extensions.end(), [&](const char* e) { return extension == e; });
 }
 
 bool writableFolder(const std::string& folder)
@@ -34,8 +33,8 @@ bool writableFolder(const std::string& folder)
 const std::vector<SaveType>& imageSaveTypes()
 {
     static const std::vector<SaveType> types = {
-        {"PNG image", {".png"}},           {"JPEG image", {".jpg", ".jpeg"}}, {"TIFF image", {".tif", ".tiff"}},
-        {"BMP image", {".bmp"}},           {"TGA image", {".tga"}},
+        {"PNG image", {".png"}}, {"JPEG image", {".jpg", ".jpeg"}}, {"TIFF image", {".tif", ".tiff"}},
+        {"BMP image", {".bmp"}}, {"TGA image", {".tga"}},
     };
     return types;
 }
@@ -49,7 +48,8 @@ const std::vector<SaveType>& degreeSaveTypes()
 std::string nameWithTypeExtension(const std::string& name, const SaveType& type, const std::vector<SaveType>& offered)
 {
     const std::string extension = lowerExtension(name);
-    if (typeHas(type, extension)) return name;
+    if (typeHas(type, extension))
+        return name;
     const bool otherType =
         std::any_of(offered.begin(), offered.end(), [&](const SaveType& t) { return typeHas(t, extension); });
     const std::string stem = otherType ? name.substr(0, name.size() - extension.size()) : name;
@@ -59,9 +59,12 @@ std::string nameWithTypeExtension(const std::string& name, const SaveType& type,
 std::string saveStartFolder(const std::string& photographFolder, const std::string& lastSavedFolder,
                             const std::string& picturesFolder, const std::string& home)
 {
-    if (writableFolder(photographFolder)) return photographFolder;
+    if (writableFolder(photographFolder))
+        return photographFolder;
     std::error_code error;
-    if (!lastSavedFolder.empty() && std::filesystem::is_directory(lastSavedFolder, error)) return lastSavedFolder;
-    if (!picturesFolder.empty() && std::filesystem::is_directory(picturesFolder, error)) return picturesFolder;
+    if (!lastSavedFolder.empty() && std::filesystem::is_directory(lastSavedFolder, error))
+        return lastSavedFolder;
+    if (!picturesFolder.empty() && std::filesystem::is_directory(picturesFolder, error))
+        return picturesFolder;
     return home;
 }

@@ -6,8 +6,8 @@
 // The file types the save dialog offers and the folder it starts in. No window system
 // here, so that the rules can be tested alone.
 struct SaveType {
-    const char* name;                      // as the dialog lists it: "PNG image"
-    std::vector<const char*> extensions;   // lower case with the dot; the first is added
+    const char* name;                     // as the dialog lists it: "PNG image"
+    std::vector<const char*> extensions;  // lower case with the dot; the first is added
 };
 
 // What "Save Image" can write, PNG first; "Save Degrees" writes PNG only.

@@ -18,7 +18,8 @@ TEST(SaveTypes, TheChosenTypesExtensionIsAddedOrReplacesAnotherTypes)
     EXPECT_EQ(nameWithTypeExtension("door.jpeg", jpeg, types), "door.jpeg") << "any of the type's extensions";
     EXPECT_EQ(nameWithTypeExtension("door.png", jpeg, types), "door.jpg");
     EXPECT_EQ(nameWithTypeExtension("/a.b/door", jpeg, types), "/a.b/door.jpg") << "a dot in a folder is no extension";
-    EXPECT_EQ(nameWithTypeExtension("door.v2", png, types), "door.v2.png") << "an unknown extension is part of the name";
+    EXPECT_EQ(nameWithTypeExtension("door.v2", png, types), "door.v2.png")
+        << "an unknown extension is part of the name";
     EXPECT_EQ(nameWithTypeExtension("d.tif", degreeSaveTypes()[0], degreeSaveTypes()), "d.tif.png");
 }
 
@@ -28,7 +29,8 @@ TEST(SaveTypes, StartsInAWritablePhotographFolderElseTheLastSavedElsePictures)
     const std::string photos = scratch.path("photos");
     const std::string last = scratch.path("last");
     const std::string pictures = scratch.path("Pictures");
-    for (const std::string& folder : {photos, last, pictures}) std::filesystem::create_directory(folder);
+    for (const std::string& folder : {photos, last, pictures})
+        std::filesystem::create_directory(folder);
     EXPECT_EQ(saveStartFolder(photos, last, pictures, "/home"), photos);
     ASSERT_EQ(chmod(photos.c_str(), 0555), 0);
     // Root may write anywhere: the read-only case only tells for other users.

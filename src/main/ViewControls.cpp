@@ -53,7 +53,8 @@ bool ViewControls::keyDown(unsigned char key)
 
 bool ViewControls::keyUp(unsigned char key)
 {
-    if (key != ' ') return false;
+    if (key != ' ')
+        return false;
     spaceHeld = false;
     return true;
 }
@@ -61,25 +62,36 @@ bool ViewControls::keyUp(unsigned char key)
 void ViewControls::specialKey(int key)
 {
     switch (key) {
-    case GLUT_KEY_LEFT: transform.panStep(-1, 0); break;
-    case GLUT_KEY_RIGHT: transform.panStep(1, 0); break;
-    case GLUT_KEY_UP: transform.panStep(0, 1); break;
-    case GLUT_KEY_DOWN: transform.panStep(0, -1); break;
-    default: return;
+    case GLUT_KEY_LEFT:
+        transform.panStep(-1, 0);
+        break;
+    case GLUT_KEY_RIGHT:
+        transform.panStep(1, 0);
+        break;
+    case GLUT_KEY_UP:
+        transform.panStep(0, 1);
+        break;
+    case GLUT_KEY_DOWN:
+        transform.panStep(0, -1);
+        break;
+    default:
+        return;
     }
     changed();
 }
 
 void ViewControls::wheel(int direction, int x, int y)
 {
-    if (direction == 0) return;
+    if (direction == 0)
+        return;
     transform.zoomAt(x, y, direction > 0 ? 1 : -1);
     changed();
 }
 
 bool ViewControls::startPan(int x, int y)
 {
-    if (!spaceHeld) return false;
+    if (!spaceHeld)
+        return false;
     panning = true;
     panX = x;
     panY = y;
@@ -88,7 +100,8 @@ bool ViewControls::startPan(int x, int y)
 
 bool ViewControls::continuePan(int x, int y)
 {
-    if (!panning) return false;
+    if (!panning)
+        return false;
     transform.panBy(x - panX, y - panY);
     panX = x;
     panY = y;

@@ -29,19 +29,22 @@ bool ViewTransform::usable() const
 
 double ViewTransform::pixelScale() const
 {
-    if (!usable()) return 1.0;
+    if (!usable())
+        return 1.0;
     return zoom * windowWidth / imageWidth;
 }
 
 double ViewTransform::largestZoom() const
 {
-    if (!usable()) return 1.0;
+    if (!usable())
+        return 1.0;
     return std::max(1.0, largestPixelScale * imageWidth / windowWidth);
 }
 
 ImagePixel ViewTransform::windowToImage(int x, int y) const
 {
-    if (atFit() || !usable()) return ::windowToImage(x, y, fitScaleX, fitScaleY, flipHeight);
+    if (atFit() || !usable())
+        return ::windowToImage(x, y, fitScaleX, fitScaleY, flipHeight);
     // The same arithmetic as the projection, at the centre of the screen pixel.
     const double u = originX + (x + 0.5) * shownWidth() / windowWidth;
     const double v = originY + (windowHeight - y - 0.5) * shownHeight() / windowHeight;
@@ -55,10 +58,12 @@ ViewBounds ViewTransform::bounds() const
 
 void ViewTransform::setZoomAbout(double newZoom, double windowX, double windowY)
 {
-    if (!usable()) return;
+    if (!usable())
+        return;
     newZoom = std::min(std::max(newZoom, 1.0), largestZoom());
     // Repeated steps in and out come back to the fit exactly.
-    if (std::fabs(newZoom - 1.0) < 1e-9) newZoom = 1.0;
+    if (std::fabs(newZoom - 1.0) < 1e-9)
+        newZoom = 1.0;
     const double fractionX = windowX / windowWidth;
     const double fractionY = (windowHeight - windowY) / windowHeight;
     const double pointX = originX + fractionX * shownWidth();
@@ -88,13 +93,15 @@ void ViewTransform::showFit()
 
 void ViewTransform::showOneToOne()
 {
-    if (!usable()) return;
+    if (!usable())
+        return;
     setZoomAbout(static_cast<double>(imageWidth) / windowWidth, windowWidth / 2.0, windowHeight / 2.0);
 }
 
 void ViewTransform::panBy(int dx, int dy)
 {
-    if (!usable()) return;
+    if (!usable())
+        return;
     originX -= dx * shownWidth() / windowWidth;
     originY += dy * shownHeight() / windowHeight;
     clampOrigin();

@@ -58,7 +58,7 @@ private:
     float fitScaleX = 1.0f;
     float fitScaleY = 1.0f;
     int flipHeight = 0;
-    double zoom = 1.0;  // relative to the fit
+    double zoom = 1.0;     // relative to the fit
     double originX = 0.0;  // lower-left corner of the shown region, image units
     double originY = 0.0;
 

@@ -17,8 +17,7 @@ ViewTransform viewOf(int imageWidth, int imageHeight, int windowWidth, int windo
     return view;
 }
 
-void expectFitMapping(const ViewTransform& view, int imageWidth, int imageHeight, int windowWidth,
-                      int windowHeight)
+void expectFitMapping(const ViewTransform& view, int imageWidth, int imageHeight, int windowWidth, int windowHeight)
 {
     const float scaleX = static_cast<float>(windowWidth) / imageWidth;
     const float scaleY = static_cast<float>(windowHeight) / imageHeight;
@@ -152,7 +151,8 @@ TEST(ViewTransform, PanningKeepsTheShownRegionInsideThePhotograph)
     EXPECT_EQ(followed.x, grabbed.x);
     EXPECT_EQ(followed.y, grabbed.y);
 
-    for (int i = 0; i < 100; ++i) view.panStep(-1, 1);
+    for (int i = 0; i < 100; ++i)
+        view.panStep(-1, 1);
     EXPECT_EQ(view.bounds().left, 0.0);
     EXPECT_EQ(view.bounds().top, 1536.0);
     view.panBy(-100000, -100000);

@@ -23,9 +23,8 @@ TEST(WindowGeometry, CapsAt1024OnlyWhenBothSidesExceedIt)
         int width, height, windowWidth, windowHeight;
     };
     const Case cases[] = {
-        {800, 600, 800, 600},     {2048, 1536, 1024, 768}, {2000, 2000, 1024, 1024},
-        {3000, 1000, 3000, 1000}, {1000, 3000, 1000, 3000}, {1024, 4000, 1024, 4000},
-        {1025, 1025, 1024, 1024}, {512, 602, 512, 602},
+        {800, 600, 800, 600},     {2048, 1536, 1024, 768},  {2000, 2000, 1024, 1024}, {3000, 1000, 3000, 1000},
+        {1000, 3000, 1000, 3000}, {1024, 4000, 1024, 4000}, {1025, 1025, 1024, 1024}, {512, 602, 512, 602},
     };
     for (const Case& c : cases) {
         const WindowSize size = fitted(c.width, c.height);
@@ -108,9 +107,8 @@ TEST(WindowGeometry, WindowsLargerThanTheScreenShrinkToTheLargestStableFit)
         int width, height, windowWidth, windowHeight;
     };
     const Case cases[] = {
-        {1000, 3000, 400, 1200},  {3000, 1000, 1600, 533}, {1024, 4000, 307, 1199},
-        {1600, 1000, 1600, 1000}, {1601, 1000, 1600, 999}, {4000, 3000, 1024, 768},
-        {3000, 1024, 1600, 546},
+        {1000, 3000, 400, 1200}, {3000, 1000, 1600, 533}, {1024, 4000, 307, 1199}, {1600, 1000, 1600, 1000},
+        {1601, 1000, 1600, 999}, {4000, 3000, 1024, 768}, {3000, 1024, 1600, 546},
     };
     for (const Case& c : cases) {
         const float aspect = aspectOf(c.width, c.height);

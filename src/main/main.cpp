@@ -39,14 +39,17 @@ void cannotLoad(const std::string& name)
 void loadDefaultFiles()
 {
     constexpr const char* photograph = "./images/image1.jpg";
-    if (!loadStartPhotograph(photograph)) reportNoStartPhotograph(photograph);
+    if (!loadStartPhotograph(photograph))
+        reportNoStartPhotograph(photograph);
     loadStartMask("image1_mask.jpg");
 }
 
 void loadNamedFiles(const CommandLine& command)
 {
-    if (!loadStartPhotograph(fromHere(command.photograph))) cannotLoad(command.photograph);
-    if (!command.mask.empty() && !loadStartMask(fromHere(command.mask))) cannotLoad(command.mask);
+    if (!loadStartPhotograph(fromHere(command.photograph)))
+        cannotLoad(command.photograph);
+    if (!command.mask.empty() && !loadStartMask(fromHere(command.mask)))
+        cannotLoad(command.mask);
 }
 
 // Help, version and usage errors end the tool before any window opens.
@@ -72,7 +75,8 @@ void idleWithPanel()
 {
     refreshControlPanel();
     idle();
-    if (idleHasWork() || controlPanelWantsFrames()) return;
+    if (idleHasWork() || controlPanelWantsFrames())
+        return;
     appState.idle.rest();
     wakeForNextStep();
 }

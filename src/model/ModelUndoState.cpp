@@ -69,8 +69,10 @@ struct Reader {
     bool read(T* values, std::size_t count)
     {
         const std::size_t n = count * sizeof(T);
-        if (bytes.size() - at < n) return false;
-        if (n > 0) std::memcpy(values, bytes.data() + at, n);  // an empty path has no storage
+        if (bytes.size() - at < n)
+            return false;
+        if (n > 0)
+            std::memcpy(values, bytes.data() + at, n);  // an empty path has no storage
         at += n;
         return true;
     }
@@ -88,7 +90,8 @@ struct Tables {
 PixelState undoablePixels(WeatheringModel& model)
 {
     PixelState state;
-    if (!model.hasImage()) return state;
+    if (!model.hasImage())
+        return state;
     state.width = model.width;
     state.height = model.height;
     state.arrays = {stateArray("lab", model.lab),
@@ -125,13 +128,14 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
     std::uint64_t points = 0;
     float maxDegree = 0.0f;
     bool ok = reader.read(tables->degreeBins, std::size(tables->degreeBins)) &&
-              reader.read(tables->binDistance, std::size(tables->binDistance)) &&
-              reader.read(tables->meanLightness, std::size(tables->meanLightness)) && reader.read(&maxDegree, 1) &&
-              reader.read(&points, 1);
+        reader.read(tables->binDistance, std::size(tables->binDistance)) &&
+        reader.read(tables->meanLightness, std::size(tables->meanLightness)) && reader.read(&maxDegree, 1) &&
+        reader.read(&points, 1);
     const std::size_t pointBytes = 2 * sizeof(Point2f) + sizeof(MyAlgebra::vec3);
     const std::size_t remaining = rest.size() - reader.at;
     ok = ok && remaining >= 1 && points <= (remaining - 1) / pointBytes && remaining == points * pointBytes + 1;
-    if (!ok) return false;
+    if (!ok)
+        return false;
     std::vector<Point2f> imagePoints(points), chromaPoints(points);
     std::vector<MyAlgebra::vec3> pathColours(points);
     std::uint8_t look = 0;
@@ -139,7 +143,8 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest)
     reader.read(chromaPoints.data(), points);
     reader.read(pathColours.data(), points);
     reader.read(&look, 1);
-    if (look > 1) return false;
+    if (look > 1)
+        return false;
 
     std::memcpy(model.degreeBins, tables->degreeBins, sizeof(model.degreeBins));
     std::memcpy(model.binDistance, tables->binDistance, sizeof(model.binDistance));
@@ -172,16 +177,19 @@ namespace {
 // history cannot follow it.
 bool readyForHistory(UndoHistory& history, WeatheringModel& model)
 {
-    if (!history.active()) return false;
+    if (!history.active())
+        return false;
     return history.rebind(undoablePixels(model));  // a step swaps its degree buffers
 }
 
 bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
 {
-    if (!readyForHistory(history, model)) return false;
+    if (!readyForHistory(history, model))
+        return false;
     Bytes rest = undoableRest(model);
     const bool moved = (back ? history.undo(rest) : history.redo(rest)) && restoreUndoableRest(model, rest);
-    if (moved) model.degreesToPaintRestored();
+    if (moved)
+        model.degreesToPaintRestored();
     return moved;
 }
 

@@ -20,7 +20,8 @@ struct ModelRecord {
     explicit ModelRecord(WeatheringModel& m) : pixelsView(undoablePixels(m)), rest(undoableRest(m))
     {
         const std::size_t n = static_cast<std::size_t>(m.pixelCount());
-        for (const StateArray& a : pixelsView.arrays) pixels.emplace_back(a.bytes, a.bytes + n * a.elementSize);
+        for (const StateArray& a : pixelsView.arrays)
+            pixels.emplace_back(a.bytes, a.bytes + n * a.elementSize);
     }
 
     bool operator==(const ModelRecord& o) const { return pixels == o.pixels && rest == o.rest; }
@@ -45,8 +46,8 @@ std::vector<vec3> smoothPhotograph(int w, int h, std::mt19937& rng)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const float u = static_cast<float>(x) / w, v = static_cast<float>(y) / h;
-            pixels[static_cast<std::size_t>(y) * w + x] = {0.3f + 0.4f * u * v + noise(rng), 0.6f - 0.3f * u + noise(rng),
-                                                           0.2f + 0.3f * v + noise(rng)};
+            pixels[static_cast<std::size_t>(y) * w + x] = {0.3f + 0.4f * u * v + noise(rng),
+                                                           0.6f - 0.3f * u + noise(rng), 0.2f + 0.3f * v + noise(rng)};
         }
     return pixels;
 }
@@ -88,7 +89,8 @@ struct Session {
     {
         settings.dewethering = below(4) == 0;
         history.willChangeAll();
-        for (int step = 0; step < 1 + below(40); ++step) model.simulationStep(settings);
+        for (int step = 0; step < 1 + below(40); ++step)
+            model.simulationStep(settings);
     }
 
     void click()
@@ -112,7 +114,8 @@ struct Session {
         std::vector<float> mask(static_cast<std::size_t>(width) * height);
         const int edge = below(width);
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) mask[static_cast<std::size_t>(y) * width + x] = x > edge ? 1.0f : 0.0f;
+            for (int x = 0; x < width; ++x)
+                mask[static_cast<std::size_t>(y) * width + x] = x > edge ? 1.0f : 0.0f;
         history.willChangeAll();
         model.applyMaskImage(mask.data(), static_cast<int>(mask.size()));
         model.reinitialise(photograph.data(), settings);
@@ -141,21 +144,35 @@ TEST(ModelUndoState, RandomStrokesRunsClicksInitsAndLooksUndoAndRedoBitForBit)
         if (choice < 2) {
             const bool done = s.undo();
             EXPECT_EQ(done, at > 0) << "action " << action;
-            if (done) --at;
+            if (done)
+                --at;
         } else if (choice < 3) {
             const bool done = s.redo();
             EXPECT_EQ(done, at + 1 < states.size()) << "action " << action;
-            if (done) ++at;
+            if (done)
+                ++at;
         } else {
             switch (s.below(8)) {
             case 0:
-            case 1: s.stroke(); break;
-            case 2: s.run(); break;
+            case 1:
+                s.stroke();
+                break;
+            case 2:
+                s.run();
+                break;
             case 3:
-            case 4: s.click(); break;
-            case 5: s.init(); break;
-            case 6: s.switchLook(); break;
-            default: s.loadMask(); break;
+            case 4:
+                s.click();
+                break;
+            case 5:
+                s.init();
+                break;
+            case 6:
+                s.switchLook();
+                break;
+            default:
+                s.loadMask();
+                break;
             }
             if (s.commit()) {
                 states.erase(states.begin() + static_cast<std::ptrdiff_t>(at) + 1, states.end());
@@ -167,7 +184,8 @@ TEST(ModelUndoState, RandomStrokesRunsClicksInitsAndLooksUndoAndRedoBitForBit)
         ASSERT_EQ(s.history.undoSteps(), static_cast<int>(at));
     }
     EXPECT_GT(states.size(), 40u);  // most changes changed something
-    while (s.undo()) --at;
+    while (s.undo())
+        --at;
     EXPECT_EQ(at, 0u);
     EXPECT_TRUE(ModelRecord(s.model) == states[0]);
 }
@@ -218,7 +236,8 @@ TEST(ModelUndoState, ReadingTheCurrentColoursLeavesTheHistoryInStep)
     s.model.computeDegrees();
     ASSERT_TRUE(s.commit());
     s.history.willChangeAll();
-    for (int step = 0; step < 5; ++step) s.model.simulationStep(s.settings);
+    for (int step = 0; step < 5; ++step)
+        s.model.simulationStep(s.settings);
     ASSERT_TRUE(s.commit());
 
     // What a save reads: the colours as they will be painted, the model left as it is.
@@ -269,7 +288,8 @@ TEST(ModelUndoState, RunsAndInitsKeepDegreesNotColours)
     for (int round = 0; round < 3; ++round) {
         s.history.willChangeAll();
         alone.willChangeAll();
-        for (int step = 0; step < 10; ++step) s.model.simulationStep(s.settings);
+        for (int step = 0; step < 10; ++step)
+            s.model.simulationStep(s.settings);
         keep("run");
         s.history.willChangeAll();
         alone.willChangeAll();
@@ -277,7 +297,9 @@ TEST(ModelUndoState, RunsAndInitsKeepDegreesNotColours)
         keep("Init");
     }
     const ModelRecord last(s.model);
-    for (int back = 0; back < 6; ++back) ASSERT_TRUE(s.undo());
-    for (int forward = 0; forward < 6; ++forward) ASSERT_TRUE(s.redo());
+    for (int back = 0; back < 6; ++back)
+        ASSERT_TRUE(s.undo());
+    for (int forward = 0; forward < 6; ++forward)
+        ASSERT_TRUE(s.redo());
     EXPECT_TRUE(ModelRecord(s.model) == last);
 }

@@ -141,8 +141,7 @@ vec3 NaturalLook::pathSample(const WeatheringModel& m, int x, int y)
     float median[3];
     for (int c = 0; c < 3; ++c) {
         std::sort(channel[c], channel[c] + count);
-        median[c] = count % 2 == 1 ? channel[c][count / 2]
-                                   : 0.5f * (channel[c][count / 2 - 1] + channel[c][count / 2]);
+        median[c] = count % 2 == 1 ? channel[c][count / 2] : 0.5f * (channel[c][count / 2 - 1] + channel[c][count / 2]);
     }
     return {median[0], median[1], median[2]};
 }

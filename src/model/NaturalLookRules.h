@@ -50,8 +50,8 @@ struct NeighbourOffset {
     float length;
 };
 constexpr float diagonal = 1.41421356f;
-constexpr NeighbourOffset neighbours[8] = {{-1, -1, diagonal}, {0, -1, 1.0f}, {1, -1, diagonal}, {-1, 0, 1.0f},
-                                           {1, 0, 1.0f},       {-1, 1, diagonal}, {0, 1, 1.0f},  {1, 1, diagonal}};
+constexpr NeighbourOffset neighbours[8] = {{-1, -1, diagonal}, {0, -1, 1.0f},     {1, -1, diagonal}, {-1, 0, 1.0f},
+                                           {1, 0, 1.0f},       {-1, 1, diagonal}, {0, 1, 1.0f},      {1, 1, diagonal}};
 constexpr std::uint8_t notFromNeighbour = 8;
 
 inline int oppositeOf(int k)
@@ -94,13 +94,12 @@ inline float smoothStep(float low, float high, float value)
     return t * t * (3.0f - 2.0f * t);
 }
 
-
 // --- smooth noise -------------------------------------------------------------------
 
 inline std::uint32_t latticeHash(int x, int y, std::uint32_t seed)
 {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^
-                      seed * 0xcb1ab31fu;
+    std::uint32_t h =
+        static_cast<std::uint32_t>(x) * 0x8da6b343u ^ static_cast<std::uint32_t>(y) * 0xd8163841u ^ seed * 0xcb1ab31fu;
     h ^= h >> 13;
     h *= 0x5bd1e995u;
     h ^= h >> 15;

@@ -93,7 +93,8 @@ void NaturalLook::measureFineDetail(const WeatheringModel& m)
             for (int x = 0; x < w; ++x) {
                 const int y0 = std::max(0, y - 2);
                 const int y1 = std::min(h - 1, y + 2);
-                const float count = static_cast<float>((y1 - y0 + 1) * (std::min(w - 1, x + 2) - std::max(0, x - 2) + 1));
+                const float count =
+                    static_cast<float>((y1 - y0 + 1) * (std::min(w - 1, x + 2) - std::max(0, x - 2) + 1));
                 const int i = y * w + x;
                 const float own[3] = {m.labReference[i].x, m.labReference[i].y, m.labReference[i].z};
                 for (int c = 0; c < 3; ++c) {
@@ -176,7 +177,7 @@ void NaturalLook::advanceRow(WeatheringModel& m, int y, bool backwards, const fl
                 // Neighbour j, reached through i: no further along its way than it was
                 // when this pixel was here, unless it is as far back as it goes.
                 moves = now[j] <= lowest[j] ||
-                        now[j] / spreadSpeed[j] <= schedule - startsAt[j] / spreadSpeed[i] + stepFactor;
+                    now[j] / spreadSpeed[j] <= schedule - startsAt[j] / spreadSpeed[i] + stepFactor;
             }
             if (moves)
                 next[i] = std::max(p - stepFactor * spreadSpeed[i], lowest[i]);

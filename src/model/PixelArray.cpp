@@ -14,6 +14,7 @@ void* allocatePixelMemory(std::size_t bytes)
     const std::size_t rounded = (bytes + largePage - 1) / largePage * largePage;
     void* memory = std::aligned_alloc(largePage, rounded == 0 ? largePage : rounded);
     // Only advice: where large pages are off, the memory is as good.
-    if (memory != nullptr) madvise(memory, rounded, MADV_HUGEPAGE);
+    if (memory != nullptr)
+        madvise(memory, rounded, MADV_HUGEPAGE);
     return memory;
 }

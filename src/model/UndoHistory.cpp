@@ -34,13 +34,15 @@ void forEachRow(const StateArray& a, int width, const TileRect& r, Visit visit)
 void groupBytePlanes(const unsigned char* in, unsigned char* out, std::size_t pixels, int elementSize)
 {
     for (int k = 0; k < elementSize; ++k)
-        for (std::size_t i = 0; i < pixels; ++i) out[k * pixels + i] = in[i * elementSize + k];
+        for (std::size_t i = 0; i < pixels; ++i)
+            out[k * pixels + i] = in[i * elementSize + k];
 }
 
 void ungroupBytePlanes(const unsigned char* in, unsigned char* out, std::size_t pixels, int elementSize)
 {
     for (int k = 0; k < elementSize; ++k)
-        for (std::size_t i = 0; i < pixels; ++i) out[i * elementSize + k] = in[k * pixels + i];
+        for (std::size_t i = 0; i < pixels; ++i)
+            out[i * elementSize + k] = in[k * pixels + i];
 }
 
 }  // namespace
@@ -53,18 +55,21 @@ struct UndoHistory::Compressor {
     // False when the library fails (out of memory).
     bool pack(const unsigned char* data, std::size_t n, Bytes& out)
     {
-        if (!compress) return false;
+        if (!compress)
+            return false;
         buffer.resize(ZSTD_compressBound(n));
-        const std::size_t size = ZSTD_compressCCtx(compress.get(), buffer.data(), buffer.size(), data, n,
-                                                   compressionLevel);
-        if (ZSTD_isError(size)) return false;
+        const std::size_t size =
+            ZSTD_compressCCtx(compress.get(), buffer.data(), buffer.size(), data, n, compressionLevel);
+        if (ZSTD_isError(size))
+            return false;
         out.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
         return true;
     }
 
     bool unpack(const Bytes& packed, unsigned char* out, std::size_t n)
     {
-        if (!decompress) return false;
+        if (!decompress)
+            return false;
         const std::size_t size = ZSTD_decompressDCtx(decompress.get(), out, n, packed.data(), packed.size());
         return !ZSTD_isError(size) && size == n;
     }
@@ -72,7 +77,8 @@ struct UndoHistory::Compressor {
     bool unpack(const Bytes& packed, Bytes& out)
     {
         const unsigned long long size = ZSTD_getFrameContentSize(packed.data(), packed.size());
-        if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN) return false;
+        if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN)
+            return false;
         out.resize(static_cast<std::size_t>(size));
         return unpack(packed, out.data(), out.size());
     }
@@ -116,11 +122,13 @@ void UndoHistory::clear()
 bool UndoHistory::reset(const PixelState& state, Bytes rest)
 {
     clear();
-    if (state.width <= 0 || state.height <= 0) return false;
+    if (state.width <= 0 || state.height <= 0)
+        return false;
     std::vector<PixelArray<unsigned char>> newCopies;
     for (const StateArray& a : state.arrays) {
         newCopies.push_back(allocatePixelArray<unsigned char>(arrayBytes(a, state.width, state.height)));
-        if (!newCopies.back()) return false;
+        if (!newCopies.back())
+            return false;
     }
     width = state.width;
     height = state.height;
@@ -135,7 +143,8 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
 bool UndoHistory::rebind(const PixelState& state)
 {
     bool same = state.width == width && state.height == height && state.arrays.size() == arrays.size();
-    for (std::size_t i = 0; same && i < arrays.size(); ++i) same = state.arrays[i].elementSize == arrays[i].elementSize;
+    for (std::size_t i = 0; same && i < arrays.size(); ++i)
+        same = state.arrays[i].elementSize == arrays[i].elementSize;
     if (!same) {
         clear();
         return false;
@@ -153,7 +162,8 @@ void UndoHistory::copyState()
 std::size_t UndoHistory::copyBytes() const
 {
     std::size_t total = 0;
-    for (const StateArray& a : arrays) total += arrayBytes(a, width, height);
+    for (const StateArray& a : arrays)
+        total += arrayBytes(a, width, height);
     return total;
 }
 
@@ -170,10 +180,12 @@ void UndoHistory::willChange(int x0, int y0, int x1, int y1)
     y0 = std::max(y0, 0);
     x1 = std::min(x1, width);
     y1 = std::min(y1, height);
-    if (x0 >= x1 || y0 >= y1) return;
+    if (x0 >= x1 || y0 >= y1)
+        return;
     const int across = tilesAcross();
     for (int ty = y0 / tileSize; ty <= (y1 - 1) / tileSize; ++ty)
-        for (int tx = x0 / tileSize; tx <= (x1 - 1) / tileSize; ++tx) marked[ty * across + tx] = 1;
+        for (int tx = x0 / tileSize; tx <= (x1 - 1) / tileSize; ++tx)
+            marked[ty * across + tx] = 1;
 }
 
 void UndoHistory::willChangeAll()
@@ -189,7 +201,8 @@ bool UndoHistory::tileDiffers(int tile) const
         forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
             differs = differs || std::memcmp(arrays[i].bytes + offset, copies[i].get() + offset, n) != 0;
         });
-        if (differs) return true;
+        if (differs)
+            return true;
     }
     return false;
 }
@@ -197,7 +210,8 @@ bool UndoHistory::tileDiffers(int tile) const
 void UndoHistory::forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const
 {
     std::vector<const unsigned char*> from;
-    for (std::size_t i = 0; i < arrays.size(); ++i) from.push_back(fromCopies ? copies[i].get() : arrays[i].bytes);
+    for (std::size_t i = 0; i < arrays.size(); ++i)
+        from.push_back(fromCopies ? copies[i].get() : arrays[i].bytes);
     out.resize(static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize);
     a.forecast(from.data(), width, r, out.data());
 }
@@ -208,7 +222,8 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
     const ForecastRect area{r.x0, r.y0, r.x1, r.y1};
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
     std::size_t total = 0;
-    for (const StateArray& a : arrays) total += pixels * a.elementSize;
+    for (const StateArray& a : arrays)
+        total += pixels * a.elementSize;
     delta.resize(total);
     planes.resize(total);
     std::size_t at = 0;
@@ -222,7 +237,8 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
         forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
             const unsigned char* now = arrays[i].bytes + offset;
             const unsigned char* copy = copies[i].get() + offset;
-            for (std::size_t k = 0; k < n; ++k) delta[at + k] = now[k] ^ copy[k];
+            for (std::size_t k = 0; k < n; ++k)
+                delta[at + k] = now[k] ^ copy[k];
             if (foretold)
                 for (std::size_t k = 0; k < n; ++k)
                     delta[at + k] ^= forecastNow[at - start + k] ^ forecastCopy[at - start + k];
@@ -254,22 +270,27 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
     // A foretold array's delta is between XORs with forecasts: the forecast from the
     // state as it is comes off, the one from the state put back goes on.
     for (std::size_t i = 0; i < arrays.size(); ++i) {
-        if (arrays[i].forecast == nullptr) continue;
+        if (arrays[i].forecast == nullptr)
+            continue;
         forecastTile(arrays[i], area, false, forecastNow);
-        for (std::size_t k = 0; k < forecastNow.size(); ++k) delta[starts[i] + k] ^= forecastNow[k];
+        for (std::size_t k = 0; k < forecastNow.size(); ++k)
+            delta[starts[i] + k] ^= forecastNow[k];
     }
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i = 0; i < arrays.size(); ++i) {
             const bool foretold = arrays[i].forecast != nullptr;
-            if (foretold != (pass == 1)) continue;
+            if (foretold != (pass == 1))
+                continue;
             if (foretold) {
                 forecastTile(arrays[i], area, false, forecastNow);
-                for (std::size_t k = 0; k < forecastNow.size(); ++k) delta[starts[i] + k] ^= forecastNow[k];
+                for (std::size_t k = 0; k < forecastNow.size(); ++k)
+                    delta[starts[i] + k] ^= forecastNow[k];
             }
             std::size_t in = starts[i];
             forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
                 unsigned char* now = arrays[i].bytes + offset;
-                for (std::size_t k = 0; k < n; ++k) now[k] ^= delta[in + k];
+                for (std::size_t k = 0; k < n; ++k)
+                    now[k] ^= delta[in + k];
                 std::memcpy(copies[i].get() + offset, now, n);
                 in += n;
             });
@@ -279,13 +300,16 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
 
 bool UndoHistory::commit(Bytes rest)
 {
-    if (!active()) return false;
+    if (!active())
+        return false;
     Step step;
     bool packed = true;
     for (int tile = 0; tile < tileCount(); ++tile) {
-        if (!marked[tile]) continue;
+        if (!marked[tile])
+            continue;
         marked[tile] = 0;
-        if (!tileDiffers(tile)) continue;
+        if (!tileDiffers(tile))
+            continue;
         TileDelta tileDelta;
         packed = packTile(tile, tileDelta) && packed;
         step.tiles.push_back(std::move(tileDelta));
@@ -297,11 +321,13 @@ bool UndoHistory::commit(Bytes rest)
         restCopy = std::move(rest);
     }
     // Nothing changed: the steps that could be redone still can.
-    if (packed && step.tiles.empty() && !step.restChanged) return false;
+    if (packed && step.tiles.empty() && !step.restChanged)
+        return false;
     dropRedoSteps();
 
     step.bytes = sizeof(Step) + step.restBefore.capacity() + step.restAfter.capacity();
-    for (const TileDelta& tileDelta : step.tiles) step.bytes += sizeof(TileDelta) + tileDelta.packed.capacity();
+    for (const TileDelta& tileDelta : step.tiles)
+        step.bytes += sizeof(TileDelta) + tileDelta.packed.capacity();
     if (!packed || step.bytes > budgetBytes) {
         forgetSteps();
         return false;
@@ -332,9 +358,11 @@ void UndoHistory::keepWithinBudget()
 
 bool UndoHistory::stateIsAsSeen(const Bytes& rest) const
 {
-    if (rest != restCopy) return false;
+    if (rest != restCopy)
+        return false;
     for (std::size_t i = 0; i < arrays.size(); ++i)
-        if (std::memcmp(arrays[i].bytes, copies[i].get(), arrayBytes(arrays[i], width, height)) != 0) return false;
+        if (std::memcmp(arrays[i].bytes, copies[i].get(), arrayBytes(arrays[i], width, height)) != 0)
+            return false;
     return true;
 }
 
@@ -356,7 +384,8 @@ bool UndoHistory::applyStep(const Step& step, bool backwards, Bytes& rest)
     for (const TileDelta& tileDelta : step.tiles) {
         const TileRect r = tileRectOf(tileDelta.tile, tilesAcross(), width, height);
         std::size_t total = 0;
-        for (const StateArray& a : arrays) total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize;
+        for (const StateArray& a : arrays)
+            total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize;
         planes.resize(total);
         delta.resize(total);
         if (!compressor->unpack(tileDelta.packed, planes.data(), total)) {
@@ -372,16 +401,20 @@ bool UndoHistory::applyStep(const Step& step, bool backwards, Bytes& rest)
 
 bool UndoHistory::undo(Bytes& rest)
 {
-    if (!active() || cursor == 0) return false;
-    if (!applyStep(steps[cursor - 1], true, rest)) return false;
+    if (!active() || cursor == 0)
+        return false;
+    if (!applyStep(steps[cursor - 1], true, rest))
+        return false;
     --cursor;
     return true;
 }
 
 bool UndoHistory::redo(Bytes& rest)
 {
-    if (!active() || cursor == static_cast<int>(steps.size())) return false;
-    if (!applyStep(steps[cursor], false, rest)) return false;
+    if (!active() || cursor == static_cast<int>(steps.size()))
+        return false;
+    if (!applyStep(steps[cursor], false, rest))
+        return false;
     ++cursor;
     return true;
 }

@@ -36,8 +36,7 @@ struct ForecastRect {
 // for every pixel of the rect into out, reading from arrays[k] (the state's arrays in
 // their order, whole pictures of the given width) only inside the rect and never the
 // foretold array itself or another foretold one.
-using Forecast = void (*)(const unsigned char* const* arrays, int width, const ForecastRect& rect,
-                          unsigned char* out);
+using Forecast = void (*)(const unsigned char* const* arrays, int width, const ForecastRect& rect, unsigned char* out);
 
 // One per-pixel array of the state: width * height elements of elementSize bytes,
 // row-major with row 0 at the bottom, like every pixel array of the model. An array
@@ -133,7 +132,7 @@ private:
     std::vector<char> marked;  // per tile: may have changed since the last commit
     Bytes delta;
     Bytes planes;
-    Bytes forecastNow;   // forecasts of one tile from the state, and from the copy
+    Bytes forecastNow;  // forecasts of one tile from the state, and from the copy
     Bytes forecastCopy;
 
     int tilesAcross() const;

@@ -38,7 +38,7 @@ struct TestState {
     bool operator==(const TestState& o) const
     {
         return std::memcmp(degree.data(), o.degree.data(), degree.size() * 4) == 0 &&
-               std::memcmp(lab.data(), o.lab.data(), lab.size() * 4) == 0 && flags == o.flags && rest == o.rest;
+            std::memcmp(lab.data(), o.lab.data(), lab.size() * 4) == 0 && flags == o.flags && rest == o.rest;
     }
 };
 
@@ -65,20 +65,22 @@ TestState randomState(int width, int height, std::mt19937& rng)
 {
     TestState s(width, height);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (float& d : s.degree) d = unit(rng);
-    for (float& c : s.lab) c = 100.0f * unit(rng);
+    for (float& d : s.degree)
+        d = unit(rng);
+    for (float& c : s.lab)
+        c = 100.0f * unit(rng);
     return s;
 }
 
 // One step that nudges the given rectangles and sometimes changes the rest.
-bool recordStep(UndoHistory& history, TestState& s, const std::vector<Rect>& rects, bool changeRest,
-                std::mt19937& rng)
+bool recordStep(UndoHistory& history, TestState& s, const std::vector<Rect>& rects, bool changeRest, std::mt19937& rng)
 {
     for (const Rect& r : rects) {
         history.willChange(r.x0, r.y0, r.x1, r.y1);
         nudge(s, r, rng);
     }
-    if (changeRest) s.rest.resize(s.rest.size() + 1 + rng() % 5, static_cast<unsigned char>(rng()));
+    if (changeRest)
+        s.rest.resize(s.rest.size() + 1 + rng() % 5, static_cast<unsigned char>(rng()));
     return history.commit(s.rest);
 }
 
@@ -111,8 +113,10 @@ TEST(UndoHistory, RandomStepsUndoAndRedoBitForBit)
     for (int step = 0; step < 40; ++step) {
         std::vector<Rect> rects;
         const int kind = static_cast<int>(rng() % 4);
-        if (kind == 0) rects.push_back({0, 0, s.width, s.height});  // a whole-picture change
-        for (int k = 0; k < 1 + static_cast<int>(rng() % 6); ++k) rects.push_back(randomRect(s, rng));
+        if (kind == 0)
+            rects.push_back({0, 0, s.width, s.height});  // a whole-picture change
+        for (int k = 0; k < 1 + static_cast<int>(rng() % 6); ++k)
+            rects.push_back(randomRect(s, rng));
         ASSERT_TRUE(recordStep(history, s, rects, kind == 1, rng)) << "step " << step;
         recorded.push_back(s);
     }
@@ -187,7 +191,8 @@ TEST(UndoHistory, OldestStepsGoWhenTheBudgetIsFull)
     const int kept = history.undoSteps();
     EXPECT_GE(kept, 2);
     EXPECT_LT(kept, 12);
-    for (int k = 0; k < kept; ++k) ASSERT_TRUE(undoInto(history, s));
+    for (int k = 0; k < kept; ++k)
+        ASSERT_TRUE(undoInto(history, s));
     EXPECT_TRUE(s == recorded[12 - kept]);
     EXPECT_FALSE(undoInto(history, s));
 }
@@ -298,7 +303,8 @@ TEST(UndoHistory, BudgetHoldsAtTwelveMegapixels)
         for (int x = 200; x < 1400; x += 40) {
             history.willChange(x - 100, y - 100, x + 101, y + 101);
             for (int dy = -100; dy <= 100; dy += 3)
-                for (int dx = -100; dx <= 100; dx += 3) degree[static_cast<std::size_t>(y + dy) * width + x + dx] += 0.01f;
+                for (int dx = -100; dx <= 100; dx += 3)
+                    degree[static_cast<std::size_t>(y + dy) * width + x + dx] += 0.01f;
         }
         ASSERT_TRUE(history.commit(rest));
     }
@@ -338,8 +344,7 @@ void degreeSumWithTheLeft(const unsigned char* const* arrays, int width, const F
     const float* degree = reinterpret_cast<const float*>(arrays[0]);
     float* forecast = reinterpret_cast<float*>(out);
     for (int y = r.y0; y < r.y1; ++y)
-        for (int x = r.x0; x < r.x1; ++x)
-        {
+        for (int x = r.x0; x < r.x1; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * width + x;
             *forecast++ = x > r.x0 ? degree[i - 1] + degree[i] : degree[i];
         }
@@ -367,7 +372,8 @@ struct ForetoldState {
     void change(std::mt19937& rng)
     {
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-        for (float& d : degree) d = unit(rng);
+        for (float& d : degree)
+            d = unit(rng);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const std::size_t i = static_cast<std::size_t>(y) * width + x;

@@ -144,9 +144,8 @@ void WeatheringModel::addPathPoint(float x, float y)
         return;
     // The Natural look picks the colour around the click, so one noisy pixel does not
     // set the path.
-    const vec3 picked = look == Look::natural
-                            ? NaturalLook::pathSample(*this, static_cast<int>(x), static_cast<int>(y))
-                            : currentLab(static_cast<int>(index));
+    const vec3 picked = look == Look::natural ? NaturalLook::pathSample(*this, static_cast<int>(x), static_cast<int>(y))
+                                              : currentLab(static_cast<int>(index));
     imagePoints.push_back({x, y});
     chromaPoints.push_back(chromaPlanePosition(picked));
     pathColours.push_back(picked);

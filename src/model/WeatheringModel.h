@@ -55,8 +55,8 @@ using TextureUploader = void (*)(const std::uint32_t* rgba, int width, int heigh
 // How the model places pixels on the path and weathers them.
 enum class Look { sampled, natural };
 
-constexpr int fineBinCount = 10001;   // degrees 0 ... 1 in steps of 1/10000
-constexpr int coarseBinCount = 151;   // degrees 0 ... 1 in steps of 1/150
+constexpr int fineBinCount = 10001;  // degrees 0 ... 1 in steps of 1/10000
+constexpr int coarseBinCount = 151;  // degrees 0 ... 1 in steps of 1/150
 
 // A colour's position in the chroma plane, where the path and all colour distances live.
 // The two axes are scaled differently; L* plays no part.
@@ -78,8 +78,8 @@ struct WeatheringModel {
     int height = 512;
     int displayWidth = 512;
     int displayHeight = 512;
-    std::vector<Point2f> imagePoints;   // the path as clicked, in image pixels
-    std::vector<Point2f> chromaPoints;  // the same path in the chroma plane
+    std::vector<Point2f> imagePoints;          // the path as clicked, in image pixels
+    std::vector<Point2f> chromaPoints;         // the same path in the chroma plane
     std::vector<MyAlgebra::vec3> pathColours;  // the colour each click picked, L*a*b*
     Look look = Look::sampled;
     NaturalLook natural;  // what the Natural look derives; empty in the Sampled one

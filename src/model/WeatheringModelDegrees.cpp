@@ -38,8 +38,8 @@ struct DegreeBlock {
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
-    int fine[degreeBlockSize];    // the degree's fine bin, -1 outside the table
-    int coarse[degreeBlockSize];  // its coarse bucket, coarseBinCount outside the table
+    int fine[degreeBlockSize];            // the degree's fine bin, -1 outside the table
+    int coarse[degreeBlockSize];          // its coarse bucket, coarseBinCount outside the table
     std::uint32_t near[degreeBlockSize];  // the lane's degree lay too near a float boundary
 };
 
@@ -78,7 +78,6 @@ WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int coun
         masked += isMasked(masks[k]) ? 1 : 0;
     return masked;
 }
-
 
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
@@ -157,7 +156,8 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
         const double quotient = static_cast<double>(position) * inverseSize;
         std::uint64_t bits;
         std::memcpy(&bits, &quotient, sizeof bits);
-        const bool near = ((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth || (quotient > 0.0 && quotient < 0x1p-126);
+        const bool near = ((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth ||
+            (quotient > 0.0 && quotient < 0x1p-126);
         block.position[k] = position;
         block.degree[k] = static_cast<float>(quotient);
         block.near[k] = near ? 1u : 0u;
@@ -277,8 +277,9 @@ void WeatheringModel::computeDegrees()
         const float dx = path[l].x - path[l - 1].x;
         const float dy = path[l].y - path[l - 1].y;
         const float lengthSquared = dx * dx + dy * dy;
-        pass.segments[l - 1] = {path[l - 1].x, path[l - 1].y, path[l].x, path[l].y,
-                                path[l - 1].x - path[l].x, path[l - 1].y - path[l].y, lengthSquared};
+        pass.segments[l - 1] = {
+            path[l - 1].x, path[l - 1].y, path[l].x, path[l].y, path[l - 1].x - path[l].x, path[l - 1].y - path[l].y,
+            lengthSquared};
         pass.prefixLength[l] = pass.prefixLength[l - 1] + lengthSquared;
         pass.pathSize += lengthSquared;
     }

@@ -120,7 +120,7 @@ TEST(ApplyBrush, DiscOfRadiusTenUpdates317PixelsAndTheCornerOnlyItsInsidePart)
         return changed;
     };
     EXPECT_EQ(count(10.0f, 32, 32), 317);
-    EXPECT_EQ(count(10.0f, 0, 0), 90);    // the quarter disc with dx, dy >= 0
+    EXPECT_EQ(count(10.0f, 0, 0), 90);     // the quarter disc with dx, dy >= 0
     EXPECT_EQ(count(10.5f, 32, 32), 349);  // offsets -10 ... 10 inside dx^2 + dy^2 <= 110.25
     EXPECT_EQ(count(-1.0f, 32, 32), 0);
     EXPECT_EQ(count(10.0f, -200, 32), 0);
@@ -162,7 +162,8 @@ TEST(Weathering, RandomStepsAndDabsMatchThePlainRulesAndKeepInvariants)
                 for (int pass = 0; pass < 2; ++pass)
                     for (int i = 0; i < n; ++i) {
                         const int dx = i % scene.w - x, dy = i / scene.w - y;
-                        if (dx * dx + dy * dy > static_cast<double>(s.brushSize) * s.brushSize || !(reference->mask[i] >= 1.0f))
+                        if (dx * dx + dy * dy > static_cast<double>(s.brushSize) * s.brushSize ||
+                            !(reference->mask[i] >= 1.0f))
                             continue;
                         if (pass == 0)
                             reference->rate[i] = referenceRate(*reference, i, s.dewethering == 1);
@@ -177,8 +178,8 @@ TEST(Weathering, RandomStepsAndDabsMatchThePlainRulesAndKeepInvariants)
             ASSERT_TRUE((m->degree[i] >= 0.0f && m->degree[i] <= m->maxDegree) || scene.mask[i] < 1.0f)
                 << "degree " << m->degree[i] << " max " << m->maxDegree;
             if (scene.mask[i] < 1.0f) {
-                ASSERT_TRUE(sameBits(&m->lab[i], &lab0[i], 1) && m->degree[i] == degree0[i] &&
-                            m->rate[i] == rate0[i] && m->detail[i] == detail0[i])
+                ASSERT_TRUE(sameBits(&m->lab[i], &lab0[i], 1) && m->degree[i] == degree0[i] && m->rate[i] == rate0[i] &&
+                            m->detail[i] == detail0[i])
                     << "unmasked pixel " << i << " changed";
             }
         }

@@ -26,7 +26,8 @@ inline std::vector<vec3> randomPhotograph(int w, int h, std::mt19937& rng)
 {
     // A few colour families with noise, so that paths run through populated chroma.
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), noise(-0.08f, 0.08f);
-    const vec3 base[3] = {{unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}};
+    const vec3 base[3] = {
+        {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}};
     std::vector<vec3> pixels(w * h);
     for (int i = 0; i < w * h; ++i) {
         const float t = unit(rng);
@@ -204,9 +205,9 @@ inline bool sameState(const WeatheringModel& a, const WeatheringModel& b)
 {
     const int n = a.width * a.height;
     return a.maxDegree == b.maxDegree && sameBits(a.degree.get(), b.degree.get(), n) &&
-           sameBits(a.rate.get(), b.rate.get(), n) && sameBits(a.detail.get(), b.detail.get(), n) &&
-           sameBits(a.lab.get(), b.lab.get(), n) && sameBits(a.degreeBins, b.degreeBins, fineBinCount) &&
-           sameBits(a.meanLightness, b.meanLightness, coarseBinCount);
+        sameBits(a.rate.get(), b.rate.get(), n) && sameBits(a.detail.get(), b.detail.get(), n) &&
+        sameBits(a.lab.get(), b.lab.get(), n) && sameBits(a.degreeBins, b.degreeBins, fineBinCount) &&
+        sameBits(a.meanLightness, b.meanLightness, coarseBinCount);
 }
 
 struct RandomScene {

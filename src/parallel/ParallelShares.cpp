@@ -56,7 +56,8 @@ void runShares(int shares, int items, ShareBody body, void* context)
     for (int share = 0; share < shares; ++share) {
         const int begin = static_cast<int>(static_cast<long long>(items) * share / shares);
         const int end = static_cast<int>(static_cast<long long>(items) * (share + 1) / shares);
-        if (!stopRequested()) body(context, share, begin, end);
+        if (!stopRequested())
+            body(context, share, begin, end);
     }
 }
 

@@ -33,9 +33,7 @@ void runShares(int shares, int items, ShareBody body, void* context);
 template <typename Body>
 void forEachShare(int items, int pixelsPerItem, Body&& body)
 {
-    auto call = [](void* context, int share, int begin, int end) {
-        (*static_cast<Body*>(context))(share, begin, end);
-    };
+    auto call = [](void* context, int share, int begin, int end) { (*static_cast<Body*>(context))(share, begin, end); };
     runShares(shareCount(items, pixelsPerItem), items, call, &body);
 }
 

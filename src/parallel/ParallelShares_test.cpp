@@ -77,7 +77,8 @@ TEST_F(ParallelSharesTest, AStopRequestSkipsTheSharesNotYetStartedUntilCleared)
     parallel::setThreadCount(2);
     std::atomic<int> calls{0};
     parallel::forEachShare(64, 1, [&](int, int, int) {
-        if (calls.fetch_add(1) == 0) parallel::requestStop();
+        if (calls.fetch_add(1) == 0)
+            parallel::requestStop();
     });
     EXPECT_TRUE(parallel::stopRequested());
     EXPECT_LT(calls.load(), parallel::shareCount(64, 1)) << "the shares after the request still ran";

@@ -11,11 +11,13 @@ namespace {
 long long kibibytesField(const char* file, const char* format)
 {
     std::FILE* info = std::fopen(file, "r");
-    if (!info) return -1;
+    if (!info)
+        return -1;
     long long kibibytes = -1;
     char line[256];
     while (std::fgets(line, sizeof line, info))
-        if (std::sscanf(line, format, &kibibytes) == 1) break;
+        if (std::sscanf(line, format, &kibibytes) == 1)
+            break;
     std::fclose(info);
     return kibibytes < 0 ? -1 : kibibytes * 1024;
 }
@@ -24,7 +26,8 @@ long long kibibytesField(const char* file, const char* format)
 long long addressSpaceLeft()
 {
     struct rlimit limit = {};
-    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
     const long long used = std::max(0LL, kibibytesField("/proc/self/status", "VmSize: %lld kB"));
     return std::max(0LL, static_cast<long long>(limit.rlim_cur) - used);
 }
@@ -35,6 +38,7 @@ long long availableMemoryBytes()
 {
     const long long system = kibibytesField("/proc/meminfo", "MemAvailable: %lld kB");
     const long long process = addressSpaceLeft();
-    if (system < 0) return process;
+    if (system < 0)
+        return process;
     return process < 0 ? system : std::min(system, process);
 }

@@ -19,12 +19,14 @@ std::vector<std::string> installedImageFolders()
 {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
+    if (error)
+        return {};
     const std::filesystem::path data = runsFromItsBuildFolder(executable)
-                                           ? std::filesystem::path(WEATHERING_BUILD_SOURCE_DIR)
-                                           : executable.parent_path().parent_path() / "share" / "weathering";
+        ? std::filesystem::path(WEATHERING_BUILD_SOURCE_DIR)
+        : executable.parent_path().parent_path() / "share" / "weathering";
     std::vector<std::string> folders;
     for (const std::filesystem::path& folder : {data, data / "images"})
-        if (std::filesystem::is_directory(folder, error)) folders.push_back(folder.string());
+        if (std::filesystem::is_directory(folder, error))
+            folders.push_back(folder.string());
     return folders;
 }

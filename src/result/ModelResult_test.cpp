@@ -43,7 +43,8 @@ std::unique_ptr<WeatheringModel> weatheredModel()
     model->addPathPoint(2.0f, 5.0f);
     model->addPathPoint(30.0f, 20.0f);
     model->computeDegrees();
-    for (int step = 0; step < 20; ++step) model->simulationStep(ModelSettings{});
+    for (int step = 0; step < 20; ++step)
+        model->simulationStep(ModelSettings{});
     return model;
 }
 
@@ -142,7 +143,8 @@ TEST_F(ModelResultTest, ASnapshotWritesTheResultAsItWasWhenTaken)
     ASSERT_TRUE(saveModelDegrees(*model, scratch.path("then_degrees.png"), reason, recipe));
     const SaveSnapshot colours = SaveSnapshot::ofColours(*model, recipe);
     const SaveSnapshot degrees = SaveSnapshot::ofDegrees(*model, recipe);
-    for (int step = 0; step < 20; ++step) model->simulationStep(ModelSettings{});
+    for (int step = 0; step < 20; ++step)
+        model->simulationStep(ModelSettings{});
     model->addPathPoint(40.0f, 10.0f);
     model->computeDegrees();
 
@@ -200,7 +202,8 @@ TEST_F(ModelResultTest, DegreeMapIsZeroOutsideTheMaskAndLoadsBack)
     ASSERT_TRUE(saveModelDegrees(*model, scratch.path("d.png"), reason)) << reason;
     ImageRect<float> loaded;
     ASSERT_TRUE(ImageIO::load(loaded, scratch.path("d.png").c_str()));
-    for (int i = 0; i < width * height; ++i) ASSERT_NEAR(loaded.data[i] * 65535.0f, grey[i], 0.02f);
+    for (int i = 0; i < width * height; ++i)
+        ASSERT_NEAR(loaded.data[i] * 65535.0f, grey[i], 0.02f);
 }
 
 TEST_F(ModelResultTest, RefusesWhatItCannotSaveAndWritesNothing)

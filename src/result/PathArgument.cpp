@@ -9,9 +9,10 @@ std::string formatPathArgument(const std::vector<Point2f>& imagePoints, int heig
 {
     std::string text;
     for (const Point2f& point : imagePoints) {
-        if (!text.empty()) text += ' ';
+        if (!text.empty())
+            text += ' ';
         text += std::to_string(static_cast<int>(point.x)) + "," +
-                std::to_string(modelRowOf(static_cast<int>(point.y), height));
+            std::to_string(modelRowOf(static_cast<int>(point.y), height));
     }
     return text;
 }
@@ -21,11 +22,13 @@ namespace {
 // A whole number that fits an int, the whole of `text`.
 bool readCoordinate(const std::string& text, int& value)
 {
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-')) return false;
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-'))
+        return false;
     errno = 0;
     char* end = nullptr;
     const long number = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || number < -2147483647L || number > 2147483647L) return false;
+    if (errno != 0 || *end != '\0' || number < -2147483647L || number > 2147483647L)
+        return false;
     value = static_cast<int>(number);
     return true;
 }
@@ -33,7 +36,8 @@ bool readCoordinate(const std::string& text, int& value)
 bool readPoint(const std::string& token, TopDownPixel& point)
 {
     const std::size_t comma = token.find(',');
-    if (comma == std::string::npos) return false;
+    if (comma == std::string::npos)
+        return false;
     return readCoordinate(token.substr(0, comma), point.x) && readCoordinate(token.substr(comma + 1), point.y);
 }
 

@@ -7,7 +7,8 @@
 SaveSnapshot SaveSnapshot::ofColours(const WeatheringModel& model, const ResultRecipe& recipe)
 {
     SaveSnapshot snapshot;
-    if (!model.hasImage()) return snapshot;
+    if (!model.hasImage())
+        return snapshot;
     snapshot.kind = Kind::colours;
     snapshot.width = model.width;
     snapshot.height = model.height;
@@ -22,7 +23,8 @@ SaveSnapshot SaveSnapshot::ofColours(const WeatheringModel& model, const ResultR
 SaveSnapshot SaveSnapshot::ofDegrees(const WeatheringModel& model, const ResultRecipe& recipe)
 {
     SaveSnapshot snapshot;
-    if (!model.hasImage()) return snapshot;
+    if (!model.hasImage())
+        return snapshot;
     snapshot.kind = Kind::degrees;
     snapshot.width = model.width;
     snapshot.height = model.height;
@@ -39,7 +41,8 @@ bool convertUnlessCancelled(const std::vector<MyAlgebra::vec3>& lab, std::vector
 {
     constexpr std::size_t piece = std::size_t(1) << 20;
     for (std::size_t start = 0; start < lab.size(); start += piece) {
-        if (job != nullptr && job->cancelled()) return false;
+        if (job != nullptr && job->cancelled())
+            return false;
         const std::size_t count = lab.size() - start < piece ? lab.size() - start : piece;
         labToRgb(lab.data() + start, rgb.data() + start, static_cast<int>(count));
     }

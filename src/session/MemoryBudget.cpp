@@ -28,13 +28,16 @@ long long MemoryBudget::bytesFor(int width, int height) const
 std::string MemoryBudget::refusal(int width, int height, long long availableBytes) const
 {
     const long long needed = bytesFor(width, height);
-    if (availableBytes < 0 || needed <= usable(availableBytes)) return std::string();
+    if (availableBytes < 0 || needed <= usable(availableBytes))
+        return std::string();
     const long long pixels = static_cast<long long>(width) * height;
     std::string parts =
         "model " + megabytesUp(pixels * modelBytes) + ", loading and saving " + megabytesUp(pixels * passingBytes);
-    if (texture) parts += ", texture " + megabytesUp(pixels * textureBytes);
-    if (undoCopy) parts += ", undo copy " + megabytesUp(pixels * undoCopyBytes);
-    return "its size " + std::to_string(width) + "x" + std::to_string(height) + " needs " + megabytesUp(needed) +
-           " (" + parts + "), more than the " + megabytesDown(usable(availableBytes)) + " of the " +
-           megabytesDown(availableBytes) + " of memory available a job may take";
+    if (texture)
+        parts += ", texture " + megabytesUp(pixels * textureBytes);
+    if (undoCopy)
+        parts += ", undo copy " + megabytesUp(pixels * undoCopyBytes);
+    return "its size " + std::to_string(width) + "x" + std::to_string(height) + " needs " + megabytesUp(needed) + " (" +
+        parts + "), more than the " + megabytesDown(usable(availableBytes)) + " of the " +
+        megabytesDown(availableBytes) + " of memory available a job may take";
 }

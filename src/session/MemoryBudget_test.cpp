@@ -25,8 +25,9 @@ TEST(MemoryBudget, TheLargestPhotographDoesNotFitOnATwentyFourGigabyteMachine)
     // grew to 19.9 GB on the way and was killed.
     const long long available = 22334780LL * 1024;
     const std::string batch = batchBudget().refusal(16384, 16384, available);
-    EXPECT_EQ(batch, "its size 16384x16384 needs 20224 MB (model 16384 MB, loading and saving 3840 MB), more than "
-                     "the 19630 MB of the 21811 MB of memory available a job may take");
+    EXPECT_EQ(batch,
+              "its size 16384x16384 needs 20224 MB (model 16384 MB, loading and saving 3840 MB), more than "
+              "the 19630 MB of the 21811 MB of memory available a job may take");
     const std::string window = windowBudget().refusal(16384, 16384, available);
     EXPECT_NE(window.find("texture 1024 MB, undo copy 8192 MB), more than"), std::string::npos) << window;
     // A 12-Mpx photograph takes a small part of it in either front end.

@@ -21,7 +21,8 @@ Outcome WeatheringSession::loadPhotograph(const std::string& path)
     std::string reason;
     DecoderSettings settings;
     settings.sizeCheck = [this](int width, int height) { return sizeRefusal(width, height); };
-    if (!ImageIO::load(loaded, path.c_str(), reason, settings)) return Outcome::failure(reason);
+    if (!ImageIO::load(loaded, path.c_str(), reason, settings))
+        return Outcome::failure(reason);
     return adoptPhotograph(loaded);
 }
 
@@ -79,14 +80,16 @@ Outcome WeatheringSession::loadMaskOfPhotograph(const std::string& path)
 {
     ImageRect<float> mask;
     std::string reason;
-    if (!ImageIO::load(mask, path.c_str(), reason)) return Outcome::failure(reason);
+    if (!ImageIO::load(mask, path.c_str(), reason))
+        return Outcome::failure(reason);
     return adoptMaskOfPhotograph(mask);
 }
 
 Outcome WeatheringSession::adoptMaskOfPhotograph(ImageRect<float>& decoded)
 {
     const Outcome fitted = fitMask(decoded);
-    if (!fitted.done() || !hasPhotograph()) return fitted;  // a mask means nothing without a photograph
+    if (!fitted.done() || !hasPhotograph())
+        return fitted;  // a mask means nothing without a photograph
     model_.applyMaskImage(decoded.data.get(), decoded.pixelCount());
     // A restart of a model just built from the photograph (no path, nothing weathered)
     // would convert the same pixels again and leave all else as it is, but the rates.
@@ -99,14 +102,16 @@ Outcome WeatheringSession::loadMask(const std::string& path)
 {
     ImageRect<float> mask;
     std::string reason;
-    if (!ImageIO::load(mask, path.c_str(), reason)) return Outcome::failure(reason);
+    if (!ImageIO::load(mask, path.c_str(), reason))
+        return Outcome::failure(reason);
     return adoptMask(mask);
 }
 
 Outcome WeatheringSession::adoptMask(ImageRect<float>& decoded)
 {
     const Outcome fitted = fitMask(decoded);
-    if (!fitted.done() || !hasPhotograph()) return fitted;
+    if (!fitted.done() || !hasPhotograph())
+        return fitted;
     noteWholeChange();
     model_.applyMaskImage(decoded.data.get(), decoded.pixelCount());
     restartModel();
@@ -118,7 +123,8 @@ Outcome WeatheringSession::adoptMask(ImageRect<float>& decoded)
 
 bool WeatheringSession::addPathPoint(int x, int y)
 {
-    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph() || pathIsFull()) return false;
+    if (x < 0 || x >= model_.width || y < 0 || y >= model_.height || !hasPhotograph() || pathIsFull())
+        return false;
     noteWholeChange();
     model_.addPathPoint(static_cast<float>(x), static_cast<float>(y));
     pathChanged();
@@ -128,7 +134,8 @@ bool WeatheringSession::addPathPoint(int x, int y)
 bool WeatheringSession::removePathPoint()
 {
     // A click with nothing to take back is no change, so no undo step either.
-    if (!hasPhotograph() || model_.imagePoints.empty()) return false;
+    if (!hasPhotograph() || model_.imagePoints.empty())
+        return false;
     noteWholeChange();
     model_.removeLastPathPoint();
     pathChanged();
@@ -160,7 +167,8 @@ bool WeatheringSession::endStroke()
 {
     const bool changed = strokeHasDabs;
     strokeHasDabs = false;
-    if (!changed) return false;
+    if (!changed)
+        return false;
     commitChange();
     ++pictureCount;  // earlier refreshes showed only some of the dabs
     return true;
@@ -170,17 +178,21 @@ bool WeatheringSession::endStroke()
 
 void WeatheringSession::setSimulation(bool on)
 {
-    if (on == simulationRuns) return;
+    if (on == simulationRuns)
+        return;
     simulationRuns = on;
-    if (on) stopTarget = stopAt > 0 && steps >= stopAt ? steps + stopAt : stopAt;
-    if (on || !runStepped) return;
+    if (on)
+        stopTarget = stopAt > 0 && steps >= stopAt ? steps + stopAt : stopAt;
+    if (on || !runStepped)
+        return;
     runStepped = false;
     commitChange();  // the run, switched on to switched off, is one step
 }
 
 bool WeatheringSession::step()
 {
-    if (!simulationAdvances()) return false;
+    if (!simulationAdvances())
+        return false;
     if (!runStepped) {
         runStepped = true;
         noteWholeChange();
@@ -188,7 +200,8 @@ bool WeatheringSession::step()
     model_.simulationStep(settings_);
     ++degreeCount;
     ++steps;
-    if (stopTarget > 0 && steps == stopTarget) setSimulation(false);
+    if (stopTarget > 0 && steps == stopTarget)
+        setSimulation(false);
     return true;
 }
 
@@ -201,7 +214,8 @@ void WeatheringSession::restartStepCount()
 void WeatheringSession::setStopAtStep(int step)
 {
     const int wanted = step < 0 ? 0 : step;
-    if (wanted == stopAt) return;
+    if (wanted == stopAt)
+        return;
     stopAt = wanted;
     stopTarget = wanted;
 }
@@ -215,7 +229,8 @@ void WeatheringSession::init()
 
 void WeatheringSession::setLook(Look chosen)
 {
-    if (chosen == model_.look) return;
+    if (chosen == model_.look)
+        return;
     if (photograph_.empty()) {
         model_.look = chosen;
         return;
@@ -228,7 +243,8 @@ void WeatheringSession::setLook(Look chosen)
 
 void WeatheringSession::restartModel()
 {
-    if (photograph_.empty()) return;
+    if (photograph_.empty())
+        return;
     model_.reinitialise(nullptr, settings_);
     restartStepCount();
 }
@@ -240,25 +256,29 @@ void WeatheringSession::startNewHistory()
     commitDue = false;  // the change belonged to the photograph that is gone
     notice.clear();
     ++degreeCount;
-    if (!keepsHistory()) return;
+    if (!keepsHistory())
+        return;
     if (!startUndoHistory(history, model_) && hasPhotograph())
         notice = "undo: not enough memory for a history of this photograph";
     stepCounts.restart(steps);
-    if (simulationRuns) history.willChangeAll();  // a run goes on over the new photograph
+    if (simulationRuns)
+        history.willChangeAll();  // a run goes on over the new photograph
 }
 
 void WeatheringSession::noteWholeChange()
 {
     commitDueChange();
     ++degreeCount;
-    if (keepsHistory()) history.willChangeAll();
+    if (keepsHistory())
+        history.willChangeAll();
 }
 
 void WeatheringSession::noteDab(int x, int y)
 {
     commitDueChange();
     ++degreeCount;
-    if (!keepsHistory()) return;
+    if (!keepsHistory())
+        return;
     const DabBounds b = dabBounds(static_cast<float>(x), static_cast<float>(y), settings_.brushSize);
     history.willChange(b.x0, b.y0, b.x1, b.y1);
 }
@@ -267,12 +287,14 @@ void WeatheringSession::commitChange()
 {
     // Comparing and packing a whole photograph takes a while on a large one: the change
     // shows first, and is kept at the next commitDueChange, or before the next change.
-    if (keepsHistory()) commitDue = true;
+    if (keepsHistory())
+        commitDue = true;
 }
 
 bool WeatheringSession::commitDueChange()
 {
-    if (!commitDue) return false;
+    if (!commitDue)
+        return false;
     keepChange();
     return true;
 }
@@ -282,13 +304,15 @@ void WeatheringSession::keepChange()
 {
     commitDue = false;
     ++degreeCount;
-    if (!keepsHistory()) return;
+    if (!keepsHistory())
+        return;
     if (commitUndoStep(history, model_))
         stepCounts.keep(steps, static_cast<std::size_t>(history.undoSteps() + history.redoSteps()) + 1);
     else if (history.undoSteps() + history.redoSteps() == 0)
         stepCounts.restart(steps);  // also when a step too large for the budget emptied it
     // While the simulation runs, what it changes from now on belongs to the next step.
-    if (simulationRuns) history.willChangeAll();
+    if (simulationRuns)
+        history.willChangeAll();
 }
 
 // What changed so far (the run, a stroke still under way) becomes a step of its own,
@@ -316,10 +340,12 @@ Outcome WeatheringSession::showRestored(bool done, int move)
 {
     ++degreeCount;
     if (!done) {
-        if (!keepsHistory() || history.active()) return Outcome::failure(std::string());
+        if (!keepsHistory() || history.active())
+            return Outcome::failure(std::string());
         stepCounts.restart(steps);
         // The history refuses when the model changed behind its back, and empties.
-        if (!hasPhotograph()) return Outcome::failure(std::string());
+        if (!hasPhotograph())
+            return Outcome::failure(std::string());
         return Outcome::failure("undo: the history was out of step and is cleared");
     }
     steps = stepCounts.move(move, steps);
@@ -340,7 +366,8 @@ int WeatheringSession::redoableSteps() const
 void WeatheringSession::photographColours(std::vector<MyAlgebra::vec3>& rgb) const
 {
     rgb.clear();
-    if (!hasPhotograph()) return;
+    if (!hasPhotograph())
+        return;
     rgb.resize(static_cast<std::size_t>(model_.pixelCount()));
     labToRgb(model_.labReference.get(), rgb.data(), model_.pixelCount());
 }
@@ -349,27 +376,31 @@ void WeatheringSession::photographColours(std::vector<MyAlgebra::vec3>& rgb) con
 
 Outcome WeatheringSession::checkSavable() const
 {
-    if (hasPhotograph()) return Outcome::success();
+    if (hasPhotograph())
+        return Outcome::success();
     return Outcome::failure("nothing to save: no photograph is loaded");
 }
 
 Outcome WeatheringSession::checkDegreesSavable() const
 {
     const Outcome savable = checkSavable();
-    if (!savable.done() || pathReady()) return savable;
+    if (!savable.done() || pathReady())
+        return savable;
     return Outcome::failure("no degrees to save: click a path of two points or more first");
 }
 
 Outcome WeatheringSession::saveImage(const std::string& path, const ResultRecipe& recipe)
 {
     std::string reason;
-    if (saveModelImage(model_, path, reason, recipe)) return Outcome::success();
+    if (saveModelImage(model_, path, reason, recipe))
+        return Outcome::success();
     return Outcome::failure(reason);
 }
 
 Outcome WeatheringSession::saveDegrees(const std::string& path, const ResultRecipe& recipe)
 {
     std::string reason;
-    if (saveModelDegrees(model_, path, reason, recipe)) return Outcome::success();
+    if (saveModelDegrees(model_, path, reason, recipe))
+        return Outcome::success();
     return Outcome::failure(reason);
 }

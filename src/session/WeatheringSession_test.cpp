@@ -53,9 +53,11 @@ ModelLook lookOf(WeatheringSession& session)
 
 bool sameLab(const std::vector<vec3>& a, const std::vector<vec3>& b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].z != b[i].z) return false;
+        if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].z != b[i].z)
+            return false;
     return true;
 }
 
@@ -81,7 +83,8 @@ protected:
         // The right third may weather; stored at half size, so it is scaled.
         std::vector<vec3> mask(static_cast<std::size_t>(width / 2) * (height / 2), vec3{0, 0, 0});
         for (int y = 0; y < height / 2; ++y)
-            for (int x = 2 * width / 6; x < width / 2; ++x) mask[static_cast<std::size_t>(y) * (width / 2) + x] = {1, 1, 1};
+            for (int x = 2 * width / 6; x < width / 2; ++x)
+                mask[static_cast<std::size_t>(y) * (width / 2) + x] = {1, 1, 1};
         ASSERT_TRUE(ImageWriter::saveRgb(halfSizeMask, mask.data(), width / 2, height / 2, reason)) << reason;
     }
 
@@ -97,7 +100,8 @@ protected:
     void run(WeatheringSession& s, int steps)
     {
         s.setSimulation(true);
-        for (int i = 0; i < steps; ++i) s.step();
+        for (int i = 0; i < steps; ++i)
+            s.step();
         s.setSimulation(false);
         s.commitDueChange();
     }
@@ -190,7 +194,8 @@ TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheR
     s.setStopAtStep(4);
     s.setSimulation(true);
     int made = 0;
-    while (s.step() && made < 100) ++made;
+    while (s.step() && made < 100)
+        ++made;
     EXPECT_EQ(made, 4);
     EXPECT_FALSE(s.simulationOn());
     EXPECT_EQ(s.stepsSinceRestart(), 4);
@@ -224,7 +229,8 @@ TEST_F(WeatheringSessionTest, TheSimulationSwitchesItselfOffAtTheStopStepAndTheR
     s.init();
     s.setSimulation(true);
     made = 0;
-    while (s.step() && made < 100) ++made;
+    while (s.step() && made < 100)
+        ++made;
     EXPECT_EQ(made, 8) << "after Init the run stops at the stop itself";
 }
 
@@ -276,7 +282,8 @@ TEST_F(WeatheringSessionTest, UndoDuringARunStopsItAndTakesTheWholeRunBack)
     loadWithPath(s);
     const ModelLook before = lookOf(s);
     s.setSimulation(true);
-    for (int i = 0; i < 6; ++i) s.step();
+    for (int i = 0; i < 6; ++i)
+        s.step();
     const unsigned int pictureSeen = s.pictureVersion();
     ASSERT_TRUE(s.undo().done());
     EXPECT_FALSE(s.simulationOn());
@@ -300,7 +307,8 @@ TEST_F(WeatheringSessionTest, AStrokeIsOneStepAndIsShownWholeWhenItEnds)
     s.settings().brushSize = 12.0f;
     s.settings().speed = 0.09f;
     s.beginStroke();
-    for (int x = 20; x < 36; x += 2) s.dab(x, 12);
+    for (int x = 20; x < 36; x += 2)
+        s.dab(x, 12);
     const unsigned int pictureSeen = s.pictureVersion();
     EXPECT_TRUE(s.endStroke());
     EXPECT_NE(s.pictureVersion(), pictureSeen);

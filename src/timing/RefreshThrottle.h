@@ -7,7 +7,8 @@ constexpr float refreshInterval = 0.08f;
 // lastRefreshTime becomes now. The simulation and the brush share one value.
 inline bool refreshIsDue(float& lastRefreshTime, float now)
 {
-    if (!(now - lastRefreshTime > refreshInterval)) return false;
+    if (!(now - lastRefreshTime > refreshInterval))
+        return false;
     lastRefreshTime = now;
     return true;
 }

@@ -10,7 +10,8 @@ StopwatchBase::StopwatchBase()
 void StopwatchBase::start()
 {
     ++startCount;
-    if (running) return;
+    if (running)
+        return;
     running = true;
     markStart();
 }

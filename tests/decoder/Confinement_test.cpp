@@ -29,7 +29,8 @@ ProbeRun runProbe(const std::string& jpeg, int which)
 {
     ProbeRun run;
     int reply[2];
-    if (pipe(reply) != 0) return run;
+    if (pipe(reply) != 0)
+        return run;
     const int input = open(jpeg.c_str(), O_RDONLY);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -49,7 +50,8 @@ ProbeRun runProbe(const std::string& jpeg, int which)
     close(input);
     if (spawned == 0) {
         char block[256];
-        for (ssize_t got; (got = read(reply[0], block, sizeof block)) > 0;) run.output.append(block, static_cast<std::size_t>(got));
+        for (ssize_t got; (got = read(reply[0], block, sizeof block)) > 0;)
+            run.output.append(block, static_cast<std::size_t>(got));
         waitpid(pid, &run.status, 0);
     }
     close(reply[0]);
@@ -67,7 +69,8 @@ TEST(Confinement, EveryPathLookupFailsInsideTheDecoder)
     for (int which = 0; which < pathLookupCount(); ++which) {
         const ProbeRun run = runProbe(jpeg, which);
         const std::string started = "probe " + std::to_string(which) + "\n";
-        ASSERT_EQ(run.output.rfind(started, 0), 0u) << pathLookupName(which) << ": the probe did not run: " << run.output;
+        ASSERT_EQ(run.output.rfind(started, 0), 0u)
+            << pathLookupName(which) << ": the probe did not run: " << run.output;
         const bool killed = WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGSYS;
         const bool failed = run.output.rfind(started + "result -", 0) == 0;
         EXPECT_TRUE(killed || failed) << pathLookupName(which) << " worked: " << run.output;
@@ -83,14 +86,17 @@ TEST(Confinement, TheFileSystemLayerAloneLetsNoLookupThrough)
     ASSERT_GE(child, 0);
     if (child == 0) {
         const HiddenFileSystem hidden = hideFileSystem();
-        if (!hidden.emptyRoot) _exit(77);
+        if (!hidden.emptyRoot)
+            _exit(77);
         for (int which = 0; which < pathLookupCount(); ++which)
-            if (tryPathLookup(which) >= 0) _exit(100 + which);
+            if (tryPathLookup(which) >= 0)
+                _exit(100 + which);
         _exit(42);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "this system allows no user and mount namespace";
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "this system allows no user and mount namespace";
     EXPECT_EQ(WEXITSTATUS(status), 42) << pathLookupName(WEXITSTATUS(status) - 100) << " found its target";
 }

@@ -34,7 +34,8 @@ struct Floats {
 bool hasAdobeMarker(const std::vector<std::uint8_t>& file)
 {
     for (std::size_t i = 0; i + 9 <= file.size() && i < 65536; ++i)
-        if (file[i] == 0xFF && file[i + 1] == 0xEE && std::memcmp(&file[i + 4], "Adobe", 5) == 0) return true;
+        if (file[i] == 0xFF && file[i + 1] == 0xEE && std::memcmp(&file[i + 4], "Adobe", 5) == 0)
+            return true;
     return false;
 }
 
@@ -50,7 +51,8 @@ Floats decodedTheOldWay(const std::string& path, int channels)
     ilEnable(IL_ORIGIN_SET);
     ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
     if (ilLoadImage(path.c_str())) {
-        const std::size_t count = static_cast<std::size_t>(ilGetInteger(IL_IMAGE_WIDTH)) * ilGetInteger(IL_IMAGE_HEIGHT);
+        const std::size_t count =
+            static_cast<std::size_t>(ilGetInteger(IL_IMAGE_WIDTH)) * ilGetInteger(IL_IMAGE_HEIGHT);
         if (ilTypeFromExt(path.c_str()) == IL_JPG && ilGetInteger(IL_IMAGE_FORMAT) == IL_RGBA)
             cmykToRgba(ilGetData(), count, hasAdobeMarker(fileBytes(path)));
         if (ilConvertImage(channels == 3 ? IL_RGB : IL_LUMINANCE, IL_FLOAT)) {
@@ -72,13 +74,15 @@ Floats decodedTheNewWay(const std::string& path, int channels)
     Floats result;
     const std::vector<std::uint8_t> file = fileBytes(path);
     DecodedPicture picture;
-    if (decodePicture({file.data(), file.size()}, path.c_str(), channels, picture).outcome != decoded) return result;
+    if (decodePicture({file.data(), file.size()}, path.c_str(), channels, picture).outcome != decoded)
+        return result;
     if (!picture.bottomRowFirst)
         for (int y = 0; y < picture.height / 2; ++y)
             std::swap_ranges(picture.row(y), picture.row(y) + picture.rowBytes(), picture.row(picture.height - 1 - y));
     const std::size_t count = static_cast<std::size_t>(picture.width) * picture.height;
     const SampleLayout layout = {picture.channels, picture.sampleBytes};
-    if (!convertible(layout, channels)) return result;
+    if (!convertible(layout, channels))
+        return result;
     result.width = picture.width;
     result.height = picture.height;
     result.values.resize(count * channels);
@@ -97,7 +101,8 @@ Floats loadedThroughTheDecoder(const std::string& path, int channels)
     ImageRect<MyAlgebra::vec3> rgb;
     ImageRect<float> grey;
     const bool loaded = channels == 3 ? ImageIO::load(rgb, path.c_str()) : ImageIO::load(grey, path.c_str());
-    if (!loaded) return result;
+    if (!loaded)
+        return result;
     result.width = channels == 3 ? rgb.width : grey.width;
     result.height = channels == 3 ? rgb.height : grey.height;
     const float* values = channels == 3 ? reinterpret_cast<const float*>(rgb.data.get()) : grey.data.get();
@@ -136,17 +141,17 @@ protected:
             const Floats old = decodedTheOldWay(path, channels);
             ASSERT_FALSE(old.values.empty()) << name << ": the image library could not read it";
             for (const bool throughTheDecoder : {false, true}) {
-                const Floats now = throughTheDecoder ? loadedThroughTheDecoder(path, channels)
-                                                     : decodedTheNewWay(path, channels);
+                const Floats now =
+                    throughTheDecoder ? loadedThroughTheDecoder(path, channels) : decodedTheNewWay(path, channels);
                 const std::string way = name + (throughTheDecoder ? " loaded" : " decoded") + " as " +
-                                        std::to_string(channels) + " channels";
+                    std::to_string(channels) + " channels";
                 ASSERT_EQ(now.width, old.width) << way;
                 ASSERT_EQ(now.height, old.height) << way;
                 ASSERT_EQ(now.values.size(), old.values.size()) << way;
                 std::size_t first = 0;
-                EXPECT_EQ(differingValues(now, old, first), 0u) << way << "; first at value " << first << ": "
-                                                                << now.values[first] << " now, " << old.values[first]
-                                                                << " before";
+                EXPECT_EQ(differingValues(now, old, first), 0u)
+                    << way << "; first at value " << first << ": " << now.values[first] << " now, " << old.values[first]
+                    << " before";
             }
         }
     }
@@ -171,11 +176,12 @@ TEST_F(DecodingBothWaysTest, PngOfEveryColourTypeAndBitDepth)
     for (const Kind& kind : kinds)
         for (const int depth : kind.depths)
             for (const bool transparent : {false, true}) {
-                if (transparent && (kind.colourType & PNG_COLOR_MASK_ALPHA)) continue;
+                if (transparent && (kind.colourType & PNG_COLOR_MASK_ALPHA))
+                    continue;
                 for (const bool interlaced : {false, true}) {
                     const TestSamples samples = testSamples(37, 23, kind.channels, depth == 16, 7u + depth);
                     const std::string name = "type" + std::to_string(kind.colourType) + "-" + std::to_string(depth) +
-                                             (transparent ? "-trns" : "") + (interlaced ? "-adam7" : "") + ".png";
+                        (transparent ? "-trns" : "") + (interlaced ? "-adam7" : "") + ".png";
                     expectSameFloats(name, [&](const std::string& path) {
                         return writePng(path, samples, kind.colourType, depth, transparent, interlaced);
                     });
@@ -199,10 +205,9 @@ TEST_F(DecodingBothWaysTest, JpegGreyColourAndCmyk)
             for (const bool progressive : {false, true}) {
                 const TestSamples samples = testSamples(41, 29, channels, false, 11u * channels);
                 const std::string name = "c" + std::to_string(channels) + (subsampled ? "-420" : "-444") +
-                                         (progressive ? "-progressive" : "") + ".jpg";
-                expectSameFloats(name, [&](const std::string& path) {
-                    return writeJpeg(path, samples, subsampled, progressive);
-                });
+                    (progressive ? "-progressive" : "") + ".jpg";
+                expectSameFloats(
+                    name, [&](const std::string& path) { return writeJpeg(path, samples, subsampled, progressive); });
             }
 }
 
@@ -211,9 +216,8 @@ TEST_F(DecodingBothWaysTest, JpegOfManyBands)
 {
     for (const int channels : {1, 3, 4}) {
         const TestSamples samples = testSamples(3001, 97, channels, false, 5u * channels);
-        expectSameFloats("bands-c" + std::to_string(channels) + ".jpg", [&](const std::string& path) {
-            return writeJpeg(path, samples, true, false);
-        });
+        expectSameFloats("bands-c" + std::to_string(channels) + ".jpg",
+                         [&](const std::string& path) { return writeJpeg(path, samples, true, false); });
     }
 }
 
@@ -224,11 +228,12 @@ TEST_F(DecodingBothWaysTest, TiffOfEveryChannelCountDepthAndCompression)
             for (const int compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE}) {
                 const TestSamples samples = testSamples(33, 21, channels, wide, 5u + channels);
                 const std::string name = "c" + std::to_string(channels) + (wide ? "-16" : "-8") + "-z" +
-                                         std::to_string(compression) + ".tif";
+                    std::to_string(compression) + ".tif";
                 expectSameFloats(name, [&](const std::string& path) { return writeTiff(path, samples, compression); });
             }
     const TestSamples inks = testSamples(17, 9, 4, false, 99);
-    expectSameFloats("cmyk.tif", [&](const std::string& path) { return writeTiff(path, inks, COMPRESSION_NONE, true); });
+    expectSameFloats("cmyk.tif",
+                     [&](const std::string& path) { return writeTiff(path, inks, COMPRESSION_NONE, true); });
 }
 
 TEST_F(DecodingBothWaysTest, FormatsLeftToTheImageLibrary)
@@ -246,7 +251,7 @@ TEST_F(DecodingBothWaysTest, FormatsLeftToTheImageLibrary)
             const std::string source = scratch + "/source.ppm";
             const std::string type = target.substr(0, target.find(':'));
             return writePnm(source, samples) &&
-                   std::system(("convert '" + source + "' '" + type + ":" + path + "'").c_str()) == 0;
+                std::system(("convert '" + source + "' '" + type + ":" + path + "'").c_str()) == 0;
         });
     }
 }
@@ -261,6 +266,7 @@ TEST_F(DecodingBothWaysTest, SixteenBitPnmIsRefusedRatherThanReadPastItsEnd)
         ASSERT_TRUE(writePnm(path, testSamples(5, 3, channels, true, 1)));
         const std::vector<std::uint8_t> file = fileBytes(path);
         DecodedPicture picture;
-        EXPECT_EQ(decodePicture({file.data(), file.size()}, path.c_str(), 3, picture).outcome, conversionFailed) << path;
+        EXPECT_EQ(decodePicture({file.data(), file.size()}, path.c_str(), 3, picture).outcome, conversionFailed)
+            << path;
     }
 }

@@ -47,7 +47,8 @@ int colourAt(DecodedPicture& picture, int x, int y)
 {
     const int row = picture.bottomRowFirst ? picture.height - 1 - y : y;
     const std::uint8_t* p = picture.row(row) + 3 * x;
-    if (p[0] > 128 && p[1] > 128) return 3;
+    if (p[0] > 128 && p[1] > 128)
+        return 3;
     return p[0] > 128 ? 0 : p[1] > 128 ? 1 : 2;
 }
 
@@ -107,7 +108,8 @@ TEST_F(FormatLibrariesTest, LosslessWebpArrivesByteForByte)
         TestSamples samples = testSamples(29, 13, channels, false, 41);
         // The encoder may change the colour under fully transparent pixels.
         if (channels == 4)
-            for (std::size_t i = 3; i < samples.bytes.size(); i += 4) samples.bytes[i] |= 1;
+            for (std::size_t i = 3; i < samples.bytes.size(); i += 4)
+                samples.bytes[i] |= 1;
         const std::string path = scratch + "/c" + std::to_string(channels) + ".webp";
         ASSERT_TRUE(writeWebp(path, samples, true));
         DecodedPicture picture;
@@ -130,7 +132,8 @@ bool writeHugeBlackPng(const std::string& path)
     const int rowsARun = 500;
     const std::vector<std::uint8_t> rows(rowBytes * rowsARun, 0);
     z_stream stream = {};
-    if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
     std::vector<std::uint8_t> run(deflateBound(&stream, rows.size()) + 64);
     stream.next_in = const_cast<std::uint8_t*>(rows.data());
     stream.avail_in = static_cast<uInt>(rows.size());
@@ -148,7 +151,8 @@ bool writeHugeBlackPng(const std::string& path)
     }
     const std::uint8_t lastBlock[] = {0x03, 0x00};  // an empty final block of fixed codes
     zlib.insert(zlib.end(), lastBlock, lastBlock + 2);
-    for (int shift = 24; shift >= 0; shift -= 8) zlib.push_back(static_cast<std::uint8_t>(adler >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        zlib.push_back(static_cast<std::uint8_t>(adler >> shift));
 
     std::ofstream out(path, std::ios::binary);
     auto chunk = [&out](const char* type, const std::vector<std::uint8_t>& data) {
@@ -156,9 +160,12 @@ bool writeHugeBlackPng(const std::string& path)
         bytes.insert(bytes.end(), data.begin(), data.end());
         const std::uint32_t length = static_cast<std::uint32_t>(data.size());
         const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
-        for (const std::uint32_t word : {length}) for (int s = 24; s >= 0; s -= 8) out.put(static_cast<char>(word >> s));
+        for (const std::uint32_t word : {length})
+            for (int s = 24; s >= 0; s -= 8)
+                out.put(static_cast<char>(word >> s));
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        for (int s = 24; s >= 0; s -= 8) out.put(static_cast<char>(crc >> s));
+        for (int s = 24; s >= 0; s -= 8)
+            out.put(static_cast<char>(crc >> s));
     };
     out.write("\x89PNG\r\n\x1A\n", 8);
     chunk("IHDR", {0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0});
@@ -200,16 +207,19 @@ TEST_F(FormatLibrariesTest, HeadersOfTheOtherFormatsAreReadFirstToo)
     auto le16 = [](unsigned v) { return std::string{static_cast<char>(v & 255), static_cast<char>(v >> 8)}; };
     auto le32 = [&](unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); };
     auto be32 = [](unsigned v) {
-        return std::string{static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 255), static_cast<char>((v >> 8) & 255),
-                           static_cast<char>(v & 255)};
+        return std::string{static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 255),
+                           static_cast<char>((v >> 8) & 255), static_cast<char>(v & 255)};
     };
     const std::pair<std::string, std::string> files[] = {
         {"p.ppm", "P6\n# a comment\n20000 30000\n255\n" + std::string(64, '\0')},
         {"b.bmp", "BM" + std::string(12, '\0') + le32(40) + le32(20000) + le32(-30000) + std::string(64, '\0')},
         {"g.gif", "GIF89a" + le16(20000) + le16(30000) + std::string(64, '\0')},
-        {"s.psd", "8BPS" + std::string(1, '\0') + "\1" + std::string(6, '\0') + std::string(1, '\0') + "\3" + be32(30000) +
-                      be32(20000) + std::string(64, '\0')},
-        {"t.tga", std::string("\0\0\2", 3) + std::string(9, '\0') + le16(20000) + le16(30000) + "\x18\0" + std::string(64, '\0')},
+        {"s.psd",
+         "8BPS" + std::string(1, '\0') + "\1" + std::string(6, '\0') + std::string(1, '\0') + "\3" + be32(30000) +
+             be32(20000) + std::string(64, '\0')},
+        {"t.tga",
+         std::string("\0\0\2", 3) + std::string(9, '\0') + le16(20000) + le16(30000) + "\x18\0" +
+             std::string(64, '\0')},
     };
     for (const auto& [name, bytes] : files) {
         DecodedPicture picture;
@@ -225,22 +235,26 @@ TEST_F(FormatLibrariesTest, FailuresAreSaidByTheirKind)
     const std::string png = scratch + "/cut.png";
     ASSERT_TRUE(writePng(png, testSamples(64, 64, 3, false, 5), 2, 8, false, false));
     std::vector<std::uint8_t> bytes = fileBytes(png);
-    std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
+    std::ofstream(png, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
     const std::string jpeg = scratch + "/cut.jpg";
     ASSERT_TRUE(writeJpeg(jpeg, testSamples(64, 64, 3, false, 5), true, false));
     bytes = fileBytes(jpeg);
-    std::ofstream(jpeg, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
+    std::ofstream(jpeg, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() / 2));
     // Cut after many bands of rows have already crossed to the tool.
     const std::string wide = scratch + "/cut-wide.jpg";
     ASSERT_TRUE(writeJpeg(wide, testSamples(3001, 97, 3, false, 5), true, false));
     bytes = fileBytes(wide);
-    std::ofstream(wide, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() * 3 / 4));
+    std::ofstream(wide, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() * 3 / 4));
     const std::string text = scratch + "/notes.png";
     std::ofstream(text) << "shopping list: bread, milk";
     const std::string broken = scratch + "/broken.png";
     bytes = fileBytes(png);
     bytes[20] ^= 0xFF;  // inside the header chunk: its checksum no longer holds
-    std::ofstream(broken, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(broken, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 
     const std::pair<std::string, std::string> cases[] = {{png, "truncated file"},
                                                          {jpeg, "truncated file"},

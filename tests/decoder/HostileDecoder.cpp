@@ -22,7 +22,8 @@ void send(const void* data, std::size_t bytes)
     const char* next = static_cast<const char*>(data);
     while (bytes > 0) {
         const ssize_t written = write(1, next, bytes);
-        if (written <= 0) std::_Exit(1);
+        if (written <= 0)
+            std::_Exit(1);
         next += written;
         bytes -= static_cast<std::size_t>(written);
     }
@@ -62,37 +63,53 @@ void smallPicture(std::uint32_t channels)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) return 2;
+    if (argc != 5)
+        return 2;
     const std::uint32_t channels = static_cast<std::uint32_t>(std::atoi(argv[1]));
     std::string misdeed;
     std::cin >> misdeed;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
 
-    if (misdeed == "good") smallPicture(channels);
-    if (misdeed == "crash") raise(SIGSEGV);
-    if (misdeed == "sleep") pause();
+    if (misdeed == "good")
+        smallPicture(channels);
+    if (misdeed == "crash")
+        raise(SIGSEGV);
+    if (misdeed == "sleep")
+        pause();
     if (misdeed == "closeAndSpin") {
         close(1);
         for (volatile int i = 0;; i = i + 1) {
         }
     }
-    if (misdeed == "outOfMemory") return decoderOutOfMemoryStatus;
-    if (misdeed == "exitWithoutReply") return 1;
-    if (misdeed == "badMagic") header(decoded, 2, 2, channels, 0, 0x12345678);
-    if (misdeed == "unknownOutcome") header(99, 2, 2, channels);
-    if (misdeed == "unknownFailure") header(decodeFailed, 0, 0, 0, 0xDEADBEEF);
-    if (misdeed == "wrongChannels") header(decoded, 2, 2, channels + 4);
-    if (misdeed == "negativeSize") header(decoded, -2, 2, channels);
-    if (misdeed == "zeroSize") header(decoded, 0, 7, channels);
-    if (misdeed == "impossibleSize") header(sizeRefused, -1, -2147483647 - 1, channels);
-    if (misdeed == "truncated") header(decodeFailed, 0, 0, 0, truncatedFile);
+    if (misdeed == "outOfMemory")
+        return decoderOutOfMemoryStatus;
+    if (misdeed == "exitWithoutReply")
+        return 1;
+    if (misdeed == "badMagic")
+        header(decoded, 2, 2, channels, 0, 0x12345678);
+    if (misdeed == "unknownOutcome")
+        header(99, 2, 2, channels);
+    if (misdeed == "unknownFailure")
+        header(decodeFailed, 0, 0, 0, 0xDEADBEEF);
+    if (misdeed == "wrongChannels")
+        header(decoded, 2, 2, channels + 4);
+    if (misdeed == "negativeSize")
+        header(decoded, -2, 2, channels);
+    if (misdeed == "zeroSize")
+        header(decoded, 0, 7, channels);
+    if (misdeed == "impossibleSize")
+        header(sizeRefused, -1, -2147483647 - 1, channels);
+    if (misdeed == "truncated")
+        header(decodeFailed, 0, 0, 0, truncatedFile);
     if (misdeed == "trailingBytes") {
         smallPicture(channels);
         send("extra", 5);
     }
-    if (misdeed == "hugeSize") header(decoded, 2000000000, 2000000000, channels);
-    if (misdeed == "overLargestSide") header(decoded, largestImageSide + 1, 1, channels);
+    if (misdeed == "hugeSize")
+        header(decoded, 2000000000, 2000000000, channels);
+    if (misdeed == "overLargestSide")
+        header(decoded, largestImageSide + 1, 1, channels);
     if (misdeed == "shortPixels") {
         header(decoded, 100, 100, channels);
         band(100);
@@ -134,14 +151,15 @@ int main(int argc, char** argv)
     if (misdeed == "endlessReply") {
         smallPicture(channels);
         const std::vector<char> junk(65536, 'x');
-        for (;;) send(junk.data(), junk.size());
+        for (;;)
+            send(junk.data(), junk.size());
     }
     if (misdeed == "notFinite") {
         header(decoded, 2, 2, channels);
         std::vector<float> pixels(4 * channels, 0.5f);
-        pixels[0] = nan;                 // pixel 0
-        pixels[channels * 2] = inf;      // pixel 2
-        pixels[channels * 3] = -inf;     // pixel 3
+        pixels[0] = nan;              // pixel 0
+        pixels[channels * 2] = inf;   // pixel 2
+        pixels[channels * 3] = -inf;  // pixel 3
         // Pixels as the tool stores them, bottom row first; they travel top row first.
         band(2);
         send(pixels.data() + 2 * channels, 2 * channels * sizeof(float));

@@ -22,7 +22,8 @@ struct stat info;
 const Lookup lookups[] = {
     {"open", [] { return syscall(SYS_open, target, O_RDONLY); }},
     {"openat", [] { return syscall(SYS_openat, AT_FDCWD, target, O_RDONLY); }},
-    {"openat2", [] {
+    {"openat2",
+     [] {
          const unsigned long long how[3] = {O_RDONLY, 0, 0};
          return syscall(437 /* openat2 */, AT_FDCWD, target, how, sizeof how);
      }},
@@ -30,7 +31,8 @@ const Lookup lookups[] = {
     {"stat", [] { return syscall(SYS_stat, target, &info); }},
     {"lstat", [] { return syscall(SYS_lstat, target, &info); }},
     {"newfstatat on stdin with a path", [] { return syscall(SYS_newfstatat, 0, target, &info, 0); }},
-    {"newfstatat with AT_EMPTY_PATH and a path", [] { return syscall(SYS_newfstatat, 0, target, &info, AT_EMPTY_PATH); }},
+    {"newfstatat with AT_EMPTY_PATH and a path",
+     [] { return syscall(SYS_newfstatat, 0, target, &info, AT_EMPTY_PATH); }},
     {"statx", [] { return syscall(SYS_statx, AT_FDCWD, target, 0, STATX_BASIC_STATS, buffer); }},
     {"access", [] { return syscall(SYS_access, target, F_OK); }},
     {"faccessat2", [] { return syscall(439 /* faccessat2 */, AT_FDCWD, target, F_OK, 0); }},
@@ -39,7 +41,8 @@ const Lookup lookups[] = {
     {"getxattr", [] { return syscall(SYS_getxattr, target, "user.x", buffer, sizeof buffer); }},
     {"chdir", [] { return syscall(SYS_chdir, "/etc"); }},
     {"mkdir", [] { return syscall(SYS_mkdir, "/tmp/weathering-probe-made-this", 0700); }},
-    {"execve", [] {
+    {"execve",
+     [] {
          const char* const argv[] = {"/bin/true", nullptr};
          return syscall(SYS_execve, "/bin/true", argv, nullptr);
      }},

@@ -19,7 +19,8 @@ namespace {
 
 void say(const char* text)
 {
-    if (write(1, text, std::strlen(text)) < 0) _exit(2);
+    if (write(1, text, std::strlen(text)) < 0)
+        _exit(2);
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ struct ClosingFile {
     explicit ClosingFile(const std::string& path) : file(std::fopen(path.c_str(), "wb")) {}
     ~ClosingFile()
     {
-        if (file) std::fclose(file);
+        if (file)
+            std::fclose(file);
     }
     std::FILE* file;
 };
@@ -80,7 +81,8 @@ bool writePng(const std::string& path, const TestSamples& samples, int colourTyp
               bool interlaced, double gamma)
 {
     ClosingFile out(path);
-    if (!out.file) return false;
+    if (!out.file)
+        return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
@@ -91,21 +93,25 @@ bool writePng(const std::string& path, const TestSamples& samples, int colourTyp
     png_set_IHDR(png, info, static_cast<png_uint_32>(samples.width), static_cast<png_uint_32>(samples.height), bitDepth,
                  colourType, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> palette(static_cast<std::size_t>(1) << (colourType == PNG_COLOR_TYPE_PALETTE ? bitDepth : 0));
+    std::vector<png_color> palette(static_cast<std::size_t>(1)
+                                   << (colourType == PNG_COLOR_TYPE_PALETTE ? bitDepth : 0));
     std::vector<png_byte> alphas(palette.size());
     if (colourType == PNG_COLOR_TYPE_PALETTE) {
         for (std::size_t i = 0; i < palette.size(); ++i) {
-            palette[i] = {static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i * 11), static_cast<png_byte>(i * 5)};
+            palette[i] = {static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i * 11),
+                          static_cast<png_byte>(i * 5)};
             alphas[i] = static_cast<png_byte>(255 - i * 3);
         }
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-        if (transparent) png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
+        if (transparent)
+            png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
     } else if (transparent) {
         png_color_16 colour = {};
         colour.gray = colour.red = colour.green = colour.blue = 1;
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
-    if (gamma > 0) png_set_gAMA(png, info, gamma);
+    if (gamma > 0)
+        png_set_gAMA(png, info, gamma);
     png_write_info(png, info);
     std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(samples.height));
     std::vector<png_bytep> pointers;
@@ -123,7 +129,8 @@ bool writeJpeg(const std::string& path, const TestSamples& samples, bool subsamp
                int exifOrientation)
 {
     ClosingFile out(path);
-    if (!out.file) return false;
+    if (!out.file)
+        return false;
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -136,13 +143,20 @@ bool writeJpeg(const std::string& path, const TestSamples& samples, bool subsamp
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 90, TRUE);
     if (!subsampled)
-        for (int c = 0; c < info.num_components; ++c) info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
-    if (progressive) jpeg_simple_progression(&info);
+        for (int c = 0; c < info.num_components; ++c)
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     if (exifOrientation > 0) {
         // "Exif\0\0", a little-endian TIFF header, one directory entry: orientation.
-        const std::uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0,
-                                     1, 0, 0, 0, static_cast<std::uint8_t>(exifOrientation), 0, 0, 0, 0, 0, 0, 0};
+        const std::uint8_t exif[] = {'E', 'x',  'i',  'f', 0,
+                                     0,   'I',  'I',  42,  0,
+                                     8,   0,    0,    0,   1,
+                                     0,   0x12, 0x01, 3,   0,
+                                     1,   0,    0,    0,   static_cast<std::uint8_t>(exifOrientation),
+                                     0,   0,    0,    0,   0,
+                                     0,   0};
         jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
     }
     const std::size_t stride = static_cast<std::size_t>(samples.width) * samples.channels;
@@ -158,7 +172,8 @@ bool writeJpeg(const std::string& path, const TestSamples& samples, bool subsamp
 bool writeTiff(const std::string& path, const TestSamples& samples, int compression, bool cmyk, int orientation)
 {
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
-    if (!tiff) return false;
+    if (!tiff)
+        return false;
     const bool wide = !samples.wide.empty();
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, samples.width);
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, samples.height);
@@ -168,7 +183,9 @@ bool writeTiff(const std::string& path, const TestSamples& samples, int compress
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, orientation);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 4);
-    const int photometric = cmyk ? PHOTOMETRIC_SEPARATED : samples.channels < 3 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB;
+    const int photometric = cmyk ? PHOTOMETRIC_SEPARATED
+        : samples.channels < 3   ? PHOTOMETRIC_MINISBLACK
+                                 : PHOTOMETRIC_RGB;
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
     if (samples.channels == 2 || (samples.channels == 4 && !cmyk)) {
         const std::uint16_t extra = EXTRASAMPLE_UNASSALPHA;
@@ -197,8 +214,10 @@ bool writeWebp(const std::string& path, const TestSamples& samples, bool lossles
     else
         size = lossless ? WebPEncodeLosslessRGB(pixels, samples.width, samples.height, stride, &encoded)
                         : WebPEncodeRGB(pixels, samples.width, samples.height, stride, 90, &encoded);
-    if (size == 0) return false;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(encoded), static_cast<std::streamsize>(size));
+    if (size == 0)
+        return false;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(encoded), static_cast<std::streamsize>(size));
     WebPFree(encoded);
     return true;
 }
@@ -210,10 +229,12 @@ bool writePnm(const std::string& path, const TestSamples& samples)
     out << (samples.channels == 1 ? "P5\n" : "P6\n") << samples.width << " " << samples.height << "\n"
         << (wide ? 65535 : 255) << "\n";
     if (!wide) {
-        out.write(reinterpret_cast<const char*>(samples.bytes.data()), static_cast<std::streamsize>(samples.bytes.size()));
+        out.write(reinterpret_cast<const char*>(samples.bytes.data()),
+                  static_cast<std::streamsize>(samples.bytes.size()));
         return static_cast<bool>(out);
     }
-    for (const std::uint16_t v : samples.wide) out << static_cast<char>(v >> 8) << static_cast<char>(v & 255);
+    for (const std::uint16_t v : samples.wide)
+        out << static_cast<char>(v >> 8) << static_cast<char>(v & 255);
     return static_cast<bool>(out);
 }
 

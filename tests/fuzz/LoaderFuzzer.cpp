@@ -38,13 +38,15 @@ std::string scratch;
 void keepFinding(const std::uint8_t* data, std::size_t size, const std::string& lines)
 {
     const char* folder = std::getenv("WEATHERING_FUZZ_FINDINGS");
-    if (!folder) return;
-    const char* kind = lines.find("crashed") != std::string::npos    ? "crash"
-                       : lines.find("processor time") != std::string::npos ? "hang"
-                       : lines.find("no answer") != std::string::npos     ? "hang"
-                       : lines.find("needs more") != std::string::npos  ? "memory"
-                                                                       : nullptr;
-    if (!kind) return;
+    if (!folder)
+        return;
+    const char* kind = lines.find("crashed") != std::string::npos ? "crash"
+        : lines.find("processor time") != std::string::npos       ? "hang"
+        : lines.find("no answer") != std::string::npos            ? "hang"
+        : lines.find("needs more") != std::string::npos           ? "memory"
+                                                                  : nullptr;
+    if (!kind)
+        return;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string path = std::string(folder) + "/" + kind + "-" + std::to_string(std::hash<std::string>()(bytes));
     std::ofstream(path, std::ios::binary) << bytes;
@@ -56,14 +58,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     initImageDecoder();
     char pattern[] = "/tmp/weathering-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) std::abort();
+    if (!mkdtemp(pattern))
+        std::abort();
     scratch = pattern;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     const std::string path = scratch + "/input." + extensions[data[0] % extensionCount];
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -75,15 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & maskBit) {
         ImageRect<float> mask;
         loaded = ImageIO::load(mask, path.c_str(), fuzzSettings);
-        if (loaded && (mask.empty() || mask.width > largestImageSide || mask.height > largestImageSide)) std::abort();
+        if (loaded && (mask.empty() || mask.width > largestImageSide || mask.height > largestImageSide))
+            std::abort();
     } else {
         ImageRect<MyAlgebra::vec3> photograph;
         loaded = ImageIO::load(photograph, path.c_str(), fuzzSettings);
-        if (loaded && (photograph.empty() || photograph.width > largestImageSide || photograph.height > largestImageSide))
+        if (loaded &&
+            (photograph.empty() || photograph.width > largestImageSide || photograph.height > largestImageSide))
             std::abort();
     }
     std::cerr.rdbuf(console);
-    if (!loaded) keepFinding(data, size, lines.str());
+    if (!loaded)
+        keepFinding(data, size, lines.str());
     std::remove(path.c_str());
     return 0;
 }

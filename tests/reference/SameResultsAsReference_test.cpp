@@ -36,7 +36,8 @@ Photograph randomPhotograph(int width, int height, std::mt19937& rng)
 {
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), noise(-0.08f, 0.08f);
     std::uniform_int_distribution<int> special(0, 39);
-    const vec3 base[3] = {{unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}};
+    const vec3 base[3] = {
+        {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}};
     Photograph p{width, height, std::vector<vec3>(static_cast<size_t>(width) * height)};
     for (size_t i = 0; i < p.pixels.size(); ++i) {
         const int kind = special(rng);
@@ -177,7 +178,8 @@ std::string firstDifference(WeatheringModel& m, reference::WeatheringModel& r, b
                             {"detail", m.detail.get(), r.detail.get(), n * sizeof(float)},
                             {"lab", m.lab.get(), r.lab.get(), withLab ? n * sizeof(vec3) : 0}};
     for (const Array& array : arrays) {
-        if (std::memcmp(array.a, array.b, array.bytes) == 0 || (anyNaNIsEqual && sameButNaNs(array.a, array.b, array.bytes)))
+        if (std::memcmp(array.a, array.b, array.bytes) == 0 ||
+            (anyNaNIsEqual && sameButNaNs(array.a, array.b, array.bytes)))
             continue;
         const size_t elementSize = array.bytes / n;
         size_t i = 0;
@@ -212,7 +214,8 @@ ModelSettings randomSettings(std::mt19937& rng, int width, int height)
 {
     const float radii[] = {0.0f, 0.5f, 1.0f, 2.5f, 10.0f, 10.5f};
     std::uniform_int_distribution<int> pick(0, 7), flip(0, 1);
-    std::uniform_real_distribution<float> speed(0.0f, 1.0f), anyRadius(0.0f, static_cast<float>(std::max(width, height) + 3));
+    std::uniform_real_distribution<float> speed(0.0f, 1.0f),
+        anyRadius(0.0f, static_cast<float>(std::max(width, height) + 3));
     ModelSettings s;
     s.dewethering = flip(rng);
     const int r = pick(rng);
@@ -255,7 +258,18 @@ void clickPathPoint(Twins& t, std::mt19937& rng)
 }
 
 enum Operation {
-    step, dab, refresh, refreshInBrush, addPoint, removePoint, rates, rateAt, restart, newMask, newPhotograph, lookAtColours,
+    step,
+    dab,
+    refresh,
+    refreshInBrush,
+    addPoint,
+    removePoint,
+    rates,
+    rateAt,
+    restart,
+    newMask,
+    newPhotograph,
+    lookAtColours,
     operationCount
 };
 
@@ -269,9 +283,10 @@ Operation randomOperation(std::mt19937& rng)
 
 const char* nameOf(Operation op)
 {
-    static const char* names[operationCount] = {"simulationStep", "applyBrush", "refreshTexture", "refreshTextureInBrush",
-                                                "addPathPoint", "removeLastPathPoint", "computeRates", "computeRateAt",
-                                                "reinitialise", "applyMaskImage", "initFromImage", "reading lab"};
+    static const char* names[operationCount] = {"simulationStep",        "applyBrush",    "refreshTexture",
+                                                "refreshTextureInBrush", "addPathPoint",  "removeLastPathPoint",
+                                                "computeRates",          "computeRateAt", "reinitialise",
+                                                "applyMaskImage",        "initFromImage", "reading lab"};
     return names[op];
 }
 
@@ -297,7 +312,8 @@ bool apply(Twins& t, Operation op, std::mt19937& rng)
         r.refreshTexture();
         return false;
     case refreshInBrush: {
-        const float x = static_cast<float>(randomPosition(rng, m.width)), y = static_cast<float>(randomPosition(rng, m.height));
+        const float x = static_cast<float>(randomPosition(rng, m.width)),
+                    y = static_cast<float>(randomPosition(rng, m.height));
         m.refreshTextureInBrush(x, y, s);
         r.refreshTextureInBrush(x, y, s);
         return false;
@@ -318,7 +334,8 @@ bool apply(Twins& t, Operation op, std::mt19937& rng)
         r.computeRates(s);
         return false;
     case rateAt: {
-        const float x = static_cast<float>(randomPosition(rng, m.width)), y = static_cast<float>(randomPosition(rng, m.height));
+        const float x = static_cast<float>(randomPosition(rng, m.width)),
+                    y = static_cast<float>(randomPosition(rng, m.height));
         m.computeRateAt(x, y, s);
         r.computeRateAt(x, y, s);
         return false;
@@ -461,7 +478,8 @@ TEST_P(SameResultsAsReference, NotANumberAndInfinitePixelsOffThePath)
         }
         t.load(p);
         for (int k = 0; k < 5;) {
-            const int x = std::uniform_int_distribution<int>(0, 22)(rng), y = std::uniform_int_distribution<int>(0, 16)(rng);
+            const int x = std::uniform_int_distribution<int>(0, 22)(rng),
+                      y = std::uniform_int_distribution<int>(0, 16)(rng);
             if (std::find(spoiled.begin(), spoiled.end(), y * 23 + x) != spoiled.end())
                 continue;
             t.model->addPathPoint(static_cast<float>(x), static_cast<float>(y));
@@ -528,7 +546,8 @@ TEST_P(SameResultsAsReference, ColourConversionsOfAwkwardColours)
         for (float& v : selection)
             v = std::bernoulli_distribution(0.8)(rng) ? 1.0f : 0.999f;
         const float radius = std::uniform_real_distribution<float>(0.0f, 40.0f)(rng);
-        const float cx = static_cast<float>(randomPosition(rng, width)), cy = static_cast<float>(randomPosition(rng, height));
+        const float cx = static_cast<float>(randomPosition(rng, width)),
+                    cy = static_cast<float>(randomPosition(rng, height));
         labToRgbInDisc(anyLab.data(), back.data(), width, height, radius, selection.data(), cx, cy);
         reference::labToRgbInDisc(anyLab.data(), frozenBack.data(), width, height, radius, selection.data(), cx, cy);
         ASSERT_TRUE(sameBytes(back.data(), frozenBack.data(), count)) << "labToRgbInDisc, trial " << trial;
@@ -536,4 +555,6 @@ TEST_P(SameResultsAsReference, ColourConversionsOfAwkwardColours)
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, SameResultsAsReference, ::testing::Values(1, 2, 3, 7),
-                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "threads"; });
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "threads";
+                         });

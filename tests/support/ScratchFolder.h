@@ -16,12 +16,14 @@ public:
     ScratchFolder()
     {
         char pattern[] = "/tmp/weathering-test-XXXXXX";
-        if (mkdtemp(pattern)) root = pattern;
+        if (mkdtemp(pattern))
+            root = pattern;
     }
     ~ScratchFolder()
     {
         std::error_code error;
-        std::filesystem::permissions(root, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
+        std::filesystem::permissions(root, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     error);
         std::filesystem::remove_all(root, error);
     }
     ScratchFolder(const ScratchFolder&) = delete;

@@ -34,7 +34,10 @@ void say(const std::string& line)
     std::fflush(stdout);
 }
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* yesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
 
 std::filesystem::path currentDirectory()
 {
@@ -50,15 +53,17 @@ void waitForGoAhead()
 
 void runDialogs()
 {
-    if (chdir(workingDirectory.c_str()) != 0) say("chdir failed: " + workingDirectory);
+    if (chdir(workingDirectory.c_str()) != 0)
+        say("chdir failed: " + workingDirectory);
     const std::filesystem::path directoryBefore = currentDirectory();
     const int windowBefore = glutGetWindow();
     const GLXContext contextBefore = glXGetCurrentContext();
     for (int i = 0; i < dialogCount; ++i) {
-        if (i > 0) waitForGoAhead();
-        const std::string chosen = saving ? saveFileDialog("Save Image", workingDirectory, "door_weathered.png",
-                                                           imageSaveTypes())
-                                          : openFileDialog();
+        if (i > 0)
+            waitForGoAhead();
+        const std::string chosen = saving
+            ? saveFileDialog("Save Image", workingDirectory, "door_weathered.png", imageSaveTypes())
+            : openFileDialog();
         say(chosen.empty() ? "chosen:" : "chosen: " + chosen);
     }
     say(std::string("cwd-restored: ") + yesNo(currentDirectory() == directoryBefore));
@@ -74,17 +79,22 @@ void display()
     glClear(GL_COLOR_BUFFER_BIT);
     glutSwapBuffers();
     // Only from the first frame on is the window mapped and able to take clicks.
-    if (!dialogsDone) runDialogs();
+    if (!dialogsDone)
+        runDialogs();
 }
 
 void mouse(int button, int state, int x, int y)
 {
     say("mouse: button " + std::to_string(button) + (state == GLUT_DOWN ? " down" : " up") + " at " +
         std::to_string(x) + " " + std::to_string(y));
-    if (dialogsDone && button == GLUT_RIGHT_BUTTON && state == GLUT_DOWN) glutLeaveMainLoop();
+    if (dialogsDone && button == GLUT_RIGHT_BUTTON && state == GLUT_DOWN)
+        glutLeaveMainLoop();
 }
 
-void keyboard(unsigned char key, int, int) { say("key: " + std::to_string(key)); }
+void keyboard(unsigned char key, int, int)
+{
+    say("key: " + std::to_string(key));
+}
 
 }  // namespace
 
