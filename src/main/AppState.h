@@ -25,6 +25,10 @@ struct AppState {
     std::string photographPath;  // where the photograph came from: the save dialog starts there
     std::string maskPath;        // the mask loaded for it ("" none): saved files name it
     std::string lastSaveFolder;  // where the last save went: the next starts there if need be
+    std::string lastOpenChoice;  // the file last chosen to open: the open dialog starts on it
+    // The clicked path when the save under way was asked for, in weathering-batch's
+    // --path form: the console line that reports the save gives it.
+    std::string savedPathArgument;
 
     int mainWindow = 0;
     int panelWindow = 0;

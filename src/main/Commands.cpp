@@ -112,11 +112,20 @@ void photographDecoded()
               false);
 }
 
+// The open dialog starts on the file chosen last, photograph or mask.
+std::string chooseFileToOpen()
+{
+    std::string name = openFileDialog(appState.lastOpenChoice);
+    if (!name.empty())
+        appState.lastOpenChoice = name;
+    return name;
+}
+
 void loadImageCommand()
 {
     if (work().busy())
         return;  // the status line shows what runs, and its Cancel
-    const std::string name = openFileDialog();
+    const std::string name = chooseFileToOpen();
     if (name.empty())
         return;  // cancelled: nothing to load, nothing to say
     workStarted(work().startPhotograph(name, session().photographSizeCheck()));
@@ -139,7 +148,7 @@ void loadMaskCommand()
 {
     if (work().busy())
         return;
-    const std::string name = openFileDialog();
+    const std::string name = chooseFileToOpen();
     if (name.empty())
         return;
     workStarted(work().startMask(name));
@@ -179,9 +188,6 @@ std::string photographFolder()
     return std::filesystem::absolute(appState.photographPath, error).parent_path().string();
 }
 
-// The clicked path when the save was asked for, in weathering-batch's --path form.
-std::string savedPathArgument;
-
 // The line in the group names the file; the console line gives the whole path
 // and the clicked path in weathering-batch's --path form, to make it again.
 void reportSaved(const std::string& path, const SaveSnapshot& saved)
@@ -190,7 +196,7 @@ void reportSaved(const std::string& path, const SaveSnapshot& saved)
         " (" + std::to_string(saved.pictureWidth()) + " x " + std::to_string(saved.pictureHeight()) + ")";
     panelState.resultLine = "Saved " + fileName(path) + size;
     setStatus(panelState.resultLine, false);
-    std::cout << "Saved " << path << size << " --path \"" << savedPathArgument << "\"" << std::endl;
+    std::cout << "Saved " << path << size << " --path \"" << appState.savedPathArgument << "\"" << std::endl;
 }
 
 void reportNotSaved(const std::string& line)
@@ -221,7 +227,7 @@ void saveCommand(SavedWhat what)
     const ResultRecipe recipe{appState.photographPath, appState.maskPath, session().stepsSinceRestart(),
                               session().settings().dewethering != 0};
     WeatheringModel& model = session().model();
-    savedPathArgument = formatPathArgument(model.imagePoints, model.height);
+    appState.savedPathArgument = formatPathArgument(model.imagePoints, model.height);
     workStarted(work().startSave(
         image ? SaveSnapshot::ofColours(model, recipe) : SaveSnapshot::ofDegrees(model, recipe), path));
 }

@@ -16,7 +16,6 @@ constexpr const char* openDialogTitle = "Select input file";
 constexpr const char* allFilesFilterName = "All Files(*.*)";
 
 // Offered as the initial file the next time the chooser opens.
-std::string lastChosenPath;
 
 // The current directory and GLUT window of the caller, put back on scope exit.
 class CallerStateKeeper {
@@ -68,8 +67,6 @@ private:
     XIOErrorHandler ioErrorHandler;
 };
 
-enum class GtkState { untried, ready, unavailable };
-
 bool initialiseGtk()
 {
     // gtk_init would switch the C locale to the environment's, after which
@@ -80,16 +77,17 @@ bool initialiseGtk()
     return gtk_init_check(nullptr, nullptr) != FALSE;
 }
 
+// GTK keeps whether it is initialised; a failed attempt is simply tried again at the
+// next dialog, which also notices a display that has come back.
 bool gtkIsReady()
 {
-    static GtkState state = GtkState::untried;
-    if (state == GtkState::untried) {
-        const XlibHandlersKeeper handlers;
-        state = initialiseGtk() ? GtkState::ready : GtkState::unavailable;
-    }
-    if (state == GtkState::unavailable)
-        std::fprintf(stderr, "File dialog unavailable: GTK could not initialise\n");
-    return state == GtkState::ready;
+    if (gdk_display_get_default() != nullptr)
+        return true;
+    const XlibHandlersKeeper handlers;
+    if (initialiseGtk())
+        return true;
+    std::fprintf(stderr, "File dialog unavailable: GTK could not initialise\n");
+    return false;
 }
 
 void addAllFilesFilter(GtkFileChooser* chooser)
@@ -117,6 +115,7 @@ struct ChooserRequest {
     std::string folder;                            // save: the folder to start in
     std::string name;                              // save: the suggested file name
     const std::vector<SaveType>* types = nullptr;  // save: the types offered
+    std::string previousChoice;                    // open: the file offered first
 };
 
 constexpr const char* saveTypeKey = "weathering-save-type";
@@ -176,10 +175,10 @@ void startWhereAsked(GtkFileChooser* chooser, const ChooserRequest& request)
         else
             gtk_file_chooser_set_current_folder(chooser, request.folder.c_str());
         gtk_file_chooser_set_current_name(chooser, request.name.c_str());
-    } else if (lastChosenPath.empty()) {
+    } else if (request.previousChoice.empty()) {
         startInCurrentDirectory(chooser);
     } else {
-        gtk_file_chooser_set_filename(chooser, lastChosenPath.c_str());
+        gtk_file_chooser_set_filename(chooser, request.previousChoice.c_str());
     }
 }
 
@@ -290,18 +289,15 @@ std::string chooseFile(const ChooserRequest& request)
 
 }  // namespace
 
-std::string openFileDialog()
+std::string openFileDialog(const std::string& previousChoice)
 {
-    std::string chosen = chooseFile({openDialogTitle, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", {}, {}});
-    if (!chosen.empty())
-        lastChosenPath = chosen;
-    return chosen;
+    return chooseFile({openDialogTitle, GTK_FILE_CHOOSER_ACTION_OPEN, "_Open", {}, {}, nullptr, previousChoice});
 }
 
 std::string saveFileDialog(const char* title, const std::string& folder, const std::string& suggestedName,
                            const std::vector<SaveType>& types)
 {
-    return chooseFile({title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", folder, suggestedName, &types});
+    return chooseFile({title, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", folder, suggestedName, &types, {}});
 }
 
 std::string picturesFolder()

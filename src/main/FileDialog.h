@@ -7,9 +7,9 @@
 
 // Modal "Select input file" chooser. Returns the chosen file's full path, or an
 // empty string when the user cancels. The current directory and the current
-// GLUT window are the same afterwards as before. The previous choice is offered
-// as the initial file the next time.
-std::string openFileDialog();
+// GLUT window are the same afterwards as before. `previousChoice`, when given, is
+// the file the chooser starts on.
+std::string openFileDialog(const std::string& previousChoice);
 
 // Modal save chooser with the given title, starting in `folder` (the current
 // directory when empty) with `suggestedName` filled in, offering `types` (the first

@@ -58,12 +58,15 @@ void runDialogs()
     const std::filesystem::path directoryBefore = currentDirectory();
     const int windowBefore = glutGetWindow();
     const GLXContext contextBefore = glXGetCurrentContext();
+    std::string previousChoice;  // offered again, as the tool offers its last choice
     for (int i = 0; i < dialogCount; ++i) {
         if (i > 0)
             waitForGoAhead();
         const std::string chosen = saving
             ? saveFileDialog("Save Image", workingDirectory, "door_weathered.png", imageSaveTypes())
-            : openFileDialog();
+            : openFileDialog(previousChoice);
+        if (!chosen.empty())
+            previousChoice = chosen;
         say(chosen.empty() ? "chosen:" : "chosen: " + chosen);
     }
     say(std::string("cwd-restored: ") + yesNo(currentDirectory() == directoryBefore));
