@@ -6,6 +6,7 @@
 #include "parallel/StopRequest.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -30,6 +31,9 @@ struct PathSegment {
 struct DegreeBlock {
     int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
     int index[degreeBlockSize];
+    float lightness[degreeBlockSize];  // the pixel's L*, a* and b*
+    float a[degreeBlockSize];
+    float b[degreeBlockSize];
     float gx[degreeBlockSize];
     float gy[degreeBlockSize];
     float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
@@ -38,9 +42,11 @@ struct DegreeBlock {
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
-    int fine[degreeBlockSize];            // the degree's fine bin, -1 outside the table
-    int coarse[degreeBlockSize];          // its coarse bucket, coarseBinCount outside the table
-    std::uint32_t near[degreeBlockSize];  // the lane's degree lay too near a float boundary
+    int fine[degreeBlockSize];              // the degree's fine bin, -1 outside the table
+    int coarse[degreeBlockSize];            // its coarse bucket, coarseBinCount outside the table
+    std::uint32_t near[degreeBlockSize];    // the lane's degree lay too near a float boundary
+    std::uint8_t bucket[degreeBlockSize];   // `coarse` as a byte
+    std::uint8_t mayTake[degreeBlockSize];  // the lane may change its fine bin's sample
 };
 
 // A double's last 29 significand bits, which rounding to float drops: a rounding
@@ -49,20 +55,26 @@ constexpr std::uint64_t droppedByFloat = (std::uint64_t(1) << 29) - 1;
 constexpr std::uint64_t nearRoundingStart = (std::uint64_t(1) << 28) - 8;
 constexpr std::uint64_t nearRoundingWidth = 17;
 
-// G of a run of pixels: the chromaPlanePosition rule, straight from the packed colours.
-WEATHERING_VECTOR_CLONES void chromaOfRun(const vec3* __restrict colours, int count, float* __restrict gx,
-                                          float* __restrict gy)
+// The packed colours of a run as three plain arrays, so that what follows runs on whole
+// vectors of one component.
+WEATHERING_VECTOR_CLONES void splitColours(const vec3* __restrict colours, int count, float* __restrict lightness,
+                                           float* __restrict a, float* __restrict b)
 {
     for (int k = 0; k < count; ++k) {
-        gx[k] = static_cast<float>((static_cast<double>(colours[k].y) + 134.0) * static_cast<double>(1.422f));
-        gy[k] = static_cast<float>((static_cast<double>(colours[k].z) + 140.0) * static_cast<double>(1.954f));
+        lightness[k] = colours[k].x;
+        a[k] = colours[k].y;
+        b[k] = colours[k].z;
     }
 }
 
-WEATHERING_VECTOR_CLONES void lightnessOfRun(const vec3* __restrict colours, int count, float* __restrict lightness)
+// G of a run of pixels: the chromaPlanePosition rule.
+WEATHERING_VECTOR_CLONES void chromaOfRun(const float* __restrict a, const float* __restrict b, int count,
+                                          float* __restrict gx, float* __restrict gy)
 {
-    for (int k = 0; k < count; ++k)
-        lightness[k] = colours[k].x;
+    for (int k = 0; k < count; ++k) {
+        gx[k] = static_cast<float>((static_cast<double>(a[k]) + 134.0) * static_cast<double>(1.422f));
+        gy[k] = static_cast<float>((static_cast<double>(b[k]) + 140.0) * static_cast<double>(1.954f));
+    }
 }
 
 WEATHERING_VECTOR_CLONES void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes)
@@ -79,6 +91,101 @@ WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int coun
     return masked;
 }
 
+// The parameter t of the foot of the perpendicular from G onto the segment's line (0 at
+// its end, 1 at its start), and the foot's coordinates: the same operations for every
+// lane and for the corners of a block's box.
+inline float footParameter(const PathSegment& s, float gx, float gy)
+{
+    const float numerator = (gx - s.endX) * s.ax + (gy - s.endY) * s.ay;
+    return numerator / s.lengthSquared;
+}
+
+inline float footX(const PathSegment& s, float t)
+{
+    return s.endX + t * s.ax;
+}
+
+inline float footY(const PathSegment& s, float t)
+{
+    return s.endY + t * s.ay;
+}
+
+// The smallest and largest G of a block's lanes; NaN coordinates are left out (such a
+// pixel's foot is NaN and lies on no segment).
+struct ChromaBox {
+    float xLow, xHigh, yLow, yHigh;
+};
+
+constexpr int boxLanes = 16;  // kept per lane position so that the loop vectorises
+
+WEATHERING_VECTOR_CLONES ChromaBox boxOfBlock(const float* __restrict gx, const float* __restrict gy, int lanes)
+{
+    float xLow[boxLanes], xHigh[boxLanes], yLow[boxLanes], yHigh[boxLanes];
+    std::fill(xLow, xLow + boxLanes, INFINITY);
+    std::fill(yLow, yLow + boxLanes, INFINITY);
+    std::fill(xHigh, xHigh + boxLanes, -INFINITY);
+    std::fill(yHigh, yHigh + boxLanes, -INFINITY);
+    for (int start = 0; start < lanes; start += boxLanes) {
+        for (int j = 0; j < boxLanes; ++j) {
+            const float x = gx[start + j];
+            const float y = gy[start + j];
+            xLow[j] = x < xLow[j] ? x : xLow[j];
+            xHigh[j] = x > xHigh[j] ? x : xHigh[j];
+            yLow[j] = y < yLow[j] ? y : yLow[j];
+            yHigh[j] = y > yHigh[j] ? y : yHigh[j];
+        }
+    }
+    ChromaBox box{INFINITY, -INFINITY, INFINITY, -INFINITY};
+    for (int j = 0; j < boxLanes; ++j) {
+        box.xLow = std::min(box.xLow, xLow[j]);
+        box.xHigh = std::max(box.xHigh, xHigh[j]);
+        box.yLow = std::min(box.yLow, yLow[j]);
+        box.yHigh = std::max(box.yHigh, yHigh[j]);
+    }
+    return box;
+}
+
+// A lower bound of the rounded (q - end) * (q - start) over the rounded foot coordinates
+// q in [low, high] of one axis. Rounding is monotone, so beyond the segment's ends the
+// product grows with the distance and its smallest value lies at the nearer end of the
+// range; within them neither factor exceeds the segment's extent on that axis.
+float productLowerBound(float low, float high, float end, float start)
+{
+    const float segmentLow = std::min(end, start);
+    const float segmentHigh = std::max(end, start);
+    if (low > segmentHigh)
+        return (low - end) * (low - start);
+    if (high < segmentLow)
+        return (high - end) * (high - start);
+    const float extent = segmentHigh - segmentLow;
+    return -(extent * extent);
+}
+
+// Whether the foot point of some pixel of the box may lie on the segment; when not, the
+// projection onto it can be skipped without changing any lane. Exact, by monotonicity of
+// IEEE rounding: t is monotone in G on each axis (its sign that of A's component), so
+// over the box it lies between its values at two corners; the foot's coordinates are
+// monotone in t, so each lies between its values at those t; the test
+// (Q - end) . (Q - start) <= 0 then cannot pass when the sum of the lower bounds of its
+// two products is already positive. Any NaN along the way (infinite coordinates, an
+// empty box) answers "may".
+bool footMayLieOn(const PathSegment& s, const ChromaBox& box)
+{
+    const bool xRises = s.ax >= 0.0f;
+    const bool yRises = s.ay >= 0.0f;
+    const float tLow = footParameter(s, xRises ? box.xLow : box.xHigh, yRises ? box.yLow : box.yHigh);
+    const float tHigh = footParameter(s, xRises ? box.xHigh : box.xLow, yRises ? box.yHigh : box.yLow);
+    if (!(tLow <= tHigh))
+        return true;
+    const float x1 = footX(s, tLow), x2 = footX(s, tHigh);
+    const float y1 = footY(s, tLow), y2 = footY(s, tHigh);
+    if (std::isnan(x1) || std::isnan(x2) || std::isnan(y1) || std::isnan(y2))
+        return true;
+    const float bound = productLowerBound(std::min(x1, x2), std::max(x1, x2), s.endX, s.startX) +
+        productLowerBound(std::min(y1, y2), std::max(y1, y2), s.endY, s.startY);
+    return !(bound > 0.0f);
+}
+
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
 // equal distance the earlier segment stays.
 WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
@@ -86,10 +193,9 @@ WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const 
     for (int k = 0; k < block.lanes; ++k) {
         const float gx = block.gx[k];
         const float gy = block.gy[k];
-        const float numerator = (gx - s.endX) * s.ax + (gy - s.endY) * s.ay;
-        const float t = numerator / s.lengthSquared;
-        const float qx = s.endX + t * s.ax;
-        const float qy = s.endY + t * s.ay;
+        const float t = footParameter(s, gx, gy);
+        const float qx = footX(s, t);
+        const float qy = footY(s, t);
         const bool onSegment = (qx - s.endX) * (qx - s.startX) + (qy - s.endY) * (qy - s.startY) <= 0.0f;
         const float ex = gx - qx;
         const float ey = gy - qy;
@@ -106,11 +212,15 @@ WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const 
 }
 
 // T for the lanes beside a segment: the partial length, then the squared lengths of the
-// segments before the chosen one, added one by one in path order.
+// segments before the chosen one, added one by one in path order. Segments after the
+// last chosen one add nothing to any lane.
 WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
 {
     std::copy(block.partial, block.partial + block.lanes, block.position);
-    for (int l = 1; l < static_cast<int>(segments.size()); ++l) {
+    int lastChosen = 1;
+    for (int k = 0; k < block.lanes; ++k)
+        lastChosen = std::max(lastChosen, block.segment[k]);
+    for (int l = 1; l < lastChosen; ++l) {
         const float length = segments[l - 1].lengthSquared;
         for (int k = 0; k < block.lanes; ++k) {
             const float position = block.position[k];
@@ -156,8 +266,9 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
         const double quotient = static_cast<double>(position) * inverseSize;
         std::uint64_t bits;
         std::memcpy(&bits, &quotient, sizeof bits);
-        const bool near = ((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth ||
-            (quotient > 0.0 && quotient < 0x1p-126);
+        // Bitwise, not short-circuit: the loop vectorises.
+        const bool near = (((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth) |
+            ((quotient > 0.0) & (quotient < 0x1p-126));
         block.position[k] = position;
         block.degree[k] = static_cast<float>(quotient);
         block.near[k] = near ? 1u : 0u;
@@ -193,10 +304,11 @@ WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, c
     }
 }
 
-// The lightness sum of each coarse bucket: the L* of its pixels added in pixel order.
-// buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for none), lightness[i]
-// its L*. Eight pixels of one bucket add up in a register; mixed ones each in its entry.
-void sumBucketLightness(const std::uint8_t* buckets, const float* lightness, int count, float* sums)
+// The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
+// in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
+// none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
+// each in its entry.
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts)
 {
     int i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -208,13 +320,18 @@ void sumBucketLightness(const std::uint8_t* buckets, const float* lightness, int
             for (int k = 0; k < 8; ++k)
                 sum += lightness[i + k];
             sums[j] = sum;
+            counts[j] += 8;
         } else {
-            for (int k = 0; k < 8; ++k)
+            for (int k = 0; k < 8; ++k) {
                 sums[buckets[i + k]] += lightness[i + k];
+                ++counts[buckets[i + k]];
+            }
         }
     }
-    for (; i < count; ++i)
+    for (; i < count; ++i) {
         sums[buckets[i]] += lightness[i];
+        ++counts[buckets[i]];
+    }
 }
 
 // The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
@@ -225,6 +342,42 @@ struct FineSample {
     float b;
     int taken;
 };
+static_assert(sizeof(FineSample) == 4 * sizeof(float), "FineSample is four packed values");
+
+// Which lanes may change the sample of their fine bin, tested against the bins as they
+// were before the block. A bin's distance, once a pixel beside the path set it, only
+// falls; so a lane that cannot beat the bin's sample before the block cannot beat it
+// after the earlier lanes either. The lanes marked then apply the exact rule in order.
+WEATHERING_VECTOR_CLONES void lanesThatMayTake(DegreeBlock& block, int filled, const float* __restrict samples)
+{
+    for (int k = 0; k < filled; ++k) {
+        const int fine = block.fine[k];
+        const float held = samples[4 * (fine < 0 ? 0 : fine)];
+        const float best = block.best[k];
+        const bool takes = (held < 0.0f) | ((best >= 0.0f) & (best < held));
+        block.mayTake[k] = (fine >= 0) & takes ? 1 : 0;
+    }
+}
+
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
+{
+    lanesThatMayTake(block, filled, reinterpret_cast<const float*>(samples));
+    for (int first = 0; first < filled; first += 8) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, block.mayTake + first, std::min(8, filled - first));
+        if (eight == 0)
+            continue;
+        for (int k = first; k < std::min(first + 8, filled); ++k) {
+            if (block.mayTake[k] == 0)
+                continue;
+            const float best = block.best[k];
+            FineSample& sample = samples[block.fine[k]];
+            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
+                sample = {best, block.a[k], block.b[k], 1};
+        }
+    }
+}
+
 // The largest degree of a lane beside a segment, kept per lane position so that the
 // loop vectorises; the largest of the lanes is the largest of all.
 constexpr int largestLanes = 16;
@@ -243,17 +396,20 @@ WEATHERING_VECTOR_CLONES void largestBesidePath(const DegreeBlock& block, int fi
 
 }  // namespace
 
-// The path and what each share of pixels found: the largest degree beside a segment, the
-// pixels of each coarse bucket and the fine-bin samples. The shares' findings are combined in share order, which gives
-// what one pass in index order gives.
+// The path and what each share of pixels found: the largest degree beside a segment and
+// the fine-bin samples. The shares' findings are combined in share order, which gives
+// what one pass in index order gives. The lightness sums and counts of the coarse
+// buckets depend on the order of their additions: with one share they are added block
+// by block as the pass goes, with several in one pass over all pixels after them.
 struct WeatheringModel::PathPass {
     std::vector<PathSegment> segments;  // segments[l - 1] is segment l
     std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
     double pathSize = 0.0;
     int shares = 1;
     std::vector<FineSample> samples;  // shares x fineBinCount
-    std::vector<long long> counts;    // shares x coarseBinCount
     std::vector<float> largest;       // shares
+    float sums[coarseBinCount + 1] = {};
+    long long counts[coarseBinCount + 1] = {};
 };
 
 void WeatheringModel::computeDegrees()
@@ -287,8 +443,9 @@ void WeatheringModel::computeDegrees()
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
-    pass.counts.assign(static_cast<size_t>(pass.shares) * coarseBinCount, 0);
     pass.largest.assign(pass.shares, 0.0f);
+    for (int j = 0; j < coarseBinCount; ++j)
+        pass.sums[j] = degreeBins[j].lightnessSum;
     parallel::forEachShare(n, 1, [&](int share, int begin, int end) { placeOnPath(begin, end, pass, share); });
     gatherDegreeTables(pass);
 
@@ -301,26 +458,23 @@ void WeatheringModel::computeDegrees()
 void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share)
 {
     FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
-    float largest = 0.0f;
     // A path without length says nothing about colours: every degree is 0 and no fine
     // bin takes a sample; the lightness statistics are gathered as usual.
     const bool takesSamples = pass.pathSize != 0.0;
-    const float* labFloats = reinterpret_cast<const float*>(labReference.get());
-    // Each pixel's coarse bucket, coarseBinCount for none, goes to the scratch array of the
-    // steps (as bytes); each masked pixel's L* to `detail`, which lightnessDetail divides.
+    const bool sumsHere = pass.shares == 1;
+    // With several shares each pixel's coarse bucket, coarseBinCount for none, goes to
+    // the scratch array of the steps (as bytes) for the sums after the pass.
     std::uint8_t* buckets = reinterpret_cast<std::uint8_t*>(nextDegree.get());
-    std::fill(buckets + first, buckets + last, static_cast<std::uint8_t>(coarseBinCount));
-    // Four rows of counts, taken in turn, so that a run of one bucket does not wait on
-    // its own count.
-    long long counts[4][coarseBinCount + 1] = {};
+    if (!sumsHere)
+        std::fill(buckets + first, buckets + last, static_cast<std::uint8_t>(coarseBinCount));
     DegreeBlock block;
     float largestOfLanes[largestLanes] = {};
     // Polled a block: with a long path a share of a large photograph takes minutes.
     for (int i = first; i < last && !parallel::stopRequested(); i += degreeBlockSize) {
-        // G of the next pixels, masked or not; then the masked ones kept, without a
-        // branch a pixel.
+        // The colours of the next pixels, masked or not; then the masked ones kept,
+        // without a branch a pixel.
         const int count = std::min(degreeBlockSize, last - i);
-        chromaOfRun(labReference.get() + i, count, block.gx, block.gy);
+        splitColours(labReference.get() + i, count, block.lightness, block.a, block.b);
         int filled = 0;
         if (maskedCount(mask.get() + i, count) == count) {
             for (int k = 0; k < count; ++k)
@@ -329,22 +483,30 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         } else {
             for (int k = 0; k < count; ++k) {
                 block.index[filled] = i + k;
-                block.gx[filled] = block.gx[k];
-                block.gy[filled] = block.gy[k];
+                block.lightness[filled] = block.lightness[k];
+                block.a[filled] = block.a[k];
+                block.b[filled] = block.b[k];
                 filled += isMasked(mask[i + k]) ? 1 : 0;
             }
         }
         if (filled == 0)
             continue;
         block.lanes = (filled + 15) / 16 * 16;
+        // The spare lanes repeat the first pixel's colour, which leaves the block's box
+        // of colours as it is.
+        std::fill(block.a + filled, block.a + block.lanes, block.a[0]);
+        std::fill(block.b + filled, block.b + block.lanes, block.b[0]);
         std::fill(block.best, block.best + block.lanes, -1.0f);
         if (takesSamples) {
+            chromaOfRun(block.a, block.b, block.lanes, block.gx, block.gy);
             std::fill(block.partial, block.partial + block.lanes, 0.0f);
             std::fill(block.segment, block.segment + block.lanes, 1);
+            const ChromaBox box = boxOfBlock(block.gx, block.gy, block.lanes);
             for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
+                const PathSegment& s = pass.segments[l - 1];
                 // A segment of length zero has no foot point and never qualifies.
-                if (pass.segments[l - 1].lengthSquared != 0.0f)
-                    projectBlockOntoSegment(block, pass.segments[l - 1], l);
+                if (s.lengthSquared != 0.0f && footMayLieOn(s, box))
+                    projectBlockOntoSegment(block, s, l);
             }
             pathPositions(block, pass.segments);
             degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
@@ -352,44 +514,35 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             std::fill(block.degree, block.degree + block.lanes, 0.0f);
             std::fill(block.coarse, block.coarse + block.lanes, 0);
         }
+        bytesOfRun(block.coarse, filled, block.bucket);
 
         if (filled == count) {
             // A run of masked pixels: its results are contiguous.
             std::copy(block.degree, block.degree + count, degree.get() + i);
             std::fill(rate.get() + i, rate.get() + i + count, 0.0f);
-            lightnessOfRun(labReference.get() + i, count, detail.get() + i);
-            bytesOfRun(block.coarse, count, buckets + i);
-        }
-        if (filled != count) {
+            std::copy(block.lightness, block.lightness + count, detail.get() + i);
+            if (!sumsHere)
+                std::copy(block.bucket, block.bucket + count, buckets + i);
+        } else {
             for (int k = 0; k < filled; ++k) {
                 const int p = block.index[k];
                 degree[p] = block.degree[k];
                 rate[p] = 0.0f;
-                detail[p] = labFloats[3 * p];
-                buckets[p] = static_cast<std::uint8_t>(block.coarse[k]);
+                detail[p] = block.lightness[k];
+                if (!sumsHere)
+                    buckets[p] = block.bucket[k];
             }
         }
-        for (int k = 0; k < filled; ++k)
-            ++counts[k & 3][block.coarse[k]];
+        if (sumsHere)
+            addToBuckets(block.bucket, block.lightness, filled, pass.sums, pass.counts);
         largestBesidePath(block, filled, largestOfLanes);
-        if (!takesSamples)
-            continue;
-        for (int k = 0; k < filled; ++k) {
-            if (block.fine[k] < 0)
-                continue;
-            const int p = block.index[k];
-            const float best = block.best[k];
-            FineSample& sample = samples[block.fine[k]];
-            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
-                sample = {best, labFloats[3 * p + 1], labFloats[3 * p + 2], 1};
-        }
+        if (takesSamples)
+            takeFineSamples(block, filled, samples);
     }
+    float largest = 0.0f;
     for (const float lane : largestOfLanes)
         largest = lane > largest ? lane : largest;
     pass.largest[share] = largest;
-    long long* shareCounts = pass.counts.data() + static_cast<size_t>(share) * coarseBinCount;
-    for (int j = 0; j < coarseBinCount; ++j)
-        shareCounts[j] = counts[0][j] + counts[1][j] + counts[2][j] + counts[3][j];
 }
 
 // The tables from the shares' findings, as one pass in index order would have left them.
@@ -414,22 +567,14 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
         }
     }
 
-    // The lightness sums depend on their order: pixel by pixel, in index order.
-    float sums[coarseBinCount + 1] = {};
-    long long totals[coarseBinCount] = {};
-    for (int j = 0; j < coarseBinCount; ++j) {
-        sums[j] = degreeBins[j].lightnessSum;
-        for (int share = 0; share < pass.shares; ++share)
-            totals[j] += pass.counts[static_cast<size_t>(share) * coarseBinCount + j];
-    }
-    sumBucketLightness(reinterpret_cast<const std::uint8_t*>(nextDegree.get()), detail.get(), pixelCount(), sums);
-    for (int j = 0; j < coarseBinCount; ++j)
-        degreeBins[j].lightnessSum = sums[j];
-
+    if (pass.shares > 1)
+        addToBuckets(reinterpret_cast<const std::uint8_t*>(nextDegree.get()), detail.get(), pixelCount(), pass.sums,
+                     pass.counts);
     // A count adds 1.0f a pixel, which stops growing at 2^24. Every bucket a masked pixel
     // reached has a count; the others keep a mean of 0.
     for (int j = 0; j < coarseBinCount; ++j) {
-        degreeBins[j].count = static_cast<float>(std::min(totals[j], 16777216LL));
+        degreeBins[j].lightnessSum = pass.sums[j];
+        degreeBins[j].count = static_cast<float>(std::min(pass.counts[j], 16777216LL));
         if (degreeBins[j].count > 0.0f)
             meanLightness[j] = degreeBins[j].lightnessSum / degreeBins[j].count;
     }

@@ -460,6 +460,98 @@ TEST_P(SameResultsAsReference, LongSimulationWithDabsOnALargerPhotograph)
     }
 }
 
+namespace {
+
+// c with every component moved by a few units in the last place, up or down at random.
+vec3 nudged(const vec3& c, std::mt19937& rng, int most)
+{
+    std::uniform_int_distribution<int> steps(-most, most);
+    auto nudge = [&](float v) {
+        const int n = steps(rng);
+        for (int k = 0; k < std::abs(n); ++k)
+            v = std::nextafter(v, n > 0 ? 2.0f : -1.0f);
+        return v;
+    };
+    return {nudge(c.x), nudge(c.y), nudge(c.z)};
+}
+
+vec3 between(const vec3& a, const vec3& b, float t)
+{
+    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), a.z + t * (b.z - a.z)};
+}
+
+// Rows of 256 like colours, so that a block of the degree pass sits around one path
+// point: exactly on it, a few units in the last place off it, just inside or just
+// beyond the segments that meet there. Some points lie within a few units of the one
+// before, which makes segments so short that rounding decides which side a foot is on.
+// Row e holds point e's colour exactly, for clicks.
+Photograph photographAroundPathPoints(int points, std::mt19937& rng)
+{
+    std::uniform_real_distribution<float> unit(0.05f, 0.95f), tiny(-1e-4f, 1e-4f);
+    std::vector<vec3> colours;
+    for (int e = 0; e < points; ++e) {
+        if (e > 0 && std::bernoulli_distribution(0.25)(rng))
+            colours.push_back(nudged(colours.back(), rng, 3));
+        else
+            colours.push_back({unit(rng), unit(rng), unit(rng)});
+    }
+    Photograph p{256, 6 * points, std::vector<vec3>(static_cast<size_t>(256) * 6 * points)};
+    for (int y = 0; y < p.height; ++y) {
+        const int e = y % points;
+        const vec3& here = colours[e];
+        const vec3& next = colours[(e + 1) % points];
+        for (int x = 0; x < p.width; ++x) {
+            vec3 c = here;
+            switch (y / points) {
+            case 0:
+                break;
+            case 1:
+                c = nudged(here, rng, 4);
+                break;
+            case 2:
+                c = between(here, next, std::fabs(tiny(rng)));
+                break;
+            case 3:
+                c = between(here, next, 1.0f + tiny(rng));
+                break;
+            case 4:
+                c = between(here, next, tiny(rng));
+                break;
+            default:
+                c = nudged(between(here, next, unit(rng)), rng, 2);
+                break;
+            }
+            p.pixels[static_cast<size_t>(y) * p.width + x] = c;
+        }
+    }
+    return p;
+}
+
+}  // namespace
+
+TEST_P(SameResultsAsReference, BlocksOfPixelsAroundThePathPoints)
+{
+    for (unsigned seed = 900; seed < 960; ++seed) {
+        std::mt19937 rng(seed);
+        const int points = std::uniform_int_distribution<int>(2, 7)(rng);
+        Twins t;
+        t.load(photographAroundPathPoints(points, rng));
+        for (int e = 0; e < points; ++e) {
+            const float x = static_cast<float>(std::uniform_int_distribution<int>(0, 255)(rng));
+            t.model->addPathPoint(x, static_cast<float>(e));
+            t.frozen->addPathPoint(x, static_cast<float>(e));
+        }
+        t.model->reinitialise(t.photograph.pixels.data(), ModelSettings{});
+        t.frozen->reinitialise(t.photograph.pixels.data(), ModelSettings{});
+        ASSERT_EQ(firstDifference(*t.model, *t.frozen, true), "") << "seed " << seed;
+        for (int k = 0; k < 4; ++k) {
+            const Operation op = k % 2 == 0 ? removePoint : addPoint;
+            apply(t, op, rng);
+            ASSERT_EQ(firstDifference(*t.model, *t.frozen, false), "") << "seed " << seed << ", " << nameOf(op);
+        }
+    }
+}
+
 TEST_P(SameResultsAsReference, NotANumberAndInfinitePixelsOffThePath)
 {
     // Such pixels get degree 0 and spoil the lightness of their bucket, as they always
