@@ -321,6 +321,22 @@ void BM_Reinitialise(benchmark::State& state)
 }
 BENCHMARK(BM_Reinitialise)->Apply(sizeArgs);
 
+// "Init" as the window and batch tools call it: the colours from labReference, which
+// holds the photograph converted, instead of converting the pixels again.
+void BM_ReinitialiseFromReference(benchmark::State& state)
+{
+    useThreads(state, 1);
+    Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), fullyMasked, 5);
+    WeatheringModel& m = *scene.model;
+    const ModelSettings s;
+    for (auto _ : state) {
+        m.reinitialise(nullptr, s);
+        benchmark::ClobberMemory();
+    }
+    reportPerPixel(state, m.pixelCount());
+}
+BENCHMARK(BM_ReinitialiseFromReference)->Apply(sizeArgs);
+
 // What the display costs after steps: the pending colours painted, converted to RGB and
 // packed to 8 bits (the upload itself is the shell's).
 void BM_RefreshTexture(benchmark::State& state)

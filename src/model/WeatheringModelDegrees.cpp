@@ -406,6 +406,7 @@ struct WeatheringModel::PathPass {
     std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
     double pathSize = 0.0;
     int shares = 1;
+    bool clearUnmasked = false;
     std::vector<FineSample> samples;  // shares x fineBinCount
     std::vector<float> largest;       // shares
     float sums[coarseBinCount + 1] = {};
@@ -413,6 +414,11 @@ struct WeatheringModel::PathPass {
 };
 
 void WeatheringModel::computeDegrees()
+{
+    computeDegrees(false);
+}
+
+void WeatheringModel::computeDegrees(bool clearUnmasked)
 {
     if (!hasImage() || chromaPoints.size() < 2)
         return;
@@ -442,6 +448,7 @@ void WeatheringModel::computeDegrees()
 
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
+    pass.clearUnmasked = clearUnmasked;
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
     pass.largest.assign(pass.shares, 0.0f);
     for (int j = 0; j < coarseBinCount; ++j)
@@ -488,6 +495,11 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
                 block.b[filled] = block.b[k];
                 filled += isMasked(mask[i + k]) ? 1 : 0;
             }
+        }
+        if (pass.clearUnmasked && filled != count) {
+            std::fill(degree.get() + i, degree.get() + i + count, 0.0f);
+            std::fill(rate.get() + i, rate.get() + i + count, 0.0f);
+            std::fill(detail.get() + i, detail.get() + i + count, 0.0f);
         }
         if (filled == 0)
             continue;
