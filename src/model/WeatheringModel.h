@@ -187,6 +187,7 @@ private:
     // pixels to 0, as a restart does before it.
     void computeDegrees(bool clearUnmasked);
     void placeOnPath(int first, int last, PathPass& pass, int share);
+    void sumPlacedShares(PathPass& pass, int share, int begin, int end);
     void gatherDegreeTables(PathPass& pass);
     void brushRates(int x, int y, float radius, bool backwards);
     void brushUpdates(int x, int y, float radius, float stepFactor, bool backwards);

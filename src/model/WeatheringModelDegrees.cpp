@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 using MyAlgebra::vec3;
@@ -400,7 +402,8 @@ WEATHERING_VECTOR_CLONES void largestBesidePath(const DegreeBlock& block, int fi
 // the fine-bin samples. The shares' findings are combined in share order, which gives
 // what one pass in index order gives. The lightness sums and counts of the coarse
 // buckets depend on the order of their additions: with one share they are added block
-// by block as the pass goes, with several in one pass over all pixels after them.
+// by block as the pass goes; with several, share by share in share order, each by the
+// thread that finds the next share placed, while the other threads go on placing pixels.
 struct WeatheringModel::PathPass {
     std::vector<PathSegment> segments;  // segments[l - 1] is segment l
     std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
@@ -411,6 +414,13 @@ struct WeatheringModel::PathPass {
     std::vector<float> largest;       // shares
     float sums[coarseBinCount + 1] = {};
     long long counts[coarseBinCount + 1] = {};
+    // With several shares: which have been placed, their ranges, and the first share whose
+    // lightness is not yet in the sums.
+    std::mutex sumsLock;
+    std::vector<char> placed;
+    std::vector<std::pair<int, int>> ranges;
+    int nextToSum = 0;
+    bool summing = false;
 };
 
 void WeatheringModel::computeDegrees()
@@ -453,7 +463,13 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
     pass.largest.assign(pass.shares, 0.0f);
     for (int j = 0; j < coarseBinCount; ++j)
         pass.sums[j] = degreeBins[j].lightnessSum;
-    parallel::forEachShare(n, 1, [&](int share, int begin, int end) { placeOnPath(begin, end, pass, share); });
+    pass.placed.assign(pass.shares, 0);
+    pass.ranges.assign(pass.shares, {0, 0});
+    parallel::forEachShare(n, 1, [&](int share, int begin, int end) {
+        placeOnPath(begin, end, pass, share);
+        if (pass.shares > 1)
+            sumPlacedShares(pass, share, begin, end);
+    });
     gatherDegreeTables(pass);
 
     parallel::forEachShare(n, 1, [&](int, int begin, int end) {
@@ -557,6 +573,29 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     pass.largest[share] = largest;
 }
 
+// Adds the lightness of every share placed so far, in share order, unless another thread
+// is at it (it then finds this share placed too). Shares a stopped pass skipped are never
+// added: their buckets were not written.
+void WeatheringModel::sumPlacedShares(PathPass& pass, int share, int begin, int end)
+{
+    std::unique_lock<std::mutex> lock(pass.sumsLock);
+    pass.ranges[share] = {begin, end};
+    pass.placed[share] = 1;
+    if (pass.summing)
+        return;
+    pass.summing = true;
+    const std::uint8_t* buckets = reinterpret_cast<const std::uint8_t*>(nextDegree.get());
+    while (pass.nextToSum < pass.shares && pass.placed[pass.nextToSum] != 0) {
+        const std::pair<int, int> range = pass.ranges[pass.nextToSum];
+        lock.unlock();
+        addToBuckets(buckets + range.first, detail.get() + range.first, range.second - range.first, pass.sums,
+                     pass.counts);
+        lock.lock();
+        ++pass.nextToSum;
+    }
+    pass.summing = false;
+}
+
 // The tables from the shares' findings, as one pass in index order would have left them.
 void WeatheringModel::gatherDegreeTables(PathPass& pass)
 {
@@ -579,9 +618,6 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
         }
     }
 
-    if (pass.shares > 1)
-        addToBuckets(reinterpret_cast<const std::uint8_t*>(nextDegree.get()), detail.get(), pixelCount(), pass.sums,
-                     pass.counts);
     // A count adds 1.0f a pixel, which stops growing at 2^24. Every bucket a masked pixel
     // reached has a count; the others keep a mean of 0.
     for (int j = 0; j < coarseBinCount; ++j) {
