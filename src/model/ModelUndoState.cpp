@@ -195,6 +195,18 @@ bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
 
 }  // namespace
 
+void willChangeModel(UndoHistory& history, WeatheringModel& model)
+{
+    if (readyForHistory(history, model))
+        history.willChangeAll();
+}
+
+void willChangeModel(UndoHistory& history, WeatheringModel& model, int x0, int y0, int x1, int y1)
+{
+    if (readyForHistory(history, model))
+        history.willChange(x0, y0, x1, y1);
+}
+
 bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
 {
     return readyForHistory(history, model) && history.commit(undoableRest(model));

@@ -27,6 +27,10 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest);
 // compares and restores the state as it is. After an undo or a redo the display form
 // is stale: refresh the texture.
 bool startUndoHistory(UndoHistory& history, WeatheringModel& model);
+// Marks the whole model, or the pixels one brush dab can change (see dabBounds), as about
+// to change: the history copies them as they are now, so call it before the change.
+void willChangeModel(UndoHistory& history, WeatheringModel& model);
+void willChangeModel(UndoHistory& history, WeatheringModel& model, int x0, int y0, int x1, int y1);
 bool commitUndoStep(UndoHistory& history, WeatheringModel& model);
 bool undoModelStep(UndoHistory& history, WeatheringModel& model);
 bool redoModelStep(UndoHistory& history, WeatheringModel& model);

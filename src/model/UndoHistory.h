@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/PixelArray.h"
+#include "model/TileSlots.h"
 
 // The undo and redo history of one photograph's state.
 //   - the state:   a list of per-pixel arrays (PixelState), some of them foretold by the
@@ -15,9 +15,10 @@
 //   - recording:   reset on a new photograph; willChange before pixels change; commit
 //                  after each change the user can take back
 //   - going back:  undo, redo, and the number of steps each way
-// The history keeps a copy of the state as of the last commit. A step holds only what
-// changed: for every 64 x 64 tile that differs from that copy, the XOR of before and
-// after, byte planes grouped and compressed. The same delta turns the after state into
+// The history keeps a copy only of the tiles (64 x 64 pixels) marked as about to change,
+// taken when they are marked, and a checksum of every tile as of the last commit. A step
+// holds only what changed: for every marked tile that differs from its copy, the XOR of
+// before and after, byte planes grouped and compressed; the copies go at the commit. The same delta turns the after state into
 // the before state and back, so one step serves undo and redo. Steps are kept within a
 // memory budget; when a new step would exceed it, the oldest go.
 //
@@ -101,7 +102,8 @@ public:
     // Bytes held by the kept steps; the copy of the state is not counted.
     std::size_t bytesHeld() const { return held; }
     std::size_t budget() const { return budgetBytes; }
-    // Bytes of the copy of the state (one per byte of the per-pixel arrays).
+    // Bytes of the copies of the tiles marked since the last commit: all of the
+    // per-pixel arrays after willChangeAll, nothing right after a reset or a commit.
     std::size_t copyBytes() const;
 
 private:
@@ -127,9 +129,10 @@ private:
     int width = 0;
     int height = 0;
     std::vector<StateArray> arrays;
-    std::vector<PixelArray<unsigned char>> copies;  // the arrays as of the last commit
+    TileSlots copies;  // per marked tile: its arrays as they were when it was marked, one after another
+    std::vector<std::uint64_t> checksums;  // per tile: of its arrays as of the last commit
     Bytes restCopy;
-    std::vector<char> marked;  // per tile: may have changed since the last commit
+    std::vector<char> marked;  // per tile: may have changed since the last commit; its copy is taken
     Bytes delta;
     Bytes planes;
     Bytes forecastNow;  // forecasts of one tile from the state, and from the copy
@@ -137,14 +140,18 @@ private:
 
     int tilesAcross() const;
     int tileCount() const;
+    std::size_t tileBytes(int tile) const;
+    void copyTile(int tile);
+    std::uint64_t checksumOf(int tile) const;
+    void checksumAll();
     bool tileDiffers(int tile) const;
-    void forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const;
+    void forecastTile(const StateArray& a, int tile, bool fromCopy, Bytes& out) const;
     bool packTile(int tile, TileDelta& out);
     void applyTile(const TileDelta& tileDelta);
     bool stateIsAsSeen(const Bytes& rest) const;
     bool applyStep(const Step& step, bool backwards, Bytes& rest);
     void forgetSteps();
-    void copyState();
+    void dropCopies();
     void dropRedoSteps();
     void keepWithinBudget();
 };
