@@ -47,10 +47,3 @@ void TileSlots::clear()
     bytesPerSlot = 0;
     slotCount = 0;
 }
-
-void TileSlots::drop(int first, int end)
-{
-    if (base == nullptr || first >= end)
-        return;
-    madvise(slot(first), bytesPerSlot * static_cast<std::size_t>(end - first), MADV_DONTNEED);
-}

@@ -3,10 +3,9 @@
 #include <cstddef>
 
 // Room for a copy of every tile of a photograph's state, of which only the slots in
-// use take memory: the address space for all of them is reserved at once, a slot's
-// pages come when it is first written and go back to the system when it is dropped.
-// The undo history keeps in them the tiles that are about to change, so that a
-// photograph nobody is changing costs no copy at all.
+// use take memory: the address space for all of them is reserved at once, and a slot's
+// pages come when it is first written. The undo history keeps in them the tiles that
+// are about to change, so that a photograph nobody has changed costs no copy at all.
 class TileSlots {
 public:
     TileSlots() = default;
@@ -20,9 +19,6 @@ public:
     void clear();
 
     unsigned char* slot(int index) const { return base + static_cast<std::size_t>(index) * bytesPerSlot; }
-    // Gives back the memory of slots first ... end - 1; their contents are gone.
-    void drop(int first, int end);
-    void dropAll() { drop(0, slotCount); }
 
 private:
     unsigned char* base = nullptr;

@@ -145,6 +145,7 @@ void UndoHistory::clear()
     checksums.clear();
     restCopy.clear();
     marked.clear();
+    copied.clear();
     width = height = 0;
 }
 
@@ -167,6 +168,7 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
     checksumAll();
     restCopy = std::move(rest);
     marked.assign(tileCount(), 0);
+    copied.assign(tileCount(), 0);
     return true;
 }
 
@@ -196,6 +198,7 @@ std::size_t UndoHistory::tileBytes(int tile) const
 void UndoHistory::copyTile(int tile)
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    copied[tile] = 1;
     unsigned char* to = copies.slot(tile);
     for (const StateArray& a : arrays)
         forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
@@ -219,17 +222,11 @@ void UndoHistory::checksumAll()
         checksums[tile] = checksumOf(tile);
 }
 
-void UndoHistory::dropCopies()
-{
-    std::fill(marked.begin(), marked.end(), 0);
-    copies.dropAll();
-}
-
 std::size_t UndoHistory::copyBytes() const
 {
     std::size_t total = 0;
     for (int tile = 0; tile < tileCount(); ++tile)
-        if (marked[tile])
+        if (copied[tile])
             total += tileBytes(tile);
     return total;
 }
@@ -390,7 +387,6 @@ bool UndoHistory::commit(Bytes rest)
         packed = packTile(tile, tileDelta) && packed;
         step.tiles.push_back(std::move(tileDelta));
     }
-    copies.dropAll();
     step.restChanged = rest != restCopy;
     if (step.restChanged) {
         packed = compressor->pack(restCopy.data(), restCopy.size(), step.restBefore) && packed;
@@ -450,7 +446,7 @@ bool UndoHistory::applyStep(const Step& step, bool backwards, Bytes& rest)
         forgetSteps();
         checksumAll();
         restCopy = rest;
-        dropCopies();
+        std::fill(marked.begin(), marked.end(), 0);
         return false;
     }
     Bytes restored = rest;

@@ -15,10 +15,12 @@
 //   - recording:   reset on a new photograph; willChange before pixels change; commit
 //                  after each change the user can take back
 //   - going back:  undo, redo, and the number of steps each way
-// The history keeps a copy only of the tiles (64 x 64 pixels) marked as about to change,
-// taken when they are marked, and a checksum of every tile as of the last commit. A step
-// holds only what changed: for every marked tile that differs from its copy, the XOR of
-// before and after, byte planes grouped and compressed; the copies go at the commit. The same delta turns the after state into
+// The history copies a tile (64 x 64 pixels) when it is marked as about to change, and
+// keeps a checksum of every tile as of the last commit: a photograph that has not been
+// changed costs no copy. A step holds only what changed: for every marked tile that
+// differs from its copy, the XOR of before and after, byte planes grouped and compressed.
+// A tile's copy stays for its next change (memory the system has already given is
+// filled far faster than fresh pages) until the next reset. The same delta turns the after state into
 // the before state and back, so one step serves undo and redo. Steps are kept within a
 // memory budget; when a new step would exceed it, the oldest go.
 //
@@ -102,8 +104,8 @@ public:
     // Bytes held by the kept steps; the copy of the state is not counted.
     std::size_t bytesHeld() const { return held; }
     std::size_t budget() const { return budgetBytes; }
-    // Bytes of the copies of the tiles marked since the last commit: all of the
-    // per-pixel arrays after willChangeAll, nothing right after a reset or a commit.
+    // Bytes of the tiles' copies: none after a reset, as many as the per-pixel arrays
+    // hold once every tile has been marked.
     std::size_t copyBytes() const;
 
 private:
@@ -133,6 +135,7 @@ private:
     std::vector<std::uint64_t> checksums;  // per tile: of its arrays as of the last commit
     Bytes restCopy;
     std::vector<char> marked;  // per tile: may have changed since the last commit; its copy is taken
+    std::vector<char> copied;  // per tile: its slot holds a copy
     Bytes delta;
     Bytes planes;
     Bytes forecastNow;  // forecasts of one tile from the state, and from the copy
@@ -151,7 +154,6 @@ private:
     bool stateIsAsSeen(const Bytes& rest) const;
     bool applyStep(const Step& step, bool backwards, Bytes& rest);
     void forgetSteps();
-    void dropCopies();
     void dropRedoSteps();
     void keepWithinBudget();
 };
