@@ -30,9 +30,6 @@ bool TileSlots::reserve(int count, std::size_t slotBytes)
     void* memory = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (memory == MAP_FAILED)
         return false;
-    // A whole change fills every slot at once: 2 MB pages make that a few hundred
-    // faults instead of a hundred thousand. Only advice.
-    madvise(memory, total, MADV_HUGEPAGE);
     base = static_cast<unsigned char*>(memory);
     bytesPerSlot = perSlot;
     slotCount = count;
