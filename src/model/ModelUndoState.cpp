@@ -94,7 +94,9 @@ PixelState undoablePixels(WeatheringModel& model)
         return state;
     state.width = model.width;
     state.height = model.height;
-    state.arrays = {stateArray("lab", model.lab),
+    StateArray lab = stateArray("lab", model.lab);
+    lab.base = reinterpret_cast<const unsigned char*>(model.labReference.get());  // the photograph, as loaded
+    state.arrays = {lab,
                     stateArray("degree", model.degree),
                     stateArray("rate", model.rate, forecastRates),
                     stateArray("mask", model.mask),

@@ -8,7 +8,8 @@
 // degrees that colours are still to be painted from, and the degree tables, their
 // clamp, the path with the colours its clicks picked and the look as the rest. Left out are the photograph's own colours (never
 // change after a load) and `rgb`, the display form of `lab`, which a full refresh
-// remakes after an undo or redo. What the Natural look derives from photograph, mask
+// remakes after an undo or redo; where `lab` is still the photograph's, the history
+// needs no copy of it. What the Natural look derives from photograph, mask
 // and path is left out too: a restore rebuilds it.
 //
 // Colours still to be painted stay so: a run or an Init changes the degrees and what is

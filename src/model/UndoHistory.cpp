@@ -145,6 +145,8 @@ void UndoHistory::clear()
     checksums.clear();
     restCopy.clear();
     marked.clear();
+    keeping.clear();
+    uniformValues.clear();
     copied.clear();
     width = height = 0;
 }
@@ -164,11 +166,14 @@ bool UndoHistory::reset(const PixelState& state, Bytes rest)
         clear();
         return false;
     }
+    const std::size_t entries = static_cast<std::size_t>(tileCount()) * arrays.size();
     checksums.resize(tileCount());
+    keeping.resize(entries);
+    uniformValues.resize(entries * maxUniformBytes);
+    copied.assign(entries, 0);
     checksumAll();
     restCopy = std::move(rest);
     marked.assign(tileCount(), 0);
-    copied.assign(tileCount(), 0);
     return true;
 }
 
@@ -194,17 +199,79 @@ std::size_t UndoHistory::tileBytes(int tile) const
     return total;
 }
 
-// The tile's arrays into its slot, each as a picture of the tile's own width.
+// The tile's arrays into its slot, each as a picture of the tile's own width; an array
+// whose tile is one value repeated, or its base, needs no copy.
 void UndoHistory::copyTile(int tile)
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
-    copied[tile] = 1;
     unsigned char* to = copies.slot(tile);
-    for (const StateArray& a : arrays)
-        forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
-            std::memcpy(to, a.bytes + offset, n);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        const bool needed = keeping[entry] == Keeping::copy;
+        copied[entry] = needed;
+        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
+            if (needed)
+                std::memcpy(to, arrays[i].bytes + offset, n);
             to += n;
         });
+    }
+}
+
+// One element repeated along a row of the given width, into repeatedRow.
+void UndoHistory::repeatValue(const unsigned char* element, int elementSize, int rowWidth)
+{
+    repeatedRow.resize(static_cast<std::size_t>(rowWidth) * elementSize);
+    for (int x = 0; x < rowWidth; ++x)
+        std::memcpy(&repeatedRow[static_cast<std::size_t>(x) * elementSize], element, elementSize);
+}
+
+// How each array of the tile can be had back as it is now: one value repeated, equal
+// to its base, or only from a copy.
+void UndoHistory::noteKeeping(int tile)
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const StateArray& a = arrays[i];
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        const unsigned char* first = a.bytes + (static_cast<std::size_t>(r.y0) * width + r.x0) * a.elementSize;
+        bool uniform = static_cast<std::size_t>(a.elementSize) <= maxUniformBytes;
+        if (uniform) {
+            repeatValue(first, a.elementSize, r.x1 - r.x0);
+            forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+                uniform = uniform && std::memcmp(a.bytes + offset, repeatedRow.data(), n) == 0;
+            });
+        }
+        bool asBase = !uniform && a.base != nullptr;
+        if (asBase)
+            forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+                asBase = asBase && std::memcmp(a.bytes + offset, a.base + offset, n) == 0;
+            });
+        keeping[entry] = uniform ? Keeping::uniform : asBase ? Keeping::asBase : Keeping::copy;
+        if (uniform)
+            std::memcpy(&uniformValues[entry * maxUniformBytes], first, a.elementSize);
+    }
+}
+
+// The tile as it was when it was marked, into `before`, in the order of its copy.
+void UndoHistory::takeBefore(int tile)
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    before.resize(tileBytes(tile));
+    const unsigned char* copy = copies.slot(tile);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const StateArray& a = arrays[i];
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        if (keeping[entry] == Keeping::uniform)
+            repeatValue(&uniformValues[entry * maxUniformBytes], a.elementSize, r.x1 - r.x0);
+        forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+            const unsigned char* from = keeping[entry] == Keeping::copy ? copy + at
+                : keeping[entry] == Keeping::asBase                     ? a.base + offset
+                                                                        : repeatedRow.data();
+            std::memcpy(&before[at], from, n);
+            at += n;
+        });
+    }
 }
 
 std::uint64_t UndoHistory::checksumOf(int tile) const
@@ -218,16 +285,21 @@ std::uint64_t UndoHistory::checksumOf(int tile) const
 
 void UndoHistory::checksumAll()
 {
-    for (int tile = 0; tile < tileCount(); ++tile)
+    for (int tile = 0; tile < tileCount(); ++tile) {
         checksums[tile] = checksumOf(tile);
+        noteKeeping(tile);
+    }
 }
 
 std::size_t UndoHistory::copyBytes() const
 {
     std::size_t total = 0;
-    for (int tile = 0; tile < tileCount(); ++tile)
-        if (copied[tile])
-            total += tileBytes(tile);
+    for (int tile = 0; tile < tileCount(); ++tile) {
+        const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+        for (std::size_t i = 0; i < arrays.size(); ++i)
+            if (copied[static_cast<std::size_t>(tile) * arrays.size() + i])
+                total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * arrays[i].elementSize;
+    }
     return total;
 }
 
@@ -264,7 +336,7 @@ void UndoHistory::willChangeAll()
 bool UndoHistory::tileDiffers(int tile) const
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
-    const unsigned char* copy = copies.slot(tile);
+    const unsigned char* copy = before.data();
     bool differs = false;
     for (const StateArray& a : arrays)
         forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
@@ -281,7 +353,7 @@ void UndoHistory::forecastTile(const StateArray& a, int tile, bool fromCopy, Byt
     const std::size_t pixels = static_cast<std::size_t>(tileWidth) * (r.y1 - r.y0);
     std::vector<const unsigned char*> from;
     // The copy holds each array of the tile as a picture of the tile's width.
-    const unsigned char* copy = copies.slot(tile);
+    const unsigned char* copy = before.data();
     for (const StateArray& b : arrays) {
         from.push_back(fromCopy ? copy : b.bytes);
         copy += pixels * b.elementSize;
@@ -301,7 +373,7 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
     delta.resize(total);
     planes.resize(total);
     // The copy lies in the same order as the delta: array after array, row after row.
-    const unsigned char* copy = copies.slot(tile);
+    const unsigned char* copy = before.data();
     std::size_t at = 0;
     for (std::size_t i = 0; i < arrays.size(); ++i) {
         const std::size_t start = at;
@@ -322,6 +394,7 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
         groupBytePlanes(delta.data() + start, planes.data() + start, pixels, arrays[i].elementSize);
     }
     checksums[tile] = checksumOf(tile);
+    noteKeeping(tile);
     out.tile = tile;
     return compressor->pack(planes.data(), planes.size(), out.packed);
 }
@@ -366,6 +439,7 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
         }
     }
     checksums[tileDelta.tile] = checksumOf(tileDelta.tile);
+    noteKeeping(tileDelta.tile);
     // A tile marked before the undo or redo compares with what it is now.
     if (marked[tileDelta.tile])
         copyTile(tileDelta.tile);
@@ -381,6 +455,7 @@ bool UndoHistory::commit(Bytes rest)
         if (!marked[tile])
             continue;
         marked[tile] = 0;
+        takeBefore(tile);
         if (!tileDiffers(tile))
             continue;
         TileDelta tileDelta;

@@ -50,6 +50,9 @@ struct StateArray {
     unsigned char* bytes;
     int elementSize;
     Forecast forecast = nullptr;
+    // An array of the same shape that stays as it is from a reset to the next (the
+    // photograph's own colours): where this array's tile equals it, no copy is needed.
+    const unsigned char* base = nullptr;
 };
 
 // The per-pixel state of one photograph. The arrays must stay where they are from a
@@ -135,7 +138,15 @@ private:
     std::vector<std::uint64_t> checksums;  // per tile: of its arrays as of the last commit
     Bytes restCopy;
     std::vector<char> marked;  // per tile: may have changed since the last commit; its copy is taken
-    std::vector<char> copied;  // per tile: its slot holds a copy
+    // Per tile and array: how its content as of the last commit comes back, and when
+    // one value repeated, that value.
+    enum class Keeping : unsigned char { copy, uniform, asBase };
+    static constexpr std::size_t maxUniformBytes = 16;
+    std::vector<Keeping> keeping;
+    Bytes uniformValues;
+    std::vector<char> copied;  // per tile and array: its slot holds a copy
+    Bytes before;              // the tile being committed as it was when marked
+    Bytes repeatedRow;
     Bytes delta;
     Bytes planes;
     Bytes forecastNow;  // forecasts of one tile from the state, and from the copy
@@ -145,6 +156,9 @@ private:
     int tileCount() const;
     std::size_t tileBytes(int tile) const;
     void copyTile(int tile);
+    void repeatValue(const unsigned char* element, int elementSize, int rowWidth);
+    void noteKeeping(int tile);
+    void takeBefore(int tile);
     std::uint64_t checksumOf(int tile) const;
     void checksumAll();
     bool tileDiffers(int tile) const;

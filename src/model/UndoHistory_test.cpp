@@ -178,6 +178,8 @@ TEST(UndoHistory, CopiesOnlyTheTilesThatWereAboutToChange)
 {
     std::mt19937 rng(4);
     TestState s = randomState(200, 130, rng);  // 4 x 3 tiles, the last column and row partial
+    for (unsigned char& f : s.flags)
+        f = static_cast<unsigned char>(rng());
     const TestState start = s;
     UndoHistory history;
     ASSERT_TRUE(history.reset(s.view(), s.rest));
@@ -198,6 +200,40 @@ TEST(UndoHistory, CopiesOnlyTheTilesThatWereAboutToChange)
     EXPECT_FALSE(history.commit(s.rest));  // marked, unchanged
     history.reset(s.view(), s.rest);
     EXPECT_EQ(history.copyBytes(), 0u);
+}
+
+TEST(UndoHistory, KeepsNoCopyOfARepeatedValueOrOfAnArrayStillAsItsBase)
+{
+    std::mt19937 rng(8);
+    TestState s = randomState(130, 70, rng);
+    std::fill(s.degree.begin(), s.degree.end(), 0.25f);
+    const std::vector<float> labBase = s.lab;
+    const auto view = [&] {
+        PixelState v = s.view();
+        v.arrays[1].base = reinterpret_cast<const unsigned char*>(labBase.data());
+        return v;
+    };
+    const TestState start = s;
+    UndoHistory history;
+    ASSERT_TRUE(history.reset(view(), s.rest));
+    history.willChangeAll();
+    EXPECT_EQ(history.copyBytes(), 0u);
+    nudge(s, {0, 0, 10, 10}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    const TestState once = s;
+    // Only the tile that changed needs its copy now.
+    history.willChangeAll();
+    EXPECT_EQ(history.copyBytes(), 64u * 64u * 17u);
+    nudge(s, {60, 60, 130, 70}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    const TestState twice = s;
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == once);
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == start);
+    ASSERT_TRUE(redoInto(history, s));
+    ASSERT_TRUE(redoInto(history, s));
+    EXPECT_TRUE(s == twice);
 }
 
 TEST(UndoHistory, ATileMarkedBeforeAnUndoKeepsTheStateTheUndoLeft)
