@@ -243,8 +243,10 @@ bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, 
             convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
             row += rows;
         }
-        if (decoder.job() != nullptr)
+        if (decoder.job() != nullptr) {
             decoder.job()->report(static_cast<float>(row) / static_cast<float>(height));
+            decoder.job()->giveWay();  // the decoder waits on the full pipe meanwhile
+        }
     }
 }
 
