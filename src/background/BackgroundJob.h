@@ -36,6 +36,8 @@ public:
     // Cancels and waits for the work to return; the job is free afterwards.
     void cancelAndWait();
     bool cancelled() const { return progress.cancelled(); }
+    // The user has just acted: the work gives way for a moment (JobProgress::giveWay).
+    void userActed() { progress.userActed(); }
     float fraction() const { return progress.fraction(); }
 
 private:

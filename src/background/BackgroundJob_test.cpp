@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -111,4 +112,35 @@ TEST(BackgroundJob, CancelAndWaitWithNothingRunningDoesNothing)
     job.cancelAndWait();  // finished but not collected: it is collected now
     EXPECT_FALSE(job.busy());
     EXPECT_EQ(runs, 1);
+}
+
+TEST(BackgroundJob, WorkGivesWayForAMomentAfterTheUserActsAndNotWhenCancelled)
+{
+    using std::chrono::milliseconds;
+    using Clock = std::chrono::steady_clock;
+    const auto millisecondsOf = [](const std::function<void()>& wait) {
+        const Clock::time_point start = Clock::now();
+        wait();
+        return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+    };
+    BackgroundJob job;
+    std::atomic<bool> acted{false};
+    std::atomic<long long> waited{-1};
+    ASSERT_TRUE(job.start([&](JobProgress& progress) {
+        while (!acted)
+            std::this_thread::sleep_for(milliseconds(1));
+        waited = millisecondsOf([&progress] { progress.giveWay(); });
+    }));
+    job.userActed();
+    acted = true;
+    waitUntilFinished(job);
+    EXPECT_TRUE(job.collect());
+    EXPECT_GE(waited, 150);  // the moment lasts 250 ms from the act
+    EXPECT_LE(waited, 1100);
+
+    JobProgress progress;
+    EXPECT_LT(millisecondsOf([&progress] { progress.giveWay(); }), 100);  // nobody acted
+    progress.userActed();
+    progress.cancel();
+    EXPECT_LT(millisecondsOf([&progress] { progress.giveWay(); }), 100);
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,9 +243,25 @@ bool receiveBands(DecoderProcess& decoder, const DecodeReply& reply, T* pixels, 
             convertRows(block.get(), layout, width, rows, pixels + (height - 1 - row) * width);
             row += rows;
         }
-        if (decoder.job() != nullptr)
+        if (decoder.job() != nullptr) {
             decoder.job()->report(static_cast<float>(row) / static_cast<float>(height));
+            decoder.job()->giveWay();  // the decoder waits on the full pipe meanwhile
+        }
     }
+}
+
+// Asks for 2 MB pages in the part of an array that whole ones cover: a 12-Mpx
+// photograph's floats are 144 MB, and one fault a 2 MB page instead of one a 4 KB
+// page halved the tool's processor time for a load (loader_bench). Only advice:
+// where they are off, nothing changes.
+void adviseLargePages(void* array, std::size_t bytes)
+{
+    constexpr std::uintptr_t largePage = std::uintptr_t(2) << 20;
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(array);
+    const std::uintptr_t first = (start + largePage - 1) / largePage * largePage;
+    const std::uintptr_t end = (start + bytes) / largePage * largePage;
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 // Makes the pages of a new pixel array present on a thread of its own while
@@ -256,6 +273,7 @@ class PagesAhead {
 public:
     PagesAhead(void* array, std::size_t bytes)
     {
+        adviseLargePages(array, bytes);
         const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
         const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(array);
         first = (start + page - 1) / page * page;
@@ -275,6 +293,10 @@ public:
 private:
     void populate()
     {
+        // Only ahead of the conversion, never in the decoder's way: on a machine of few
+        // cores the decoder is what the load waits for, and a page not made present
+        // here is made present by the conversion's own write.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
         constexpr std::uintptr_t block = 4 << 20;
         for (std::uintptr_t top = end; top > first && !stop;) {
             const std::uintptr_t bottom = top - first > block ? top - block : first;

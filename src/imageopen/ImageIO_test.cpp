@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "imageopen/ImageIO.h"
+#include "imageopen/SampleConversion.h"
+#include "parallel/ParallelShares.h"
 #include "support/ScratchDirectory.h"
 
 namespace {
@@ -272,4 +274,31 @@ TEST_F(ImageIOTest, NonFinitePixelsOfAFloatFileBecomeZeroWithTheirCount)
         zeros += p.x == 0 && p.y == 0 && p.z == 0;
     }
     EXPECT_EQ(zeros, 3);
+}
+
+TEST(SampleConversionTest, RgbBytesBecomeEachByteOver255InRowsBottomFirstAndInRunsInAnySplit)
+{
+    const std::size_t width = 301;
+    const std::size_t rows = 7;
+    std::vector<std::uint8_t> samples(width * rows * 3);
+    for (std::size_t k = 0; k < samples.size(); ++k)
+        samples[k] = static_cast<std::uint8_t>(k * 7 + k / 255);
+    for (const int smallest : {1, parallel::defaultSmallestShare}) {
+        parallel::setSmallestShare(smallest);
+        std::vector<MyAlgebra::vec3> rgb(width * rows, MyAlgebra::vec3{-1.0f, -1.0f, -1.0f});
+        rowsToRgb(samples.data(), SampleLayout{3, 1}, width, rows, rgb.data() + (rows - 1) * width);
+        for (std::size_t r = 0; r < rows; ++r)
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::uint8_t* s = &samples[(r * width + x) * 3];
+                const MyAlgebra::vec3& p = rgb[(rows - 1 - r) * width + x];
+                ASSERT_EQ(p.x, static_cast<float>(s[0]) / 255.0f) << r << " " << x;
+                ASSERT_EQ(p.y, static_cast<float>(s[1]) / 255.0f);
+                ASSERT_EQ(p.z, static_cast<float>(s[2]) / 255.0f);
+            }
+        // As one run of pixels, in shares that start part way.
+        samplesToRgb(samples.data(), SampleLayout{3, 1}, width * rows, rgb.data());
+        for (std::size_t i = 0; i < width * rows; ++i)
+            ASSERT_EQ(rgb[i].y, static_cast<float>(samples[3 * i + 1]) / 255.0f) << i;
+    }
+    parallel::setSmallestShare(parallel::defaultSmallestShare);
 }

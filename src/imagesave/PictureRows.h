@@ -35,6 +35,7 @@ struct PictureRows {
         if (job == nullptr)
             return true;
         job->report(height > 0 ? static_cast<float>(rowsWritten) / static_cast<float>(height) : 1.0f);
+        job->giveWay();
         return !job->cancelled();
     }
 };

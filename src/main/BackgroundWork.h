@@ -34,6 +34,7 @@ public:
     // For quitting: the work stops (a decoder is killed, a half-written file removed).
     void cancelAndWait() { job.cancelAndWait(); }
     bool cancelled() const { return job.cancelled(); }
+    void userActed() { job.userActed(); }
 
     // "Loading NAME ..." or "Saving NAME ...", with the share done once it is known.
     std::string progressText() const;

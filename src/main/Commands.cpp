@@ -527,6 +527,11 @@ void clearOutline()
     appState.outline.clear();
 }
 
+void userActs()
+{
+    work().userActed();
+}
+
 void stopBackgroundWork()
 {
     work().cancelAndWait();

@@ -68,6 +68,10 @@ void middleDrag(ImagePixel pixel);
 void holdBefore(bool held);
 void clearOutline();
 
+// A click, drag or key in either window: a load or save under way gives way to its
+// answer for a moment.
+void userActs();
+
 // q and Escape: a load or save under way stops first (its decoder is killed, its
 // half-written file removed).
 void stopBackgroundWork();

@@ -22,6 +22,7 @@ void quitTool(int status)
 
 void keyboard(unsigned char key, int, int)
 {
+    userActs();
     if (key == 27 || key == 'q')
         quitTool(0);
     if (key == 'b')

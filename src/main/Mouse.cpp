@@ -17,6 +17,7 @@ ImagePixel imagePixelAt(int x, int y)
 void mouse(int button, int state, int x, int y)
 {
     appState.idle.wake();
+    userActs();
     ViewControls& view = appState.view;
     if (button == GLUT_LEFT_BUTTON && (state == GLUT_DOWN ? view.startPan(x, y) : view.endPan()))
         return;
@@ -33,6 +34,7 @@ void mouse(int button, int state, int x, int y)
 void motion(int x, int y)
 {
     appState.idle.wake();
+    userActs();
     if (appState.view.continuePan(x, y))
         return;
     const ImagePixel pixel = imagePixelAt(x, y);

@@ -25,6 +25,7 @@ void readModifiers()
 void panelMouse(int button, int state, int x, int y)
 {
     wantPanelFrames();
+    userActs();
     appState.statistics.notePanelInput();
     readModifiers();
     if (button >= 0 && button < 3) {
@@ -45,6 +46,7 @@ void panelMouse(int button, int state, int x, int y)
 void panelMotion(int x, int y)
 {
     wantPanelFrames();
+    userActs();
     ImGui_ImplGLUT_MotionFunc(x, y);
 }
 

@@ -94,7 +94,9 @@ PixelState undoablePixels(WeatheringModel& model)
         return state;
     state.width = model.width;
     state.height = model.height;
-    state.arrays = {stateArray("lab", model.lab),
+    StateArray lab = stateArray("lab", model.lab);
+    lab.base = reinterpret_cast<const unsigned char*>(model.labReference.get());  // the photograph, as loaded
+    state.arrays = {lab,
                     stateArray("degree", model.degree),
                     stateArray("rate", model.rate, forecastRates),
                     stateArray("mask", model.mask),
@@ -194,6 +196,18 @@ bool moveModelStep(UndoHistory& history, WeatheringModel& model, bool back)
 }
 
 }  // namespace
+
+void willChangeModel(UndoHistory& history, WeatheringModel& model)
+{
+    if (readyForHistory(history, model))
+        history.willChangeAll();
+}
+
+void willChangeModel(UndoHistory& history, WeatheringModel& model, int x0, int y0, int x1, int y1)
+{
+    if (readyForHistory(history, model))
+        history.willChange(x0, y0, x1, y1);
+}
 
 bool commitUndoStep(UndoHistory& history, WeatheringModel& model)
 {

@@ -8,7 +8,8 @@
 // degrees that colours are still to be painted from, and the degree tables, their
 // clamp, the path with the colours its clicks picked and the look as the rest. Left out are the photograph's own colours (never
 // change after a load) and `rgb`, the display form of `lab`, which a full refresh
-// remakes after an undo or redo. What the Natural look derives from photograph, mask
+// remakes after an undo or redo; where `lab` is still the photograph's, the history
+// needs no copy of it. What the Natural look derives from photograph, mask
 // and path is left out too: a restore rebuilds it.
 //
 // Colours still to be painted stay so: a run or an Init changes the degrees and what is
@@ -27,6 +28,10 @@ bool restoreUndoableRest(WeatheringModel& model, const Bytes& rest);
 // compares and restores the state as it is. After an undo or a redo the display form
 // is stale: refresh the texture.
 bool startUndoHistory(UndoHistory& history, WeatheringModel& model);
+// Marks the whole model, or the pixels one brush dab can change (see dabBounds), as about
+// to change: the history copies them as they are now, so call it before the change.
+void willChangeModel(UndoHistory& history, WeatheringModel& model);
+void willChangeModel(UndoHistory& history, WeatheringModel& model, int x0, int y0, int x1, int y1);
 bool commitUndoStep(UndoHistory& history, WeatheringModel& model);
 bool undoModelStep(UndoHistory& history, WeatheringModel& model);
 bool redoModelStep(UndoHistory& history, WeatheringModel& model);

@@ -15,11 +15,6 @@ struct TileRect {
     int x0, y0, x1, y1;  // half-open
 };
 
-std::size_t arrayBytes(const StateArray& a, int width, int height)
-{
-    return static_cast<std::size_t>(width) * height * a.elementSize;
-}
-
 // Calls visit(offset, row bytes) for the tile's rows of one array.
 template <typename Visit>
 void forEachRow(const StateArray& a, int width, const TileRect& r, Visit visit)
@@ -37,6 +32,39 @@ void groupBytePlanes(const unsigned char* in, unsigned char* out, std::size_t pi
         for (std::size_t i = 0; i < pixels; ++i)
             out[k * pixels + i] = in[i * elementSize + k];
 }
+
+// A checksum of bytes, four words at a time in four lanes: every lane's step is a
+// bijection of its value, so a change to a single word always changes the sum.
+class Checksum {
+public:
+    void add(const unsigned char* bytes, std::size_t n)
+    {
+        std::size_t k = 0;
+        for (; k + 32 <= n; k += 32)
+            for (int l = 0; l < 4; ++l)
+                lane[l] = mix(lane[l], wordAt(bytes + k + 8 * l));
+        for (; k + 8 <= n; k += 8)
+            lane[0] = mix(lane[0], wordAt(bytes + k));
+        for (; k < n; ++k)
+            lane[1] = mix(lane[1], bytes[k]);
+    }
+    std::uint64_t value() const { return mix(mix(mix(lane[0], lane[1]), lane[2]), lane[3]); }
+
+private:
+    std::uint64_t lane[4] = {1, 2, 3, 4};
+
+    static std::uint64_t wordAt(const unsigned char* p)
+    {
+        std::uint64_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    }
+    static std::uint64_t mix(std::uint64_t h, std::uint64_t w)
+    {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        return h ^ (h >> 29);
+    }
+};
 
 void ungroupBytePlanes(const unsigned char* in, unsigned char* out, std::size_t pixels, int elementSize)
 {
@@ -114,27 +142,36 @@ void UndoHistory::clear()
     forgetSteps();
     arrays.clear();
     copies.clear();
+    checksums.clear();
     restCopy.clear();
     marked.clear();
+    keeping.clear();
+    uniformValues.clear();
+    copied.clear();
     width = height = 0;
 }
 
 bool UndoHistory::reset(const PixelState& state, Bytes rest)
 {
     clear();
-    if (state.width <= 0 || state.height <= 0)
+    if (state.width <= 0 || state.height <= 0 || state.arrays.empty())
         return false;
-    std::vector<PixelArray<unsigned char>> newCopies;
-    for (const StateArray& a : state.arrays) {
-        newCopies.push_back(allocatePixelArray<unsigned char>(arrayBytes(a, state.width, state.height)));
-        if (!newCopies.back())
-            return false;
-    }
     width = state.width;
     height = state.height;
     arrays = state.arrays;
-    copies = std::move(newCopies);
-    copyState();
+    std::size_t fullTileBytes = 0;
+    for (const StateArray& a : arrays)
+        fullTileBytes += static_cast<std::size_t>(tileSize) * tileSize * a.elementSize;
+    if (!copies.reserve(tileCount(), fullTileBytes)) {
+        clear();
+        return false;
+    }
+    const std::size_t entries = static_cast<std::size_t>(tileCount()) * arrays.size();
+    checksums.resize(tileCount());
+    keeping.resize(entries);
+    uniformValues.resize(entries * maxUniformBytes);
+    copied.assign(entries, 0);
+    checksumAll();
     restCopy = std::move(rest);
     marked.assign(tileCount(), 0);
     return true;
@@ -153,17 +190,116 @@ bool UndoHistory::rebind(const PixelState& state)
     return true;
 }
 
-void UndoHistory::copyState()
+std::size_t UndoHistory::tileBytes(int tile) const
 {
-    for (std::size_t i = 0; i < arrays.size(); ++i)
-        std::memcpy(copies[i].get(), arrays[i].bytes, arrayBytes(arrays[i], width, height));
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    std::size_t total = 0;
+    for (const StateArray& a : arrays)
+        total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize;
+    return total;
+}
+
+// The tile's arrays into its slot, each as a picture of the tile's own width; an array
+// whose tile is one value repeated, or its base, needs no copy.
+void UndoHistory::copyTile(int tile)
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    unsigned char* to = copies.slot(tile);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        const bool needed = keeping[entry] == Keeping::copy;
+        copied[entry] = needed;
+        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
+            if (needed)
+                std::memcpy(to, arrays[i].bytes + offset, n);
+            to += n;
+        });
+    }
+}
+
+// One element repeated along a row of the given width, into repeatedRow.
+void UndoHistory::repeatValue(const unsigned char* element, int elementSize, int rowWidth)
+{
+    repeatedRow.resize(static_cast<std::size_t>(rowWidth) * elementSize);
+    for (int x = 0; x < rowWidth; ++x)
+        std::memcpy(&repeatedRow[static_cast<std::size_t>(x) * elementSize], element, elementSize);
+}
+
+// How each array of the tile can be had back as it is now: one value repeated, equal
+// to its base, or only from a copy.
+void UndoHistory::noteKeeping(int tile)
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const StateArray& a = arrays[i];
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        const unsigned char* first = a.bytes + (static_cast<std::size_t>(r.y0) * width + r.x0) * a.elementSize;
+        bool uniform = static_cast<std::size_t>(a.elementSize) <= maxUniformBytes;
+        if (uniform) {
+            repeatValue(first, a.elementSize, r.x1 - r.x0);
+            forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+                uniform = uniform && std::memcmp(a.bytes + offset, repeatedRow.data(), n) == 0;
+            });
+        }
+        bool asBase = !uniform && a.base != nullptr;
+        if (asBase)
+            forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+                asBase = asBase && std::memcmp(a.bytes + offset, a.base + offset, n) == 0;
+            });
+        keeping[entry] = uniform ? Keeping::uniform : asBase ? Keeping::asBase : Keeping::copy;
+        if (uniform)
+            std::memcpy(&uniformValues[entry * maxUniformBytes], first, a.elementSize);
+    }
+}
+
+// The tile as it was when it was marked, into `before`, in the order of its copy.
+void UndoHistory::takeBefore(int tile)
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    before.resize(tileBytes(tile));
+    const unsigned char* copy = copies.slot(tile);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        const StateArray& a = arrays[i];
+        const std::size_t entry = static_cast<std::size_t>(tile) * arrays.size() + i;
+        if (keeping[entry] == Keeping::uniform)
+            repeatValue(&uniformValues[entry * maxUniformBytes], a.elementSize, r.x1 - r.x0);
+        forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+            const unsigned char* from = keeping[entry] == Keeping::copy ? copy + at
+                : keeping[entry] == Keeping::asBase                     ? a.base + offset
+                                                                        : repeatedRow.data();
+            std::memcpy(&before[at], from, n);
+            at += n;
+        });
+    }
+}
+
+std::uint64_t UndoHistory::checksumOf(int tile) const
+{
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    Checksum sum;
+    for (const StateArray& a : arrays)
+        forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) { sum.add(a.bytes + offset, n); });
+    return sum.value();
+}
+
+void UndoHistory::checksumAll()
+{
+    for (int tile = 0; tile < tileCount(); ++tile) {
+        checksums[tile] = checksumOf(tile);
+        noteKeeping(tile);
+    }
 }
 
 std::size_t UndoHistory::copyBytes() const
 {
     std::size_t total = 0;
-    for (const StateArray& a : arrays)
-        total += arrayBytes(a, width, height);
+    for (int tile = 0; tile < tileCount(); ++tile) {
+        const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+        for (std::size_t i = 0; i < arrays.size(); ++i)
+            if (copied[static_cast<std::size_t>(tile) * arrays.size() + i])
+                total += static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * arrays[i].elementSize;
+    }
     return total;
 }
 
@@ -184,61 +320,72 @@ void UndoHistory::willChange(int x0, int y0, int x1, int y1)
         return;
     const int across = tilesAcross();
     for (int ty = y0 / tileSize; ty <= (y1 - 1) / tileSize; ++ty)
-        for (int tx = x0 / tileSize; tx <= (x1 - 1) / tileSize; ++tx)
-            marked[ty * across + tx] = 1;
+        for (int tx = x0 / tileSize; tx <= (x1 - 1) / tileSize; ++tx) {
+            const int tile = ty * across + tx;
+            if (!marked[tile])
+                copyTile(tile);
+            marked[tile] = 1;
+        }
 }
 
 void UndoHistory::willChangeAll()
 {
-    std::fill(marked.begin(), marked.end(), 1);
+    willChange(0, 0, width, height);
 }
 
 bool UndoHistory::tileDiffers(int tile) const
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        bool differs = false;
-        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
-            differs = differs || std::memcmp(arrays[i].bytes + offset, copies[i].get() + offset, n) != 0;
+    const unsigned char* copy = before.data();
+    bool differs = false;
+    for (const StateArray& a : arrays)
+        forEachRow(a, width, r, [&](std::size_t offset, std::size_t n) {
+            differs = differs || std::memcmp(a.bytes + offset, copy, n) != 0;
+            copy += n;
         });
-        if (differs)
-            return true;
-    }
-    return false;
+    return differs;
 }
 
-void UndoHistory::forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const
+void UndoHistory::forecastTile(const StateArray& a, int tile, bool fromCopy, Bytes& out) const
 {
+    const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
+    const int tileWidth = r.x1 - r.x0;
+    const std::size_t pixels = static_cast<std::size_t>(tileWidth) * (r.y1 - r.y0);
     std::vector<const unsigned char*> from;
-    for (std::size_t i = 0; i < arrays.size(); ++i)
-        from.push_back(fromCopies ? copies[i].get() : arrays[i].bytes);
-    out.resize(static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0) * a.elementSize);
-    a.forecast(from.data(), width, r, out.data());
+    // The copy holds each array of the tile as a picture of the tile's width.
+    const unsigned char* copy = before.data();
+    for (const StateArray& b : arrays) {
+        from.push_back(fromCopy ? copy : b.bytes);
+        copy += pixels * b.elementSize;
+    }
+    out.resize(pixels * a.elementSize);
+    if (fromCopy)
+        a.forecast(from.data(), tileWidth, ForecastRect{0, 0, tileWidth, r.y1 - r.y0}, out.data());
+    else
+        a.forecast(from.data(), width, ForecastRect{r.x0, r.y0, r.x1, r.y1}, out.data());
 }
 
 bool UndoHistory::packTile(int tile, TileDelta& out)
 {
     const TileRect r = tileRectOf(tile, tilesAcross(), width, height);
-    const ForecastRect area{r.x0, r.y0, r.x1, r.y1};
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
-    std::size_t total = 0;
-    for (const StateArray& a : arrays)
-        total += pixels * a.elementSize;
+    const std::size_t total = tileBytes(tile);
     delta.resize(total);
     planes.resize(total);
+    // The copy lies in the same order as the delta: array after array, row after row.
+    const unsigned char* copy = before.data();
     std::size_t at = 0;
     for (std::size_t i = 0; i < arrays.size(); ++i) {
         const std::size_t start = at;
         const bool foretold = arrays[i].forecast != nullptr;
         if (foretold) {
-            forecastTile(arrays[i], area, false, forecastNow);
-            forecastTile(arrays[i], area, true, forecastCopy);
+            forecastTile(arrays[i], tile, false, forecastNow);
+            forecastTile(arrays[i], tile, true, forecastCopy);
         }
         forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
             const unsigned char* now = arrays[i].bytes + offset;
-            const unsigned char* copy = copies[i].get() + offset;
             for (std::size_t k = 0; k < n; ++k)
-                delta[at + k] = now[k] ^ copy[k];
+                delta[at + k] = now[k] ^ copy[at + k];
             if (foretold)
                 for (std::size_t k = 0; k < n; ++k)
                     delta[at + k] ^= forecastNow[at - start + k] ^ forecastCopy[at - start + k];
@@ -246,11 +393,8 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
         });
         groupBytePlanes(delta.data() + start, planes.data() + start, pixels, arrays[i].elementSize);
     }
-    // The copy follows the state once every forecast has read it.
-    for (std::size_t i = 0; i < arrays.size(); ++i)
-        forEachRow(arrays[i], width, r, [&](std::size_t offset, std::size_t n) {
-            std::memcpy(copies[i].get() + offset, arrays[i].bytes + offset, n);
-        });
+    checksums[tile] = checksumOf(tile);
+    noteKeeping(tile);
     out.tile = tile;
     return compressor->pack(planes.data(), planes.size(), out.packed);
 }
@@ -258,7 +402,6 @@ bool UndoHistory::packTile(int tile, TileDelta& out)
 void UndoHistory::applyTile(const TileDelta& tileDelta)
 {
     const TileRect r = tileRectOf(tileDelta.tile, tilesAcross(), width, height);
-    const ForecastRect area{r.x0, r.y0, r.x1, r.y1};
     const std::size_t pixels = static_cast<std::size_t>(r.x1 - r.x0) * (r.y1 - r.y0);
     std::size_t at = 0;
     std::vector<std::size_t> starts;
@@ -272,7 +415,7 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
     for (std::size_t i = 0; i < arrays.size(); ++i) {
         if (arrays[i].forecast == nullptr)
             continue;
-        forecastTile(arrays[i], area, false, forecastNow);
+        forecastTile(arrays[i], tileDelta.tile, false, forecastNow);
         for (std::size_t k = 0; k < forecastNow.size(); ++k)
             delta[starts[i] + k] ^= forecastNow[k];
     }
@@ -282,7 +425,7 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
             if (foretold != (pass == 1))
                 continue;
             if (foretold) {
-                forecastTile(arrays[i], area, false, forecastNow);
+                forecastTile(arrays[i], tileDelta.tile, false, forecastNow);
                 for (std::size_t k = 0; k < forecastNow.size(); ++k)
                     delta[starts[i] + k] ^= forecastNow[k];
             }
@@ -291,11 +434,15 @@ void UndoHistory::applyTile(const TileDelta& tileDelta)
                 unsigned char* now = arrays[i].bytes + offset;
                 for (std::size_t k = 0; k < n; ++k)
                     now[k] ^= delta[in + k];
-                std::memcpy(copies[i].get() + offset, now, n);
                 in += n;
             });
         }
     }
+    checksums[tileDelta.tile] = checksumOf(tileDelta.tile);
+    noteKeeping(tileDelta.tile);
+    // A tile marked before the undo or redo compares with what it is now.
+    if (marked[tileDelta.tile])
+        copyTile(tileDelta.tile);
 }
 
 bool UndoHistory::commit(Bytes rest)
@@ -308,6 +455,7 @@ bool UndoHistory::commit(Bytes rest)
         if (!marked[tile])
             continue;
         marked[tile] = 0;
+        takeBefore(tile);
         if (!tileDiffers(tile))
             continue;
         TileDelta tileDelta;
@@ -360,8 +508,8 @@ bool UndoHistory::stateIsAsSeen(const Bytes& rest) const
 {
     if (rest != restCopy)
         return false;
-    for (std::size_t i = 0; i < arrays.size(); ++i)
-        if (std::memcmp(arrays[i].bytes, copies[i].get(), arrayBytes(arrays[i], width, height)) != 0)
+    for (int tile = 0; tile < tileCount(); ++tile)
+        if (checksumOf(tile) != checksums[tile])
             return false;
     return true;
 }
@@ -371,7 +519,7 @@ bool UndoHistory::applyStep(const Step& step, bool backwards, Bytes& rest)
     if (!stateIsAsSeen(rest)) {
         // Changed behind the history's back: start over from the state as it is.
         forgetSteps();
-        copyState();
+        checksumAll();
         restCopy = rest;
         std::fill(marked.begin(), marked.end(), 0);
         return false;

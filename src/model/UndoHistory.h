@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/PixelArray.h"
+#include "model/TileSlots.h"
 
 // The undo and redo history of one photograph's state.
 //   - the state:   a list of per-pixel arrays (PixelState), some of them foretold by the
@@ -15,9 +15,12 @@
 //   - recording:   reset on a new photograph; willChange before pixels change; commit
 //                  after each change the user can take back
 //   - going back:  undo, redo, and the number of steps each way
-// The history keeps a copy of the state as of the last commit. A step holds only what
-// changed: for every 64 x 64 tile that differs from that copy, the XOR of before and
-// after, byte planes grouped and compressed. The same delta turns the after state into
+// The history copies a tile (64 x 64 pixels) when it is marked as about to change, and
+// keeps a checksum of every tile as of the last commit: a photograph that has not been
+// changed costs no copy. A step holds only what changed: for every marked tile that
+// differs from its copy, the XOR of before and after, byte planes grouped and compressed.
+// A tile's copy stays for its next change (memory the system has already given is
+// filled far faster than fresh pages) until the next reset. The same delta turns the after state into
 // the before state and back, so one step serves undo and redo. Steps are kept within a
 // memory budget; when a new step would exceed it, the oldest go.
 //
@@ -47,6 +50,9 @@ struct StateArray {
     unsigned char* bytes;
     int elementSize;
     Forecast forecast = nullptr;
+    // An array of the same shape that stays as it is from a reset to the next (the
+    // photograph's own colours): where this array's tile equals it, no copy is needed.
+    const unsigned char* base = nullptr;
 };
 
 // The per-pixel state of one photograph. The arrays must stay where they are from a
@@ -101,7 +107,8 @@ public:
     // Bytes held by the kept steps; the copy of the state is not counted.
     std::size_t bytesHeld() const { return held; }
     std::size_t budget() const { return budgetBytes; }
-    // Bytes of the copy of the state (one per byte of the per-pixel arrays).
+    // Bytes of the tiles' copies: none after a reset, as many as the per-pixel arrays
+    // hold once every tile has been marked.
     std::size_t copyBytes() const;
 
 private:
@@ -127,9 +134,19 @@ private:
     int width = 0;
     int height = 0;
     std::vector<StateArray> arrays;
-    std::vector<PixelArray<unsigned char>> copies;  // the arrays as of the last commit
+    TileSlots copies;  // per marked tile: its arrays as they were when it was marked, one after another
+    std::vector<std::uint64_t> checksums;  // per tile: of its arrays as of the last commit
     Bytes restCopy;
-    std::vector<char> marked;  // per tile: may have changed since the last commit
+    std::vector<char> marked;  // per tile: may have changed since the last commit; its copy is taken
+    // Per tile and array: how its content as of the last commit comes back, and when
+    // one value repeated, that value.
+    enum class Keeping : unsigned char { copy, uniform, asBase };
+    static constexpr std::size_t maxUniformBytes = 16;
+    std::vector<Keeping> keeping;
+    Bytes uniformValues;
+    std::vector<char> copied;  // per tile and array: its slot holds a copy
+    Bytes before;              // the tile being committed as it was when marked
+    Bytes repeatedRow;
     Bytes delta;
     Bytes planes;
     Bytes forecastNow;  // forecasts of one tile from the state, and from the copy
@@ -137,14 +154,20 @@ private:
 
     int tilesAcross() const;
     int tileCount() const;
+    std::size_t tileBytes(int tile) const;
+    void copyTile(int tile);
+    void repeatValue(const unsigned char* element, int elementSize, int rowWidth);
+    void noteKeeping(int tile);
+    void takeBefore(int tile);
+    std::uint64_t checksumOf(int tile) const;
+    void checksumAll();
     bool tileDiffers(int tile) const;
-    void forecastTile(const StateArray& a, const ForecastRect& r, bool fromCopies, Bytes& out) const;
+    void forecastTile(const StateArray& a, int tile, bool fromCopy, Bytes& out) const;
     bool packTile(int tile, TileDelta& out);
     void applyTile(const TileDelta& tileDelta);
     bool stateIsAsSeen(const Bytes& rest) const;
     bool applyStep(const Step& step, bool backwards, Bytes& rest);
     void forgetSteps();
-    void copyState();
     void dropRedoSteps();
     void keepWithinBudget();
 };

@@ -172,7 +172,87 @@ TEST(UndoHistory, OnlyStepsThatChangeSomethingAreKept)
     // Only the rest changed (a path point on a path too short to place pixels).
     EXPECT_TRUE(recordStep(history, s, {}, true, rng));
     EXPECT_EQ(history.undoSteps(), 1);
+}
+
+TEST(UndoHistory, CopiesOnlyTheTilesThatWereAboutToChange)
+{
+    std::mt19937 rng(4);
+    TestState s = randomState(200, 130, rng);  // 4 x 3 tiles, the last column and row partial
+    for (unsigned char& f : s.flags)
+        f = static_cast<unsigned char>(rng());
+    const TestState start = s;
+    UndoHistory history;
+    ASSERT_TRUE(history.reset(s.view(), s.rest));
+    EXPECT_EQ(history.copyBytes(), 0u);
+    history.willChange(10, 10, 20, 20);
+    history.willChange(30, 5, 40, 12);  // the same tile
     EXPECT_EQ(history.copyBytes(), 64u * 64u * 17u);
+    history.willChange(195, 128, 400, 400);  // the corner tile, 8 x 2 pixels
+    EXPECT_EQ(history.copyBytes(), 64u * 64u * 17u + 8u * 2u * 17u);
+    nudge(s, {10, 10, 20, 20}, rng);
+    nudge(s, {195, 128, 200, 130}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    EXPECT_EQ(history.copyBytes(), 64u * 64u * 17u + 8u * 2u * 17u);
+    history.willChangeAll();
+    EXPECT_EQ(history.copyBytes(), 200u * 130u * 17u);
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == start);
+    EXPECT_FALSE(history.commit(s.rest));  // marked, unchanged
+    history.reset(s.view(), s.rest);
+    EXPECT_EQ(history.copyBytes(), 0u);
+}
+
+TEST(UndoHistory, KeepsNoCopyOfARepeatedValueOrOfAnArrayStillAsItsBase)
+{
+    std::mt19937 rng(8);
+    TestState s = randomState(130, 70, rng);
+    std::fill(s.degree.begin(), s.degree.end(), 0.25f);
+    const std::vector<float> labBase = s.lab;
+    const auto view = [&] {
+        PixelState v = s.view();
+        v.arrays[1].base = reinterpret_cast<const unsigned char*>(labBase.data());
+        return v;
+    };
+    const TestState start = s;
+    UndoHistory history;
+    ASSERT_TRUE(history.reset(view(), s.rest));
+    history.willChangeAll();
+    EXPECT_EQ(history.copyBytes(), 0u);
+    nudge(s, {0, 0, 10, 10}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    const TestState once = s;
+    // Only the tile that changed needs its copy now.
+    history.willChangeAll();
+    EXPECT_EQ(history.copyBytes(), 64u * 64u * 17u);
+    nudge(s, {60, 60, 130, 70}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    const TestState twice = s;
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == once);
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == start);
+    ASSERT_TRUE(redoInto(history, s));
+    ASSERT_TRUE(redoInto(history, s));
+    EXPECT_TRUE(s == twice);
+}
+
+TEST(UndoHistory, ATileMarkedBeforeAnUndoKeepsTheStateTheUndoLeft)
+{
+    std::mt19937 rng(6);
+    TestState s = randomState(100, 70, rng);
+    UndoHistory history;
+    history.reset(s.view(), s.rest);
+    const TestState start = s;
+    recordStep(history, s, {{0, 0, 30, 30}}, false, rng);
+    // Marked, then taken back before it changed: the change that follows belongs to
+    // the state the undo put back.
+    history.willChange(0, 0, 30, 30);
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == start);
+    nudge(s, {0, 0, 30, 30}, rng);
+    ASSERT_TRUE(history.commit(s.rest));
+    ASSERT_TRUE(undoInto(history, s));
+    EXPECT_TRUE(s == start);
 }
 
 TEST(UndoHistory, OldestStepsGoWhenTheBudgetIsFull)
@@ -396,9 +476,9 @@ TEST(UndoHistory, ForetoldArraysComeBackBitForBitAndCostLittleWhereForetoldRight
     ASSERT_TRUE(plain.reset(plainView, {}));
     std::vector<std::vector<float>> followers{s.follower}, degrees{s.degree};
     for (int step = 0; step < 4; ++step) {
-        s.change(rng);
         foretelling.willChangeAll();
         plain.willChangeAll();
+        s.change(rng);
         ASSERT_TRUE(foretelling.commit({}));
         ASSERT_TRUE(plain.commit({}));
         followers.push_back(s.follower);

@@ -35,12 +35,15 @@ SaveSnapshot SaveSnapshot::ofDegrees(const WeatheringModel& model, const ResultR
 
 namespace {
 
-// The conversion in pieces, so that a cancel (a quit) need not wait for all of it.
+// The conversion in pieces, so that a cancel (a quit) need not wait for all of it and
+// the user's inputs need not wait for more than a piece.
 bool convertUnlessCancelled(const std::vector<MyAlgebra::vec3>& lab, std::vector<MyAlgebra::vec3>& rgb,
                             const JobProgress* job)
 {
-    constexpr std::size_t piece = std::size_t(1) << 20;
+    constexpr std::size_t piece = std::size_t(1) << 18;
     for (std::size_t start = 0; start < lab.size(); start += piece) {
+        if (job != nullptr)
+            job->giveWay();
         if (job != nullptr && job->cancelled())
             return false;
         const std::size_t count = lab.size() - start < piece ? lab.size() - start : piece;

@@ -262,7 +262,7 @@ void WeatheringSession::startNewHistory()
         notice = "undo: not enough memory for a history of this photograph";
     stepCounts.restart(steps);
     if (simulationRuns)
-        history.willChangeAll();  // a run goes on over the new photograph
+        willChangeModel(history, model_);  // a run goes on over the new photograph
 }
 
 void WeatheringSession::noteWholeChange()
@@ -270,7 +270,7 @@ void WeatheringSession::noteWholeChange()
     commitDueChange();
     ++degreeCount;
     if (keepsHistory())
-        history.willChangeAll();
+        willChangeModel(history, model_);
 }
 
 void WeatheringSession::noteDab(int x, int y)
@@ -280,7 +280,7 @@ void WeatheringSession::noteDab(int x, int y)
     if (!keepsHistory())
         return;
     const DabBounds b = dabBounds(static_cast<float>(x), static_cast<float>(y), settings_.brushSize);
-    history.willChange(b.x0, b.y0, b.x1, b.y1);
+    willChangeModel(history, model_, b.x0, b.y0, b.x1, b.y1);
 }
 
 void WeatheringSession::commitChange()
@@ -312,7 +312,7 @@ void WeatheringSession::keepChange()
         stepCounts.restart(steps);  // also when a step too large for the budget emptied it
     // While the simulation runs, what it changes from now on belongs to the next step.
     if (simulationRuns)
-        history.willChangeAll();
+        willChangeModel(history, model_);
 }
 
 // What changed so far (the run, a stroke still under way) becomes a step of its own,
