@@ -307,19 +307,32 @@ void BM_LabToRgbInDisc(benchmark::State& state)
 }
 BENCHMARK(BM_LabToRgbInDisc)->Arg(10)->Arg(100)->ArgName("radius")->Unit(benchmark::kMicrosecond);
 
-void BM_Reinitialise(benchmark::State& state)
+// "Init": from the pixels given, or (fromReference) as the window and batch tools call
+// it, from labReference, which holds the photograph converted, without converting again.
+void timeReinitialise(benchmark::State& state, bool fromReference)
 {
     useThreads(state, 1);
     Scene<WeatheringModel>& scene = sceneFor<WeatheringModel>(state.range(0), fullyMasked, 5);
     WeatheringModel& m = *scene.model;
     const ModelSettings s;
     for (auto _ : state) {
-        m.reinitialise(scene.pixels.data(), s);
+        m.reinitialise(fromReference ? nullptr : scene.pixels.data(), s);
         benchmark::ClobberMemory();
     }
     reportPerPixel(state, m.pixelCount());
 }
+
+void BM_Reinitialise(benchmark::State& state)
+{
+    timeReinitialise(state, false);
+}
 BENCHMARK(BM_Reinitialise)->Apply(sizeArgs);
+
+void BM_ReinitialiseFromReference(benchmark::State& state)
+{
+    timeReinitialise(state, true);
+}
+BENCHMARK(BM_ReinitialiseFromReference)->Apply(sizeArgs);
 
 // What the display costs after steps: the pending colours painted, converted to RGB and
 // packed to 8 bits (the upload itself is the shell's).

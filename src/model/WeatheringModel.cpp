@@ -71,7 +71,7 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
     width = displayWidth = heldWidth = newWidth;
     height = displayHeight = heldHeight = newHeight;
 
-    startFromPhotograph(pixels, true);
+    startFromPhotograph(pixels, true, true);
     resetDegreeTables();
     imagePoints.clear();
     chromaPoints.clear();
@@ -80,17 +80,20 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
     return true;
 }
 
-// lab from the pixels, degrees, rates and detail 0, nothing pending. A new photograph
-// also gets rgb (the pixels themselves), its mask reset, its labReference and its 8-bit
-// copy; a restart leaves rgb to the refresh that ends it, which writes all of it.
-void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph)
+// lab from the pixels, nothing pending, and unless the caller sets them itself degrees,
+// rates and detail 0. A new photograph also gets rgb (the pixels themselves), its mask
+// reset, its labReference and its 8-bit copy; a restart leaves rgb to the refresh that
+// ends it, which writes all of it.
+void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph, bool clearDegrees)
 {
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
         for (int first = begin; first < end; first += chunkSize) {
             const int last = std::min(end, first + chunkSize);
-            std::fill(degree.get() + first, degree.get() + last, 0.0f);
-            std::fill(rate.get() + first, rate.get() + last, 0.0f);
-            std::fill(detail.get() + first, detail.get() + last, 0.0f);
+            if (clearDegrees) {
+                std::fill(degree.get() + first, degree.get() + last, 0.0f);
+                std::fill(rate.get() + first, rate.get() + last, 0.0f);
+                std::fill(detail.get() + first, detail.get() + last, 0.0f);
+            }
             std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
             if (pixels != nullptr)
                 rgbToLab(pixels + first, lab.get() + first, last - first);
@@ -165,9 +168,11 @@ void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
 {
     if (!hasImage())
         return;
-    startFromPhotograph(pixels, false);
+    // The degree pass of a path writes every pixel's degree, rate and detail itself.
+    const bool degreesFollow = look == Look::sampled && chromaPoints.size() >= 2;
+    startFromPhotograph(pixels, false, !degreesFollow);
     resetDegreeTables();
-    computeDegrees();
+    computeDegrees(degreesFollow);
     computeRates(s);
     refreshTexture();
 }

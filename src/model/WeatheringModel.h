@@ -170,7 +170,7 @@ private:
     static constexpr int paintRunLength = 256;  // the most pixels currentColours takes
 
     void resetDegreeTables();
-    void startFromPhotograph(const MyAlgebra::vec3* pixels, bool resetMask);
+    void startFromPhotograph(const MyAlgebra::vec3* pixels, bool newPhotograph, bool clearDegrees);
     bool hasSample(float degree) const;
     MyAlgebra::vec3 paintedColour(float degree, int i) const;
     MyAlgebra::vec3 currentLab(int i) const;
@@ -183,7 +183,11 @@ private:
     void rowRates(int y, bool backwards, RateWindow& window);
     void stepRow(int y, bool backwards, RateWindow& window);
     struct PathPass;  // the per-pass state of computeDegrees
+    // computeDegrees; clearUnmasked also sets the degree, rate and detail of unmasked
+    // pixels to 0, as a restart does before it.
+    void computeDegrees(bool clearUnmasked);
     void placeOnPath(int first, int last, PathPass& pass, int share);
+    void sumPlacedShares(PathPass& pass, int share, int begin, int end);
     void gatherDegreeTables(PathPass& pass);
     void brushRates(int x, int y, float radius, bool backwards);
     void brushUpdates(int x, int y, float radius, float stepFactor, bool backwards);

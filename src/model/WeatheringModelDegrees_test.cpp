@@ -1,6 +1,8 @@
 #include "model/WeatheringModel.h"
 
 #include "model/WeatheringModelTestScenes.h"
+#include "parallel/ParallelShares.h"
+#include "parallel/StopRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -116,5 +118,30 @@ TEST(ComputeDegrees, RandomScenesMatchThePlainPassAndStayWithinZeroToOne)
         EXPECT_LE(m->maxDegree, justAboveOne);
         for (int i = 0; i < scene.w * scene.h; ++i)
             ASSERT_TRUE(m->degree[i] >= 0.0f && m->degree[i] <= justAboveOne) << "degree " << m->degree[i];
+    }
+}
+
+TEST(ComputeDegrees, AStoppedPassOnSeveralThreadsAddsOnlyPlacedPixelsToTheBuckets)
+{
+    // The shares a stop skips never write their bucket scratch; after steps it holds old
+    // degrees, whose bytes would index past the buckets.
+    parallel::setSmallestShare(1);
+    parallel::setThreadCount(3);
+    std::mt19937 rng(11);
+    auto m = modelOf(randomPhotograph(64, 48, rng), 64, 48);
+    m->addPathPoint(3, 4);
+    m->addPathPoint(40, 30);
+    m->addPathPoint(60, 2);
+    m->computeDegrees();
+    for (int k = 0; k < 5; ++k)
+        m->simulationStep(ModelSettings{});
+    parallel::requestStop();
+    m->computeDegrees();
+    parallel::clearStopRequest();
+    parallel::setThreadCount(0);
+    parallel::setSmallestShare(parallel::defaultSmallestShare);
+    for (int j = 0; j < coarseBinCount; ++j) {
+        EXPECT_EQ(m->degreeBins[j].count, 0.0f) << "bucket " << j;
+        EXPECT_EQ(m->degreeBins[j].lightnessSum, 0.0f) << "bucket " << j;
     }
 }

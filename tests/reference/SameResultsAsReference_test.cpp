@@ -2,6 +2,7 @@
 // photographs, masks and paths, for several thread counts, comparing every array and
 // table byte for byte after every operation.
 
+#include "ReferenceScenes.h"
 #include "colour/CieLab.h"
 #include "model/WeatheringModel.h"
 #include "parallel/ParallelShares.h"
@@ -21,102 +22,9 @@
 #include <vector>
 
 using MyAlgebra::vec3;
+using namespace referenceScenes;
 
 namespace {
-
-struct Photograph {
-    int width = 0;
-    int height = 0;
-    std::vector<vec3> pixels;
-};
-
-// A few colour families with noise, plus pure black, white and repeated colours, so
-// that paths run through populated chroma and bins fill unevenly.
-Photograph randomPhotograph(int width, int height, std::mt19937& rng)
-{
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f), noise(-0.08f, 0.08f);
-    std::uniform_int_distribution<int> special(0, 39);
-    const vec3 base[3] = {
-        {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}, {unit(rng), unit(rng), unit(rng)}};
-    Photograph p{width, height, std::vector<vec3>(static_cast<size_t>(width) * height)};
-    for (size_t i = 0; i < p.pixels.size(); ++i) {
-        const int kind = special(rng);
-        if (kind == 0) {
-            p.pixels[i] = {0.0f, 0.0f, 0.0f};
-        } else if (kind == 1) {
-            p.pixels[i] = {1.0f, 1.0f, 1.0f};
-        } else if (kind == 2 && i > 0) {
-            p.pixels[i] = p.pixels[i - 1];
-        } else {
-            const float t = unit(rng);
-            const vec3& a = base[i % 3 == 0 ? 0 : 1];
-            const vec3& b = base[2];
-            auto mix = [&](float u, float v) { return std::fmin(1.0f, std::fmax(0.0f, u + t * (v - u) + noise(rng))); };
-            p.pixels[i] = {mix(a.x, b.x), mix(a.y, b.y), mix(a.z, b.z)};
-        }
-    }
-    return p;
-}
-
-Photograph photographOfRandomSize(std::mt19937& rng)
-{
-    static const int fixedSizes[][2] = {{1, 1}, {1, 23}, {19, 1}, {2, 2}, {3, 3}, {2, 7}, {64, 48}, {257, 33}};
-    std::uniform_int_distribution<int> pick(0, 15), side(1, 80);
-    const int k = pick(rng);
-    if (k < 8)
-        return randomPhotograph(fixedSizes[k][0], fixedSizes[k][1], rng);
-    return randomPhotograph(side(rng), side(rng), rng);
-}
-
-// Coin flips, rectangles, all in, all out, grey values around the threshold, and now
-// and then a mask of the wrong size.
-std::vector<float> randomMask(int width, int height, std::mt19937& rng)
-{
-    const int n = width * height;
-    std::uniform_int_distribution<int> kind(0, 5);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<float> mask(n, 1.0f);
-    switch (kind(rng)) {
-    case 0: {
-        std::bernoulli_distribution in(unit(rng));
-        for (float& m : mask)
-            m = in(rng) ? 1.0f : 0.0f;
-        break;
-    }
-    case 1: {
-        std::fill(mask.begin(), mask.end(), 0.0f);
-        std::uniform_int_distribution<int> x(0, width - 1), y(0, height - 1);
-        for (int r = 0; r < 3; ++r) {
-            const int x0 = x(rng), x1 = x(rng), y0 = y(rng), y1 = y(rng);
-            for (int yy = std::min(y0, y1); yy <= std::max(y0, y1); ++yy)
-                for (int xx = std::min(x0, x1); xx <= std::max(x0, x1); ++xx)
-                    mask[yy * width + xx] = 1.0f;
-        }
-        break;
-    }
-    case 2:
-        break;
-    case 3:
-        std::fill(mask.begin(), mask.end(), 0.0f);
-        break;
-    case 4: {
-        const float grey[] = {0.0f, 0.4f, 0.5f, 0.5001f, 0.6f, 1.0f};
-        std::uniform_int_distribution<int> g(0, 5);
-        for (float& m : mask)
-            m = grey[g(rng)];
-        break;
-    }
-    default: {
-        std::bernoulli_distribution in(0.5);
-        std::uniform_int_distribution<int> extra(-n / 2, 5);
-        mask.resize(std::max(0, n + extra(rng)));
-        for (float& m : mask)
-            m = in(rng) ? 1.0f : 0.0f;
-        break;
-    }
-    }
-    return mask;
-}
 
 template <typename A, typename B>
 bool sameBytes(const A* a, const B* b, size_t count)
@@ -457,6 +365,29 @@ TEST_P(SameResultsAsReference, LongSimulationWithDabsOnALargerPhotograph)
             t.frozen->refreshTexture();
         }
         ASSERT_EQ(firstDifference(*t.model, *t.frozen, k % 10 == 9), "") << "step " << k;
+    }
+}
+
+TEST_P(SameResultsAsReference, BlocksOfPixelsAroundThePathPoints)
+{
+    for (unsigned seed = 900; seed < 960; ++seed) {
+        std::mt19937 rng(seed);
+        const int points = std::uniform_int_distribution<int>(2, 7)(rng);
+        Twins t;
+        t.load(photographAroundPathPoints(points, rng));
+        for (int e = 0; e < points; ++e) {
+            const float x = static_cast<float>(std::uniform_int_distribution<int>(0, 255)(rng));
+            t.model->addPathPoint(x, static_cast<float>(e));
+            t.frozen->addPathPoint(x, static_cast<float>(e));
+        }
+        t.model->reinitialise(t.photograph.pixels.data(), ModelSettings{});
+        t.frozen->reinitialise(t.photograph.pixels.data(), ModelSettings{});
+        ASSERT_EQ(firstDifference(*t.model, *t.frozen, true), "") << "seed " << seed;
+        for (int k = 0; k < 4; ++k) {
+            const Operation op = k % 2 == 0 ? removePoint : addPoint;
+            apply(t, op, rng);
+            ASSERT_EQ(firstDifference(*t.model, *t.frozen, false), "") << "seed " << seed << ", " << nameOf(op);
+        }
     }
 }
 

@@ -1,0 +1,360 @@
+#include "model/DegreeBlock.h"
+
+#include "colour/VectorClones.h"
+#include "model/ModelIndexing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using MyAlgebra::vec3;
+using namespace modelIndexing;
+
+namespace pathProjection {
+
+namespace {
+
+// A double's last 29 significand bits, which rounding to float drops: a rounding
+// boundary lies where they are 2^28. Within 8 units of it a double is too near to tell.
+constexpr std::uint64_t droppedByFloat = (std::uint64_t(1) << 29) - 1;
+constexpr std::uint64_t nearRoundingStart = (std::uint64_t(1) << 28) - 8;
+constexpr std::uint64_t nearRoundingWidth = 17;
+
+}  // namespace
+
+// The packed colours of a run as three plain arrays, so that what follows runs on whole
+// vectors of one component.
+WEATHERING_VECTOR_CLONES void splitColours(const vec3* __restrict colours, int count, float* __restrict lightness,
+                                           float* __restrict a, float* __restrict b)
+{
+    for (int k = 0; k < count; ++k) {
+        lightness[k] = colours[k].x;
+        a[k] = colours[k].y;
+        b[k] = colours[k].z;
+    }
+}
+
+// G of a run of pixels: the chromaPlanePosition rule.
+WEATHERING_VECTOR_CLONES void chromaOfRun(const float* __restrict a, const float* __restrict b, int count,
+                                          float* __restrict gx, float* __restrict gy)
+{
+    for (int k = 0; k < count; ++k) {
+        gx[k] = static_cast<float>((static_cast<double>(a[k]) + 134.0) * static_cast<double>(1.422f));
+        gy[k] = static_cast<float>((static_cast<double>(b[k]) + 140.0) * static_cast<double>(1.954f));
+    }
+}
+
+WEATHERING_VECTOR_CLONES void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes)
+{
+    for (int k = 0; k < count; ++k)
+        bytes[k] = static_cast<std::uint8_t>(values[k]);
+}
+
+WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int count)
+{
+    int masked = 0;
+    for (int k = 0; k < count; ++k)
+        masked += isMasked(masks[k]) ? 1 : 0;
+    return masked;
+}
+
+namespace {
+
+// The parameter t of the foot of the perpendicular from G onto the segment's line (0 at
+// its end, 1 at its start), and the foot's coordinates: the same operations for every
+// lane and for the corners of a block's box.
+inline float footParameter(const PathSegment& s, float gx, float gy)
+{
+    const float numerator = (gx - s.endX) * s.ax + (gy - s.endY) * s.ay;
+    return numerator / s.lengthSquared;
+}
+
+inline float footX(const PathSegment& s, float t)
+{
+    return s.endX + t * s.ax;
+}
+
+inline float footY(const PathSegment& s, float t)
+{
+    return s.endY + t * s.ay;
+}
+
+}  // namespace
+
+namespace {
+
+constexpr int boxLanes = 16;  // kept per lane position so that the loop vectorises
+
+}  // namespace
+
+WEATHERING_VECTOR_CLONES ChromaBox boxOfBlock(const float* __restrict gx, const float* __restrict gy, int lanes)
+{
+    float xLow[boxLanes], xHigh[boxLanes], yLow[boxLanes], yHigh[boxLanes];
+    std::fill(xLow, xLow + boxLanes, INFINITY);
+    std::fill(yLow, yLow + boxLanes, INFINITY);
+    std::fill(xHigh, xHigh + boxLanes, -INFINITY);
+    std::fill(yHigh, yHigh + boxLanes, -INFINITY);
+    for (int start = 0; start < lanes; start += boxLanes) {
+        for (int j = 0; j < boxLanes; ++j) {
+            const float x = gx[start + j];
+            const float y = gy[start + j];
+            xLow[j] = x < xLow[j] ? x : xLow[j];
+            xHigh[j] = x > xHigh[j] ? x : xHigh[j];
+            yLow[j] = y < yLow[j] ? y : yLow[j];
+            yHigh[j] = y > yHigh[j] ? y : yHigh[j];
+        }
+    }
+    ChromaBox box{INFINITY, -INFINITY, INFINITY, -INFINITY};
+    for (int j = 0; j < boxLanes; ++j) {
+        box.xLow = std::min(box.xLow, xLow[j]);
+        box.xHigh = std::max(box.xHigh, xHigh[j]);
+        box.yLow = std::min(box.yLow, yLow[j]);
+        box.yHigh = std::max(box.yHigh, yHigh[j]);
+    }
+    return box;
+}
+
+namespace {
+
+// A lower bound of the rounded (q - end) * (q - start) over the rounded foot coordinates
+// q in [low, high] of one axis. Rounding is monotone, so beyond the segment's ends the
+// product grows with the distance and its smallest value lies at the nearer end of the
+// range; within them neither factor exceeds the segment's extent on that axis.
+float productLowerBound(float low, float high, float end, float start)
+{
+    const float segmentLow = std::min(end, start);
+    const float segmentHigh = std::max(end, start);
+    if (low > segmentHigh)
+        return (low - end) * (low - start);
+    if (high < segmentLow)
+        return (high - end) * (high - start);
+    const float extent = segmentHigh - segmentLow;
+    return -(extent * extent);
+}
+
+}  // namespace
+
+// Whether the foot point of some pixel of the box may lie on the segment; when not, the
+// projection onto it can be skipped without changing any lane. Exact, by monotonicity of
+// IEEE rounding: t is monotone in G on each axis (its sign that of A's component), so
+// over the box it lies between its values at two corners; the foot's coordinates are
+// monotone in t, so each lies between its values at those t; the test
+// (Q - end) . (Q - start) <= 0 then cannot pass when the sum of the lower bounds of its
+// two products is already positive. Any NaN along the way (infinite coordinates, an
+// empty box) answers "may".
+bool footMayLieOn(const PathSegment& s, const ChromaBox& box)
+{
+    const bool xRises = s.ax >= 0.0f;
+    const bool yRises = s.ay >= 0.0f;
+    const float tLow = footParameter(s, xRises ? box.xLow : box.xHigh, yRises ? box.yLow : box.yHigh);
+    const float tHigh = footParameter(s, xRises ? box.xHigh : box.xLow, yRises ? box.yHigh : box.yLow);
+    if (!(tLow <= tHigh))
+        return true;
+    const float x1 = footX(s, tLow), x2 = footX(s, tHigh);
+    const float y1 = footY(s, tLow), y2 = footY(s, tHigh);
+    if (std::isnan(x1) || std::isnan(x2) || std::isnan(y1) || std::isnan(y2))
+        return true;
+    const float bound = productLowerBound(std::min(x1, x2), std::max(x1, x2), s.endX, s.startX) +
+        productLowerBound(std::min(y1, y2), std::max(y1, y2), s.endY, s.startY);
+    return !(bound > 0.0f);
+}
+
+// Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
+// equal distance the earlier segment stays.
+WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
+{
+    for (int k = 0; k < block.lanes; ++k) {
+        const float gx = block.gx[k];
+        const float gy = block.gy[k];
+        const float t = footParameter(s, gx, gy);
+        const float qx = footX(s, t);
+        const float qy = footY(s, t);
+        const bool onSegment = (qx - s.endX) * (qx - s.startX) + (qy - s.endY) * (qy - s.startY) <= 0.0f;
+        const float ex = gx - qx;
+        const float ey = gy - qy;
+        const float e = ex * ex + ey * ey;
+        const float best = block.best[k];
+        // Bitwise, not short-circuit: no branch inside the lane loop.
+        const bool nearer = onSegment & ((e < best) | (best < 0.0f));
+        const float px = qx - s.startX;
+        const float py = qy - s.startY;
+        block.best[k] = nearer ? e : best;
+        block.partial[k] = nearer ? px * px + py * py : block.partial[k];
+        block.segment[k] = nearer ? segmentNumber : block.segment[k];
+    }
+}
+
+// T for the lanes beside a segment: the partial length, then the squared lengths of the
+// segments before the chosen one, added one by one in path order. Segments after the
+// last chosen one add nothing to any lane.
+WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
+{
+    std::copy(block.partial, block.partial + block.lanes, block.position);
+    int lastChosen = 1;
+    for (int k = 0; k < block.lanes; ++k)
+        lastChosen = std::max(lastChosen, block.segment[k]);
+    for (int l = 1; l < lastChosen; ++l) {
+        const float length = segments[l - 1].lengthSquared;
+        for (int k = 0; k < block.lanes; ++k) {
+            const float position = block.position[k];
+            block.position[k] = l < block.segment[k] ? position + length : position;
+        }
+    }
+}
+
+// For every lane the vertex nearest to G, the lowest index on ties; then T for the lanes
+// beside no segment: the squared lengths of the segments up to that vertex; then every
+// lane's degree, T / S.
+WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path,
+                                             const float* __restrict prefixLength, double pathSize)
+{
+    // Only lanes beside no segment need their nearest vertex.
+    int besideNone = 0;
+    for (int k = 0; k < block.lanes; ++k)
+        besideNone += block.best[k] < 0.0f ? 1 : 0;
+    const int vertices = besideNone > 0 ? static_cast<int>(path.size()) : 0;
+    std::fill(block.nearest, block.nearest + block.lanes, 0);
+    float nearestDistance[degreeBlockSize];
+    for (int v = 0; v < vertices; ++v) {
+        const float vx = path[v].x;
+        const float vy = path[v].y;
+        for (int k = 0; k < block.lanes; ++k) {
+            const float dx = block.gx[k] - vx;
+            const float dy = block.gy[k] - vy;
+            const float d = dx * dx + dy * dy;
+            const bool nearer = (v == 0) | (d < nearestDistance[k]);
+            nearestDistance[k] = nearer ? d : nearestDistance[k];
+            block.nearest[k] = nearer ? v : block.nearest[k];
+        }
+    }
+    // T / S: the quotient rounded to double, then to float. A product with 1 / S lies
+    // within two units of the double quotient, so it rounds to the same float unless a
+    // float rounding boundary lies that near, or the float is subnormal (it rounds
+    // elsewhere then); those few lanes divide.
+    const double inverseSize = 1.0 / pathSize;
+    std::uint32_t anyNear = 0;
+    for (int k = 0; k < block.lanes; ++k) {
+        const float vertexPosition = prefixLength[block.nearest[k]];
+        const float position = block.best[k] < 0.0f ? vertexPosition : block.position[k];
+        const double quotient = static_cast<double>(position) * inverseSize;
+        std::uint64_t bits;
+        std::memcpy(&bits, &quotient, sizeof bits);
+        // Bitwise, not short-circuit: the loop vectorises.
+        const bool near = (((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth) |
+            ((quotient > 0.0) & (quotient < 0x1p-126));
+        block.position[k] = position;
+        block.degree[k] = static_cast<float>(quotient);
+        block.near[k] = near ? 1u : 0u;
+        anyNear |= block.near[k];
+    }
+    if (anyNear != 0) {
+        for (int k = 0; k < block.lanes; ++k)
+            if (block.near[k] != 0)
+                block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pathSize);
+    }
+    for (int k = 0; k < block.lanes; ++k) {
+        // Can come out one unit in the last place above 1; the indices still fit.
+        const float d = block.degree[k];
+        bool inside;
+        const int fine = fineIndexOrZero(d, inside);
+        block.fine[k] = inside ? fine : -1;
+        block.coarse[k] = static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount));
+    }
+}
+
+// Each masked pixel's L* (which `details` holds) over the mean L* of its coarse bucket;
+// 0 where that mean is 0 or the degree is outside the tables.
+WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, const float* __restrict masks,
+                                              const float* __restrict means, float* __restrict details, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const float position = degrees[i] * 150.0f;
+        const bool inside = position > -1.0f && position < static_cast<float>(coarseBinCount);
+        const float bucketMean = means[static_cast<int>(inside ? position : 0.0f)];
+        const float mean = inside ? bucketMean : 0.0f;
+        const float value = mean == 0.0f ? 0.0f : details[i] / mean;
+        details[i] = isMasked(masks[i]) ? value : details[i];
+    }
+}
+
+// The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
+// in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
+// none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
+// each in its entry.
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, buckets + i, sizeof eight);
+        const int j = buckets[i];
+        if (eight == static_cast<std::uint64_t>(j) * 0x0101010101010101u) {
+            float sum = sums[j];
+            for (int k = 0; k < 8; ++k)
+                sum += lightness[i + k];
+            sums[j] = sum;
+            counts[j] += 8;
+        } else {
+            for (int k = 0; k < 8; ++k) {
+                sums[buckets[i + k]] += lightness[i + k];
+                ++counts[buckets[i + k]];
+            }
+        }
+    }
+    for (; i < count; ++i) {
+        sums[buckets[i]] += lightness[i];
+        ++counts[buckets[i]];
+    }
+}
+
+namespace {
+
+// Which lanes may change the sample of their fine bin, tested against the bins as they
+// were before the block. A bin's distance, once a pixel beside the path set it, only
+// falls; so a lane that cannot beat the bin's sample before the block cannot beat it
+// after the earlier lanes either. The lanes marked then apply the exact rule in order.
+WEATHERING_VECTOR_CLONES void lanesThatMayTake(DegreeBlock& block, int filled, const float* __restrict samples)
+{
+    for (int k = 0; k < filled; ++k) {
+        const int fine = block.fine[k];
+        const float held = samples[4 * (fine < 0 ? 0 : fine)];
+        const float best = block.best[k];
+        const bool takes = (held < 0.0f) | ((best >= 0.0f) & (best < held));
+        block.mayTake[k] = (fine >= 0) & takes ? 1 : 0;
+    }
+}
+
+}  // namespace
+
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
+{
+    lanesThatMayTake(block, filled, reinterpret_cast<const float*>(samples));
+    for (int first = 0; first < filled; first += 8) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, block.mayTake + first, std::min(8, filled - first));
+        if (eight == 0)
+            continue;
+        for (int k = first; k < std::min(first + 8, filled); ++k) {
+            if (block.mayTake[k] == 0)
+                continue;
+            const float best = block.best[k];
+            FineSample& sample = samples[block.fine[k]];
+            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
+                sample = {best, block.a[k], block.b[k], 1};
+        }
+    }
+}
+
+WEATHERING_VECTOR_CLONES void largestBesidePath(const DegreeBlock& block, int filled, float* __restrict largest)
+{
+    for (int start = 0; start < block.lanes; start += largestLanes) {
+        for (int j = 0; j < largestLanes; ++j) {
+            const int k = start + j;
+            const float d = block.degree[k];
+            const float kept = largest[j];
+            largest[j] = k < filled && block.best[k] >= 0.0f && d > kept ? d : kept;
+        }
+    }
+}
+
+}  // namespace pathProjection

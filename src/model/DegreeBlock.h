@@ -1,0 +1,93 @@
+#pragma once
+
+// The degree pass over one block of pixels at a time (WeatheringModelDegrees.cpp drives
+// it): each step a plain loop over the block's lanes that vectorises, with the same IEEE
+// operations in the same order for every lane. Most are built in several copies for the
+// processor's vector width (colour/VectorClones.h, on the definitions only: a caller in
+// another file calls the one the loader picked).
+
+#include "algebra/Point2f.h"
+#include "algebra/vec3.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace pathProjection {
+
+constexpr int degreeBlockSize = 256;  // pixels projected onto the path together
+
+// One path segment from P[l-1] (start) to P[l] (end), with A = start - end.
+struct PathSegment {
+    float startX, startY;
+    float endX, endY;
+    float ax, ay;
+    float lengthSquared;  // A . A, also the segment's term of the path size
+};
+
+// Per-pass state of the projection of one block of pixels onto the path, laid out so that
+// the loop over a block runs the same arithmetic on every lane without branches.
+struct DegreeBlock {
+    int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
+    int index[degreeBlockSize];
+    float lightness[degreeBlockSize];  // the pixel's L*, a* and b*
+    float a[degreeBlockSize];
+    float b[degreeBlockSize];
+    float gx[degreeBlockSize];
+    float gy[degreeBlockSize];
+    float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
+    float partial[degreeBlockSize];  // squared length from that segment's start to the foot
+    int segment[degreeBlockSize];
+    int nearest[degreeBlockSize];     // the vertex nearest to G
+    float position[degreeBlockSize];  // T, the squared path length up to the foot point
+    float degree[degreeBlockSize];
+    int fine[degreeBlockSize];              // the degree's fine bin, -1 outside the table
+    int coarse[degreeBlockSize];            // its coarse bucket, coarseBinCount outside the table
+    std::uint32_t near[degreeBlockSize];    // the lane's degree lay too near a float boundary
+    std::uint8_t bucket[degreeBlockSize];   // `coarse` as a byte
+    std::uint8_t mayTake[degreeBlockSize];  // the lane may change its fine bin's sample
+};
+
+// The smallest and largest G of a block's lanes; NaN coordinates are left out (such a
+// pixel's foot is NaN and lies on no segment).
+struct ChromaBox {
+    float xLow, xHigh, yLow, yHigh;
+};
+
+// The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
+// applied to that share's pixels in index order, from an empty bin.
+struct FineSample {
+    float distance;
+    float a;
+    float b;
+    int taken;
+};
+static_assert(sizeof(FineSample) == 4 * sizeof(float), "FineSample is four packed values");
+
+// The packed colours of a run as three plain arrays.
+void splitColours(const MyAlgebra::vec3* __restrict colours, int count, float* __restrict lightness,
+                  float* __restrict a, float* __restrict b);
+// G of a run of pixels: the chromaPlanePosition rule.
+void chromaOfRun(const float* __restrict a, const float* __restrict b, int count, float* __restrict gx,
+                 float* __restrict gy);
+void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes);
+int maskedCount(const float* __restrict masks, int count);
+
+ChromaBox boxOfBlock(const float* __restrict gx, const float* __restrict gy, int lanes);
+// Whether the foot point of some lane of the box may lie on the segment (exact; see there).
+bool footMayLieOn(const PathSegment& s, const ChromaBox& box);
+void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber);
+void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments);
+void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const float* __restrict prefixLength,
+                    double pathSize);
+// The largest degree of a lane beside a segment, kept per lane position so that the
+// loop vectorises; the largest of the lanes is the largest of all.
+constexpr int largestLanes = 16;
+void largestBesidePath(const DegreeBlock& block, int filled, float* __restrict largest);
+
+// The lane rule of the fine bins for a block's lanes in order, against one share's samples.
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples);
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts);
+void lightnessDetail(const float* __restrict degrees, const float* __restrict masks, const float* __restrict means,
+                     float* __restrict details, int count);
+
+}  // namespace pathProjection
