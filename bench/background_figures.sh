@@ -31,23 +31,25 @@ figure_since() {  # figure_since <line number> <name>
   tail -n +"$1" "$scratch/err" | grep '^stats: [0-9]' | sed -n "s/.*$2 \([0-9.]*\) ms.*/\1/p" | tail -n 1
 }
 
-# One short brush stroke, one panel change and one click, close together so that they
+# One click, one short brush stroke and one panel change, close together so that they
 # fall within the work; sets CLICK PANEL DAB from the per-second lines that follow, and
 # RUNNING to whether the work had not finished when the click was made (the optional
 # command, run then, succeeds once the work is over).
 inputs() {
   local mark y
   RUNNING=-
-  panel_click "${RADIO_BRUSH[@]}"
   mark=$(line_count)
-  y=$((MAIN_Y + MAIN_H / 2))
-  drag 1 $((MAIN_X + MAIN_W / 3)) "$y" $((MAIN_X + MAIN_W / 2)) "$y" 4 0.03
-  panel_click "${RADIO_POINTS[@]}"
-  panel_click "${DEWETHERING[@]}"
+  # The click first: it is the input that needs the processor most, and the one most
+  # likely to fall within a save of a second or two.
   click_at $((MAIN_X + MAIN_W / 2)) $((MAIN_Y + MAIN_H / 8))
   if [ $# -gt 0 ]; then
     if "$@"; then RUNNING=no; else RUNNING=yes; fi
   fi
+  panel_click "${RADIO_BRUSH[@]}"
+  y=$((MAIN_Y + MAIN_H / 2))
+  drag 1 $((MAIN_X + MAIN_W / 3)) "$y" $((MAIN_X + MAIN_W / 2)) "$y" 4 0.03
+  panel_click "${RADIO_POINTS[@]}"
+  panel_click "${DEWETHERING[@]}"
   sleep 1.2
   DAB=$(figure_since "$mark" "dab shown")
   PANEL=$(figure_since "$mark" "panel change applied")
