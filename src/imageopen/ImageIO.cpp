@@ -437,8 +437,8 @@ bool loadImage(ImageRect<T>& image, const char* rawName, const DecoderSettings& 
     }
 
     image.adopt(reply.width, reply.height, std::move(pixels));
-    std::cerr << "ImageIO::load"
-              << ": file loaded: " << name << " (" << image.width << "x" << image.height << ")" << std::endl;
+    std::cerr << "ImageIO::load: file loaded: " << name << " (" << image.width << "x" << image.height << ")"
+              << std::endl;
     return true;
 }
 
