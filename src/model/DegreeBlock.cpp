@@ -34,22 +34,6 @@ WEATHERING_VECTOR_CLONES void splitColours(const vec3* __restrict colours, int c
     }
 }
 
-// G of a run of pixels: the chromaPlanePosition rule.
-WEATHERING_VECTOR_CLONES void chromaOfRun(const float* __restrict a, const float* __restrict b, int count,
-                                          float* __restrict gx, float* __restrict gy)
-{
-    for (int k = 0; k < count; ++k) {
-        gx[k] = static_cast<float>((static_cast<double>(a[k]) + 134.0) * static_cast<double>(1.422f));
-        gy[k] = static_cast<float>((static_cast<double>(b[k]) + 140.0) * static_cast<double>(1.954f));
-    }
-}
-
-WEATHERING_VECTOR_CLONES void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes)
-{
-    for (int k = 0; k < count; ++k)
-        bytes[k] = static_cast<std::uint8_t>(values[k]);
-}
-
 WEATHERING_VECTOR_CLONES int maskedCount(const float* __restrict masks, int count)
 {
     int masked = 0;
@@ -87,17 +71,26 @@ constexpr int boxLanes = 16;  // kept per lane position so that the loop vectori
 
 }  // namespace
 
-WEATHERING_VECTOR_CLONES ChromaBox boxOfBlock(const float* __restrict gx, const float* __restrict gy, int lanes)
+// G of every lane (the chromaPlanePosition rule), the box of the lanes' G, and every
+// lane's projection reset to beside no segment, in one pass over the block.
+WEATHERING_VECTOR_CLONES ChromaBox prepareLanes(DegreeBlock& block)
 {
     float xLow[boxLanes], xHigh[boxLanes], yLow[boxLanes], yHigh[boxLanes];
     std::fill(xLow, xLow + boxLanes, INFINITY);
     std::fill(yLow, yLow + boxLanes, INFINITY);
     std::fill(xHigh, xHigh + boxLanes, -INFINITY);
     std::fill(yHigh, yHigh + boxLanes, -INFINITY);
-    for (int start = 0; start < lanes; start += boxLanes) {
+    for (int start = 0; start < block.lanes; start += boxLanes) {
         for (int j = 0; j < boxLanes; ++j) {
-            const float x = gx[start + j];
-            const float y = gy[start + j];
+            const int k = start + j;
+            const float x = static_cast<float>((static_cast<double>(block.a[k]) + 134.0) * static_cast<double>(1.422f));
+            const float y = static_cast<float>((static_cast<double>(block.b[k]) + 140.0) * static_cast<double>(1.954f));
+            block.gx[k] = x;
+            block.gy[k] = y;
+            block.best[k] = -1.0f;
+            block.partial[k] = 0.0f;
+            block.segment[k] = 1;
+            // A NaN coordinate is left out of the box: it compares false.
             xLow[j] = x < xLow[j] ? x : xLow[j];
             xHigh[j] = x > xHigh[j] ? x : xHigh[j];
             yLow[j] = y < yLow[j] ? y : yLow[j];
@@ -252,14 +245,6 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
             if (block.near[k] != 0)
                 block.degree[k] = static_cast<float>(static_cast<double>(block.position[k]) / pathSize);
     }
-    for (int k = 0; k < block.lanes; ++k) {
-        // Can come out one unit in the last place above 1; the indices still fit.
-        const float d = block.degree[k];
-        bool inside;
-        const int fine = fineIndexOrZero(d, inside);
-        block.fine[k] = inside ? fine : -1;
-        block.coarse[k] = static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount));
-    }
 }
 
 // Each masked pixel's L* (which `details` holds) over the mean L* of its coarse bucket;
@@ -307,52 +292,55 @@ void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count
     }
 }
 
-namespace {
-
-// Which lanes may change the sample of their fine bin, tested against the bins as they
-// were before the block. A bin's distance, once a pixel beside the path set it, only
-// falls; so a lane that cannot beat the bin's sample before the block cannot beat it
-// after the earlier lanes either. The lanes marked then apply the exact rule in order.
-WEATHERING_VECTOR_CLONES void lanesThatMayTake(DegreeBlock& block, int filled, const float* __restrict samples)
+// Every lane's table indices from its degree and its bucket as a byte; the largest degree
+// beside a segment, per lane position; and which lanes may change the sample of their
+// fine bin, tested against the bins as they were before the block. A bin's distance,
+// once a pixel beside the path set it, only falls; so a lane that cannot beat the bin's
+// sample before the block cannot beat it after the earlier lanes either.
+WEATHERING_VECTOR_CLONES void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict samples,
+                                             float* __restrict largest)
 {
-    for (int k = 0; k < filled; ++k) {
-        const int fine = block.fine[k];
-        const float held = samples[4 * (fine < 0 ? 0 : fine)];
-        const float best = block.best[k];
-        const bool takes = (held < 0.0f) | ((best >= 0.0f) & (best < held));
-        block.mayTake[k] = (fine >= 0) & takes ? 1 : 0;
+    for (int k = 0; k < block.lanes; ++k) {
+        // Can come out one unit in the last place above 1; the indices still fit.
+        const float d = block.degree[k];
+        bool inside;
+        const int fine = fineIndexOrZero(d, inside);
+        block.fine[k] = inside ? fine : -1;
+        block.bucket[k] =
+            static_cast<std::uint8_t>(static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount)));
     }
-}
-
-}  // namespace
-
-void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
-{
-    lanesThatMayTake(block, filled, reinterpret_cast<const float*>(samples));
-    for (int first = 0; first < filled; first += 8) {
-        std::uint64_t eight = 0;
-        std::memcpy(&eight, block.mayTake + first, std::min(8, filled - first));
-        if (eight == 0)
-            continue;
-        for (int k = first; k < std::min(first + 8, filled); ++k) {
-            if (block.mayTake[k] == 0)
-                continue;
-            const float best = block.best[k];
-            FineSample& sample = samples[block.fine[k]];
-            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
-                sample = {best, block.a[k], block.b[k], 1};
-        }
-    }
-}
-
-WEATHERING_VECTOR_CLONES void largestBesidePath(const DegreeBlock& block, int filled, float* __restrict largest)
-{
     for (int start = 0; start < block.lanes; start += largestLanes) {
         for (int j = 0; j < largestLanes; ++j) {
             const int k = start + j;
             const float d = block.degree[k];
-            const float kept = largest[j];
-            largest[j] = k < filled && block.best[k] >= 0.0f && d > kept ? d : kept;
+            // Bitwise, not short-circuit: the loop vectorises.
+            largest[j] = (k < filled) & (block.best[k] >= 0.0f) & (d > largest[j]) ? d : largest[j];
+        }
+    }
+    for (int k = 0; k < block.lanes; ++k) {
+        const int fine = block.fine[k];
+        const float held = samples[4 * (fine < 0 ? 0 : fine)];
+        const float best = block.best[k];
+        const bool takes = (held < 0.0f) | ((best >= 0.0f) & (best < held));
+        block.mayTake[k] = (k < filled) & (fine >= 0) & takes ? 1 : 0;
+    }
+}
+
+// The exact rule of the fine bins for the lanes that may take a sample, in lane order.
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
+{
+    // Lanes come in multiples of 16, so a word of eight flags never reads past them.
+    for (int first = 0; first < filled; first += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, block.mayTake + first, sizeof eight);
+        while (eight != 0) {
+            // Each flag is 0 or 1: clearing the lowest set bit clears its lane.
+            const int k = first + __builtin_ctzll(eight) / 8;
+            eight &= eight - 1;
+            const float best = block.best[k];
+            FineSample& sample = samples[block.fine[k]];
+            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
+                sample = {best, block.a[k], block.b[k], 1};
         }
     }
 }

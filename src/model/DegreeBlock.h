@@ -41,9 +41,8 @@ struct DegreeBlock {
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
     int fine[degreeBlockSize];              // the degree's fine bin, -1 outside the table
-    int coarse[degreeBlockSize];            // its coarse bucket, coarseBinCount outside the table
     std::uint32_t near[degreeBlockSize];    // the lane's degree lay too near a float boundary
-    std::uint8_t bucket[degreeBlockSize];   // `coarse` as a byte
+    std::uint8_t bucket[degreeBlockSize];   // its coarse bucket, coarseBinCount outside the table
     std::uint8_t mayTake[degreeBlockSize];  // the lane may change its fine bin's sample
 };
 
@@ -66,25 +65,23 @@ static_assert(sizeof(FineSample) == 4 * sizeof(float), "FineSample is four packe
 // The packed colours of a run as three plain arrays.
 void splitColours(const MyAlgebra::vec3* __restrict colours, int count, float* __restrict lightness,
                   float* __restrict a, float* __restrict b);
-// G of a run of pixels: the chromaPlanePosition rule.
-void chromaOfRun(const float* __restrict a, const float* __restrict b, int count, float* __restrict gx,
-                 float* __restrict gy);
-void bytesOfRun(const int* __restrict values, int count, std::uint8_t* __restrict bytes);
 int maskedCount(const float* __restrict masks, int count);
 
-ChromaBox boxOfBlock(const float* __restrict gx, const float* __restrict gy, int lanes);
+// G of every lane, the box of the lanes' G, and every lane beside no segment yet.
+ChromaBox prepareLanes(DegreeBlock& block);
 // Whether the foot point of some lane of the box may lie on the segment (exact; see there).
 bool footMayLieOn(const PathSegment& s, const ChromaBox& box);
 void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber);
 void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments);
 void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const float* __restrict prefixLength,
                     double pathSize);
-// The largest degree of a lane beside a segment, kept per lane position so that the
-// loop vectorises; the largest of the lanes is the largest of all.
+// The lanes' fine bins and buckets, the largest degree of a lane beside a segment (kept
+// per lane position so that the loop vectorises: the largest of the lanes is the largest
+// of all), and the lanes that may take the sample of their fine bin in `samples`, one
+// share's samples as floats.
 constexpr int largestLanes = 16;
-void largestBesidePath(const DegreeBlock& block, int filled, float* __restrict largest);
-
-// The lane rule of the fine bins for a block's lanes in order, against one share's samples.
+void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict samples, float* __restrict largest);
+// The rule of the fine bins for the lanes that may take a sample, in lane order.
 void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples);
 void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts);
 void lightnessDetail(const float* __restrict degrees, const float* __restrict masks, const float* __restrict means,

@@ -144,12 +144,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         // of colours as it is.
         std::fill(block.a + filled, block.a + block.lanes, block.a[0]);
         std::fill(block.b + filled, block.b + block.lanes, block.b[0]);
-        std::fill(block.best, block.best + block.lanes, -1.0f);
         if (takesSamples) {
-            chromaOfRun(block.a, block.b, block.lanes, block.gx, block.gy);
-            std::fill(block.partial, block.partial + block.lanes, 0.0f);
-            std::fill(block.segment, block.segment + block.lanes, 1);
-            const ChromaBox box = boxOfBlock(block.gx, block.gy, block.lanes);
+            const ChromaBox box = prepareLanes(block);
             for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
                 const PathSegment& s = pass.segments[l - 1];
                 // A segment of length zero has no foot point and never qualifies.
@@ -159,10 +155,10 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             pathPositions(block, pass.segments);
             degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
         } else {
+            std::fill(block.best, block.best + block.lanes, -1.0f);
             std::fill(block.degree, block.degree + block.lanes, 0.0f);
-            std::fill(block.coarse, block.coarse + block.lanes, 0);
         }
-        bytesOfRun(block.coarse, filled, block.bucket);
+        indicesOfLanes(block, filled, reinterpret_cast<const float*>(samples), largestOfLanes);
 
         if (filled == count) {
             // A run of masked pixels: its results are contiguous.
@@ -183,7 +179,6 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         }
         if (sumsHere)
             addToBuckets(block.bucket, block.lightness, filled, pass.sums, pass.counts);
-        largestBesidePath(block, filled, largestOfLanes);
         if (takesSamples)
             takeFineSamples(block, filled, samples);
     }
