@@ -205,19 +205,25 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
     int besideNone = 0;
     for (int k = 0; k < block.lanes; ++k)
         besideNone += block.best[k] < 0.0f ? 1 : 0;
-    const int vertices = besideNone > 0 ? static_cast<int>(path.size()) : 0;
-    std::fill(block.nearest, block.nearest + block.lanes, 0);
-    float nearestDistance[degreeBlockSize];
-    for (int v = 0; v < vertices; ++v) {
-        const float vx = path[v].x;
-        const float vy = path[v].y;
+    if (besideNone > 0) {
+        float nearestDistance[degreeBlockSize];
+        std::fill(block.nearest, block.nearest + block.lanes, 0);
+        for (int v = 0; v < static_cast<int>(path.size()); ++v) {
+            const float vx = path[v].x;
+            const float vy = path[v].y;
+            for (int k = 0; k < block.lanes; ++k) {
+                const float dx = block.gx[k] - vx;
+                const float dy = block.gy[k] - vy;
+                const float d = dx * dx + dy * dy;
+                const bool nearer = (v == 0) | (d < nearestDistance[k]);
+                nearestDistance[k] = nearer ? d : nearestDistance[k];
+                block.nearest[k] = nearer ? v : block.nearest[k];
+            }
+        }
+        // T of a lane beside no segment: the squared lengths up to its nearest vertex.
         for (int k = 0; k < block.lanes; ++k) {
-            const float dx = block.gx[k] - vx;
-            const float dy = block.gy[k] - vy;
-            const float d = dx * dx + dy * dy;
-            const bool nearer = (v == 0) | (d < nearestDistance[k]);
-            nearestDistance[k] = nearer ? d : nearestDistance[k];
-            block.nearest[k] = nearer ? v : block.nearest[k];
+            const float vertexPosition = prefixLength[block.nearest[k]];
+            block.position[k] = block.best[k] < 0.0f ? vertexPosition : block.position[k];
         }
     }
     // T / S: the quotient rounded to double, then to float. A product with 1 / S lies
@@ -227,15 +233,13 @@ WEATHERING_VECTOR_CLONES void degreesOfBlock(DegreeBlock& block, const std::vect
     const double inverseSize = 1.0 / pathSize;
     std::uint32_t anyNear = 0;
     for (int k = 0; k < block.lanes; ++k) {
-        const float vertexPosition = prefixLength[block.nearest[k]];
-        const float position = block.best[k] < 0.0f ? vertexPosition : block.position[k];
+        const float position = block.position[k];
         const double quotient = static_cast<double>(position) * inverseSize;
         std::uint64_t bits;
         std::memcpy(&bits, &quotient, sizeof bits);
         // Bitwise, not short-circuit: the loop vectorises.
         const bool near = (((bits & droppedByFloat) - nearRoundingStart) < nearRoundingWidth) |
             ((quotient > 0.0) & (quotient < 0x1p-126));
-        block.position[k] = position;
         block.degree[k] = static_cast<float>(quotient);
         block.near[k] = near ? 1u : 0u;
         anyNear |= block.near[k];
@@ -265,8 +269,9 @@ WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, c
 // The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
 // in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
 // none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
-// each in its entry.
-void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts)
+// each in its entry, the sum and the count side by side so that one load and one store
+// serve both.
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals)
 {
     int i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -274,21 +279,23 @@ void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count
         std::memcpy(&eight, buckets + i, sizeof eight);
         const int j = buckets[i];
         if (eight == static_cast<std::uint64_t>(j) * 0x0101010101010101u) {
-            float sum = sums[j];
+            float sum = totals[j].sum;
             for (int k = 0; k < 8; ++k)
                 sum += lightness[i + k];
-            sums[j] = sum;
-            counts[j] += 8;
+            totals[j].sum = sum;
+            totals[j].count = std::min(totals[j].count + 8.0f, largestCount);
         } else {
             for (int k = 0; k < 8; ++k) {
-                sums[buckets[i + k]] += lightness[i + k];
-                ++counts[buckets[i + k]];
+                BucketTotal& total = totals[buckets[i + k]];
+                total.sum += lightness[i + k];
+                total.count += 1.0f;
             }
         }
     }
     for (; i < count; ++i) {
-        sums[buckets[i]] += lightness[i];
-        ++counts[buckets[i]];
+        BucketTotal& total = totals[buckets[i]];
+        total.sum += lightness[i];
+        total.count += 1.0f;
     }
 }
 

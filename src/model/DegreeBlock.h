@@ -83,7 +83,14 @@ constexpr int largestLanes = 16;
 void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict samples, float* __restrict largest);
 // The rule of the fine bins for the lanes that may take a sample, in lane order.
 void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples);
-void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, float* sums, long long* counts);
+// A coarse bucket's lightness sum and pixel count. A count adds 1.0f a pixel, which stops
+// growing at 2^24 (2^24 + 1 rounds back to it), as a table's count does.
+struct BucketTotal {
+    float sum;
+    float count;
+};
+constexpr float largestCount = 16777216.0f;
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals);
 void lightnessDetail(const float* __restrict degrees, const float* __restrict masks, const float* __restrict means,
                      float* __restrict details, int count);
 

@@ -32,8 +32,7 @@ struct WeatheringModel::PathPass {
     bool clearUnmasked = false;
     std::vector<FineSample> samples;  // shares x fineBinCount
     std::vector<float> largest;       // shares
-    float sums[coarseBinCount + 1] = {};
-    long long counts[coarseBinCount + 1] = {};
+    BucketTotal totals[coarseBinCount + 1] = {};
     // With several shares: which have been placed, their ranges, and the first share whose
     // lightness is not yet in the sums.
     std::mutex sumsLock;
@@ -82,7 +81,7 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
     pass.largest.assign(pass.shares, 0.0f);
     for (int j = 0; j < coarseBinCount; ++j)
-        pass.sums[j] = degreeBins[j].lightnessSum;
+        pass.totals[j].sum = degreeBins[j].lightnessSum;
     pass.placed.assign(pass.shares, 0);
     pass.ranges.assign(pass.shares, {0, 0});
     parallel::forEachShare(n, 1, [&](int share, int begin, int end) {
@@ -178,7 +177,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             }
         }
         if (sumsHere)
-            addToBuckets(block.bucket, block.lightness, filled, pass.sums, pass.counts);
+            addToBuckets(block.bucket, block.lightness, filled, pass.totals);
         if (takesSamples)
             takeFineSamples(block, filled, samples);
     }
@@ -203,8 +202,7 @@ void WeatheringModel::sumPlacedShares(PathPass& pass, int share, int begin, int 
     while (pass.nextToSum < pass.shares && pass.placed[pass.nextToSum] != 0) {
         const std::pair<int, int> range = pass.ranges[pass.nextToSum];
         lock.unlock();
-        addToBuckets(buckets + range.first, detail.get() + range.first, range.second - range.first, pass.sums,
-                     pass.counts);
+        addToBuckets(buckets + range.first, detail.get() + range.first, range.second - range.first, pass.totals);
         lock.lock();
         ++pass.nextToSum;
     }
@@ -236,8 +234,8 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
     // A count adds 1.0f a pixel, which stops growing at 2^24. Every bucket a masked pixel
     // reached has a count; the others keep a mean of 0.
     for (int j = 0; j < coarseBinCount; ++j) {
-        degreeBins[j].lightnessSum = pass.sums[j];
-        degreeBins[j].count = static_cast<float>(std::min(pass.counts[j], 16777216LL));
+        degreeBins[j].lightnessSum = pass.totals[j].sum;
+        degreeBins[j].count = pass.totals[j].count;
         if (degreeBins[j].count > 0.0f)
             meanLightness[j] = degreeBins[j].lightnessSum / degreeBins[j].count;
     }
