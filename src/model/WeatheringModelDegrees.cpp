@@ -1,6 +1,7 @@
 #include "model/WeatheringModel.h"
 
 #include "model/DegreeBlock.h"
+#include "model/StreamingStores.h"
 #include "model/ModelIndexing.h"
 #include "parallel/ParallelShares.h"
 #include "parallel/StopRequest.h"
@@ -161,9 +162,9 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
 
         if (filled == count) {
             // A run of masked pixels: its results are contiguous.
-            std::copy(block.degree, block.degree + count, degree.get() + i);
-            std::fill(rate.get() + i, rate.get() + i + count, 0.0f);
-            std::copy(block.lightness, block.lightness + count, detail.get() + i);
+            streamFloats(block.degree, count, degree.get() + i);
+            streamZeros(count, rate.get() + i);
+            streamFloats(block.lightness, count, detail.get() + i);
             if (!sumsHere)
                 std::copy(block.bucket, block.bucket + count, buckets + i);
         } else {
@@ -181,6 +182,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         if (takesSamples)
             takeFineSamples(block, filled, samples);
     }
+    finishStreaming();
     float largest = 0.0f;
     for (const float lane : largestOfLanes)
         largest = lane > largest ? lane : largest;
