@@ -3,6 +3,7 @@
 #include "colour/CieLab.h"
 #include "colour/Rgba8.h"
 #include "model/ModelIndexing.h"
+#include "model/StreamingStores.h"
 #include "parallel/ParallelShares.h"
 
 #include <algorithm>
@@ -98,7 +99,7 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
             if (pixels != nullptr)
                 rgbToLab(pixels + first, lab.get() + first, last - first);
             else
-                std::copy(labReference.get() + first, labReference.get() + last, lab.get() + first);
+                streamFloats(&labReference[first].x, 3 * (last - first), &lab[first].x);
             if (newPhotograph) {
                 std::copy(pixels + first, pixels + last, rgb.get() + first);
                 std::fill(mask.get() + first, mask.get() + last, 1.0f);
@@ -106,6 +107,7 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
                 rgbToRgba8(rgb.get() + first, rgba.get() + first, last - first);
             }
         }
+        finishStreaming();
     });
     pendingFirstRow = pendingEndRow = 0;
 }

@@ -4,6 +4,7 @@
 #include "colour/Rgba8.h"
 #include "colour/VectorClones.h"
 #include "model/ModelIndexing.h"
+#include "model/StreamingStores.h"
 #include "parallel/ParallelShares.h"
 
 #include <algorithm>
@@ -132,6 +133,7 @@ void WeatheringModel::refreshTexture()
     const int pendingEnd = pendingEndRow * width;
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
         vec3 current[paintRunSize];
+        vec3 converted[paintRunSize];
         for (int first = begin; first < end; first += paintRunSize) {
             const int count = std::min(paintRunSize, end - first);
             const vec3* colours = lab.get() + first;
@@ -139,9 +141,12 @@ void WeatheringModel::refreshTexture()
                 currentColours(first, count, current);
                 colours = current;
             }
-            labToRgb(colours, rgb.get() + first, count);
-            rgbToRgba8(rgb.get() + first, rgba.get() + first, count);
+            // Converted here and streamed out: nothing reads rgb back soon.
+            labToRgb(colours, converted, count);
+            rgbToRgba8(converted, rgba.get() + first, count);
+            streamFloats(&converted[0].x, 3 * count, &rgb[first].x);
         }
+        finishStreaming();
     });
     uploadRect({0, 0, width, height});
 }
