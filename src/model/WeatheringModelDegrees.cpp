@@ -164,7 +164,11 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             // A run of masked pixels: its results are contiguous.
             streamFloats(block.degree, count, degree.get() + i);
             streamZeros(count, rate.get() + i);
-            streamFloats(block.lightness, count, detail.get() + i);
+            // With several shares the sums read the detail back straight after the share.
+            if (sumsHere)
+                streamFloats(block.lightness, count, detail.get() + i);
+            else
+                std::copy(block.lightness, block.lightness + count, detail.get() + i);
             if (!sumsHere)
                 std::copy(block.bucket, block.bucket + count, buckets + i);
         } else {
