@@ -72,7 +72,7 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
     width = displayWidth = heldWidth = newWidth;
     height = displayHeight = heldHeight = newHeight;
 
-    startFromPhotograph(pixels, true, true);
+    startFromPhotograph(pixels, true, true, false);
     resetDegreeTables();
     imagePoints.clear();
     chromaPoints.clear();
@@ -83,9 +83,10 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
 
 // lab from the pixels, nothing pending, and unless the caller sets them itself degrees,
 // rates and detail 0. A new photograph also gets rgb (the pixels themselves), its mask
-// reset, its labReference and its 8-bit copy; a restart leaves rgb to the refresh that
-// ends it, which writes all of it.
-void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph, bool clearDegrees)
+// reset, its labReference and its 8-bit copy. A restart either converts lab for display
+// here, while it is still in the cache (`shows`), or leaves rgb to the refresh that ends
+// it.
+void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph, bool clearDegrees, bool shows)
 {
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
         for (int first = begin; first < end; first += chunkSize) {
@@ -98,8 +99,12 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
             std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
             if (pixels != nullptr)
                 rgbToLab(pixels + first, lab.get() + first, last - first);
+            else if (shows)
+                std::copy(labReference.get() + first, labReference.get() + last, lab.get() + first);
             else
                 streamFloats(&labReference[first].x, 3 * (last - first), &lab[first].x);
+            if (shows)
+                showColours(lab.get() + first, first, last - first);
             if (newPhotograph) {
                 std::copy(pixels + first, pixels + last, rgb.get() + first);
                 std::fill(mask.get() + first, mask.get() + last, 1.0f);
@@ -172,11 +177,17 @@ void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
         return;
     // The degree pass of a path writes every pixel's degree, rate and detail itself.
     const bool degreesFollow = look == Look::sampled && chromaPoints.size() >= 2;
-    startFromPhotograph(pixels, false, !degreesFollow);
+    // The Sampled look's degrees and rates leave lab as the restart set it, so it is
+    // shown straight away; the Natural look's may change it.
+    const bool labStays = look == Look::sampled;
+    startFromPhotograph(pixels, false, !degreesFollow, labStays);
     resetDegreeTables();
     computeDegrees(degreesFollow);
     computeRates(s);
-    refreshTexture();
+    if (labStays)
+        uploadRect({0, 0, width, height});
+    else
+        refreshTexture();
 }
 
 void WeatheringModel::setLook(Look chosen, const vec3* pixels, const ModelSettings& s)

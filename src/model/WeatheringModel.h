@@ -170,7 +170,8 @@ private:
     static constexpr int paintRunLength = 256;  // the most pixels currentColours takes
 
     void resetDegreeTables();
-    void startFromPhotograph(const MyAlgebra::vec3* pixels, bool newPhotograph, bool clearDegrees);
+    void startFromPhotograph(const MyAlgebra::vec3* pixels, bool newPhotograph, bool clearDegrees, bool shows);
+    void showColours(const MyAlgebra::vec3* colours, int first, int count);
     bool hasSample(float degree) const;
     MyAlgebra::vec3 paintedColour(float degree, int i) const;
     MyAlgebra::vec3 currentLab(int i) const;

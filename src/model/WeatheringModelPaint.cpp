@@ -123,6 +123,20 @@ void WeatheringModel::uploadRect(const PixelRect& changed)
         uploader(rgba.get(), width, height, changed);
 }
 
+// The colours of pixels first ... first + count - 1 into rgb and its 8-bit copy, in runs
+// converted on the stack and then streamed out: nothing reads rgb back soon. The caller
+// calls finishStreaming after its last.
+void WeatheringModel::showColours(const vec3* colours, int first, int count)
+{
+    vec3 converted[paintRunSize];
+    for (int done = 0; done < count; done += paintRunSize) {
+        const int run = std::min(paintRunSize, count - done);
+        labToRgb(colours + done, converted, run);
+        rgbToRgba8(converted, rgba.get() + first + done, run);
+        streamFloats(&converted[0].x, 3 * run, &rgb[first + done].x);
+    }
+}
+
 void WeatheringModel::refreshTexture()
 {
     if (!hasImage())
@@ -133,7 +147,6 @@ void WeatheringModel::refreshTexture()
     const int pendingEnd = pendingEndRow * width;
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
         vec3 current[paintRunSize];
-        vec3 converted[paintRunSize];
         for (int first = begin; first < end; first += paintRunSize) {
             const int count = std::min(paintRunSize, end - first);
             const vec3* colours = lab.get() + first;
@@ -141,10 +154,7 @@ void WeatheringModel::refreshTexture()
                 currentColours(first, count, current);
                 colours = current;
             }
-            // Converted here and streamed out: nothing reads rgb back soon.
-            labToRgb(colours, converted, count);
-            rgbToRgba8(converted, rgba.get() + first, count);
-            streamFloats(&converted[0].x, 3 * count, &rgb[first].x);
+            showColours(colours, first, count);
         }
         finishStreaming();
     });
