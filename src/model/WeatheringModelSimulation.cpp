@@ -2,6 +2,7 @@
 
 #include "colour/VectorClones.h"
 #include "model/ModelIndexing.h"
+#include "model/StreamingStores.h"
 #include "parallel/ParallelShares.h"
 #include "parallel/StopRequest.h"
 
@@ -86,7 +87,7 @@ WEATHERING_VECTOR_CLONES void advanceRow(const float* __restrict now, const floa
 class WeatheringModel::RateWindow {
 public:
     RateWindow(const float* degree, const float* mask, int width)
-        : degree(degree), mask(mask), width(width), columnCount(width)
+        : nextRow(width), degree(degree), mask(mask), width(width), columnCount(width)
     {
         for (int slot = 0; slot < 3; ++slot) {
             masked[slot].resize(width);
@@ -107,6 +108,10 @@ public:
             innerRatesOfRow<false>(masked[below].data(), masked[here].data(), masked[above].data(), columnCount.data(),
                                    maskHere, rates, width);
     }
+
+    // A row of next degrees, streamed out whole: the next step reads them, long after
+    // they would have left the caches.
+    std::vector<float> nextRow;
 
 private:
     int prepare(int row)
@@ -204,13 +209,14 @@ void WeatheringModel::stepRow(int y, bool backwards, RateWindow& window)
     const float* now = degree.get() + start;
     const float* masks = mask.get() + start;
     const float* rates = rate.get() + start;
-    float* next = nextDegree.get() + start;
+    float* next = window.nextRow.data();
     float* pending = pendingPaint.get() + start;
     const float* bins = binFloats(degreeBins);
     if (backwards)
         advanceRow<true>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
     else
         advanceRow<false>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
+    streamFloats(next, width, nextDegree.get() + start);
 }
 
 void WeatheringModel::simulationStep(const ModelSettings& s)
@@ -226,6 +232,7 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
         RateWindow window(degree.get(), mask.get(), width);
         for (int y = first; y < end && !parallel::stopRequested(); ++y)
             stepRow(y, backwards, window);
+        finishStreaming();
     });
     std::swap(degree, nextDegree);
     markPendingRows(0, height);
