@@ -5,31 +5,42 @@
 
 #if defined(__SSE2__)
 #include <immintrin.h>
-#endif
 
 namespace {
 
-// Floats before `to` reaches a 16-byte boundary (all of them where it never can).
-int floatsBeforeAlignment(const float* to, int count)
+// Lines are either streamed whole or stored plainly: a streaming store to a line that
+// plain stores have brought into the cache is slow.
+constexpr std::uintptr_t lineBytes = 64;
+constexpr int lineFloats = static_cast<int>(lineBytes / sizeof(float));
+
+// Floats before `to` reaches a line boundary (all of them where it never can).
+int floatsBeforeLine(const float* to, int count)
 {
-    const std::uintptr_t misalignment = reinterpret_cast<std::uintptr_t>(to) % 16;
+    const std::uintptr_t misalignment = reinterpret_cast<std::uintptr_t>(to) % lineBytes;
     if (misalignment % sizeof(float) != 0)
         return count;
-    const int head = misalignment == 0 ? 0 : static_cast<int>((16 - misalignment) / sizeof(float));
+    const int head = misalignment == 0 ? 0 : static_cast<int>((lineBytes - misalignment) / sizeof(float));
     return std::min(head, count);
 }
 
+// The end of the whole lines from `head` on.
+int endOfWholeLines(int head, int count)
+{
+    return head + (count - head) / lineFloats * lineFloats;
+}
+
 }  // namespace
+#endif
 
 void streamFloats(const float* from, int count, float* to)
 {
 #if defined(__SSE2__)
-    const int head = floatsBeforeAlignment(to, count);
+    const int head = floatsBeforeLine(to, count);
+    const int body = endOfWholeLines(head, count);
     std::copy(from, from + head, to);
-    int k = head;
-    for (; k + 4 <= count; k += 4)
+    for (int k = head; k < body; k += 4)
         _mm_stream_ps(to + k, _mm_loadu_ps(from + k));
-    std::copy(from + k, from + count, to + k);
+    std::copy(from + body, from + count, to + body);
 #else
     std::copy(from, from + count, to);
 #endif
@@ -38,13 +49,13 @@ void streamFloats(const float* from, int count, float* to)
 void streamZeros(int count, float* to)
 {
 #if defined(__SSE2__)
-    const int head = floatsBeforeAlignment(to, count);
+    const int head = floatsBeforeLine(to, count);
+    const int body = endOfWholeLines(head, count);
     std::fill(to, to + head, 0.0f);
-    int k = head;
     const __m128 zeros = _mm_setzero_ps();
-    for (; k + 4 <= count; k += 4)
+    for (int k = head; k < body; k += 4)
         _mm_stream_ps(to + k, zeros);
-    std::fill(to + k, to + count, 0.0f);
+    std::fill(to + body, to + count, 0.0f);
 #else
     std::fill(to, to + count, 0.0f);
 #endif

@@ -4,18 +4,18 @@
 
 #include <vector>
 
-// Every start offset against the 16-byte boundaries and every length up to a few
+// Every start offset against the 64-byte lines and every length up to a few
 // vectors: the floats asked for are written exactly, and none beside them.
 TEST(StreamingStores, WriteExactlyTheFloatsAskedForAtAnyAlignment)
 {
     const float guard = -7.0f;
-    for (int offset = 0; offset < 8; ++offset) {
-        for (int count = 0; count <= 21; ++count) {
+    for (int offset = 0; offset < 18; ++offset) {
+        for (int count = 0; count <= 40 - offset; ++count) {
             std::vector<float> from(count);
             for (int k = 0; k < count; ++k)
                 from[k] = 1.5f * k + 0.25f;
-            alignas(16) float copied[40];
-            alignas(16) float zeroed[40];
+            alignas(64) float copied[40];
+            alignas(64) float zeroed[40];
             std::fill(std::begin(copied), std::end(copied), guard);
             std::fill(std::begin(zeroed), std::end(zeroed), guard);
             streamFloats(from.data(), count, copied + offset);
