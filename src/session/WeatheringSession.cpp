@@ -187,6 +187,7 @@ void WeatheringSession::setSimulation(bool on)
         return;
     runStepped = false;
     commitChange();  // the run, switched on to switched off, is one step
+    ++pictureCount;  // refreshes during the run may not have shown its last steps
 }
 
 bool WeatheringSession::step()

@@ -263,6 +263,33 @@ TEST_F(WeatheringSessionTest, WithoutAPathTheSimulationMayBeOnButMakesAndCountsN
     EXPECT_EQ(s.stepsSinceRestart(), 1);
 }
 
+// The window refreshes the picture only every so often during a run: when the run stops,
+// however it stops, the picture is to be shown again, so that its last steps show.
+TEST_F(WeatheringSessionTest, AStoppedRunAsksForItsPictureToBeShown)
+{
+    WeatheringSession s;
+    loadWithPath(s);
+    s.setSimulation(true);
+    ASSERT_TRUE(s.step());
+    const unsigned int beforeTheStop = s.pictureVersion();
+    s.setSimulation(false);
+    EXPECT_NE(s.pictureVersion(), beforeTheStop) << "switched off";
+
+    s.init();  // the stop counts from here
+    s.setStopAtStep(2);
+    s.setSimulation(true);
+    ASSERT_TRUE(s.step());
+    const unsigned int beforeTheLastStep = s.pictureVersion();
+    ASSERT_TRUE(s.step());
+    EXPECT_FALSE(s.simulationOn());
+    EXPECT_NE(s.pictureVersion(), beforeTheLastStep) << "stopped at its stop step";
+
+    const unsigned int idle = s.pictureVersion();
+    s.setSimulation(true);
+    s.setSimulation(false);
+    EXPECT_EQ(s.pictureVersion(), idle) << "a switch without a step changes no picture";
+}
+
 TEST_F(WeatheringSessionTest, AStopAtTheFirstStepStillKeepsTheRunAsAStep)
 {
     WeatheringSession s;
