@@ -1,8 +1,8 @@
 #include "model/WeatheringModel.h"
 
 #include "model/DegreeBlock.h"
-#include "model/StreamingStores.h"
 #include "model/ModelIndexing.h"
+#include "model/StreamingStores.h"
 #include "parallel/ParallelShares.h"
 #include "parallel/StopRequest.h"
 
