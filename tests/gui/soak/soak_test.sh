@@ -3,7 +3,7 @@
 # clicks and right clicks on the photograph, brush strokes, simulation and
 # "Dewethering" on and off, Init, and loads of good and hostile files (photographs
 # and masks) through the dialog. Then: no sanitizer report, the tool still
-# answers, and its peak memory is within twice that of a quiet run.
+# answers, and its peak memory is within three times that of a quiet run.
 #   soak_test.sh <weathering binary> <repository root> [seconds, default 120]
 # SOAK_SEED picks the sequence (it is printed, to repeat a run).
 source "$(dirname "$0")/../e2e/lib.sh"
@@ -100,8 +100,11 @@ if ! app_running; then
 else
   soak_kb=$(peak_rss_kb)
   echo "soak run: peak RSS $((soak_kb / 1024)) MB"
-  [ "$soak_kb" -le $((2 * quiet_kb)) ] ||
-    fail "peak RSS $((soak_kb / 1024)) MB, more than twice the quiet run's $((quiet_kb / 1024)) MB"
+  # Twice the quiet run for the tool itself, and as much again for the undo history: it
+  # keeps every step of a long random session on this small photograph (a whole-picture
+  # step of it takes megabytes, its budget a gigabyte), so some sequences fill 200 MB.
+  [ "$soak_kb" -le $((3 * quiet_kb)) ] ||
+    fail "peak RSS $((soak_kb / 1024)) MB, more than three times the quiet run's $((quiet_kb / 1024)) MB"
   # It answers: back to the default photograph, which it shows.
   load_through_dialog "$files/door.jpg" "${LOAD_IMAGE[@]}"
   wait_for_line "$scratch/err" "file loaded: .*door.jpg \(512x602\)" 30 || tool_bug "the tool no longer loads"
