@@ -237,8 +237,8 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
         }
     }
 
-    // A count adds 1.0f a pixel, which stops growing at 2^24. Every bucket a masked pixel
-    // reached has a count; the others keep a mean of 0.
+    // Every bucket a masked pixel reached has a count (already capped, see BucketTotal);
+    // the others keep a mean of 0.
     for (int j = 0; j < coarseBinCount; ++j) {
         degreeBins[j].lightnessSum = pass.totals[j].sum;
         degreeBins[j].count = pass.totals[j].count;
