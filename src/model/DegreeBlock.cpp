@@ -71,8 +71,8 @@ constexpr int boxLanes = 16;  // kept per lane position so that the loop vectori
 
 }  // namespace
 
-// G of every lane (the chromaPlanePosition rule), the box of the lanes' G, and every
-// lane's projection reset to beside no segment, in one pass over the block.
+// G of every lane (the chromaPlanePosition rule) and the box of the lanes' G, in one pass
+// over the block.
 WEATHERING_VECTOR_CLONES ChromaBox prepareLanes(DegreeBlock& block)
 {
     float xLow[boxLanes], xHigh[boxLanes], yLow[boxLanes], yHigh[boxLanes];
@@ -87,9 +87,6 @@ WEATHERING_VECTOR_CLONES ChromaBox prepareLanes(DegreeBlock& block)
             const float y = static_cast<float>((static_cast<double>(block.b[k]) + 140.0) * static_cast<double>(1.954f));
             block.gx[k] = x;
             block.gy[k] = y;
-            block.best[k] = -1.0f;
-            block.partial[k] = 0.0f;
-            block.segment[k] = 1;
             // A NaN coordinate is left out of the box: it compares false.
             xLow[j] = x < xLow[j] ? x : xLow[j];
             xHigh[j] = x > xHigh[j] ? x : xHigh[j];
@@ -152,46 +149,59 @@ bool footMayLieOn(const PathSegment& s, const ChromaBox& box)
     return !(bound > 0.0f);
 }
 
-// Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G; on
-// equal distance the earlier segment stays.
-WEATHERING_VECTOR_CLONES void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber)
-{
-    for (int k = 0; k < block.lanes; ++k) {
-        const float gx = block.gx[k];
-        const float gy = block.gy[k];
-        const float t = footParameter(s, gx, gy);
-        const float qx = footX(s, t);
-        const float qy = footY(s, t);
-        const bool onSegment = (qx - s.endX) * (qx - s.startX) + (qy - s.endY) * (qy - s.startY) <= 0.0f;
-        const float ex = gx - qx;
-        const float ey = gy - qy;
-        const float e = ex * ex + ey * ey;
-        const float best = block.best[k];
-        // Bitwise, not short-circuit: no branch inside the lane loop.
-        const bool nearer = onSegment & ((e < best) | (best < 0.0f));
-        const float px = qx - s.startX;
-        const float py = qy - s.startY;
-        block.best[k] = nearer ? e : best;
-        block.partial[k] = nearer ? px * px + py * py : block.partial[k];
-        block.segment[k] = nearer ? segmentNumber : block.segment[k];
-    }
-}
+namespace {
 
-// T for the lanes beside a segment: the partial length, then the squared lengths of the
-// segments before the chosen one, added one by one in path order. Segments after the
-// last chosen one add nothing to any lane.
-WEATHERING_VECTOR_CLONES void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments)
+constexpr int groupLanes = 16;  // lanes whose projection stays in registers over the segments
+
+}  // namespace
+
+// Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G (on
+// equal distance the earlier segment stays); then T: the partial length from that
+// segment's start to the foot, then the squared lengths of the segments before it, added
+// one by one in path order. A lane beside no segment keeps segment 1 and T 0.
+WEATHERING_VECTOR_CLONES void projectBlockOntoPath(DegreeBlock& block, const std::vector<PathSegment>& segments,
+                                                   const int* chosen, int chosenCount)
 {
-    std::copy(block.partial, block.partial + block.lanes, block.position);
-    int lastChosen = 1;
-    for (int k = 0; k < block.lanes; ++k)
-        lastChosen = std::max(lastChosen, block.segment[k]);
-    for (int l = 1; l < lastChosen; ++l) {
-        const float length = segments[l - 1].lengthSquared;
-        for (int k = 0; k < block.lanes; ++k) {
-            const float position = block.position[k];
-            block.position[k] = l < block.segment[k] ? position + length : position;
+    // Segments after the last chosen one add nothing to any lane's T.
+    const int lastChosen = chosenCount > 0 ? chosen[chosenCount - 1] : 1;
+    for (int start = 0; start < block.lanes; start += groupLanes) {
+        float best[groupLanes], partial[groupLanes];
+        int segment[groupLanes];
+        for (int j = 0; j < groupLanes; ++j) {
+            best[j] = -1.0f;
+            partial[j] = 0.0f;
+            segment[j] = 1;
         }
+        const float* gx = block.gx + start;
+        const float* gy = block.gy + start;
+        for (int c = 0; c < chosenCount; ++c) {
+            const PathSegment& s = segments[chosen[c] - 1];
+            const int number = chosen[c];
+            for (int j = 0; j < groupLanes; ++j) {
+                const float t = footParameter(s, gx[j], gy[j]);
+                const float qx = footX(s, t);
+                const float qy = footY(s, t);
+                const bool onSegment = (qx - s.endX) * (qx - s.startX) + (qy - s.endY) * (qy - s.startY) <= 0.0f;
+                const float ex = gx[j] - qx;
+                const float ey = gy[j] - qy;
+                const float e = ex * ex + ey * ey;
+                // Bitwise, not short-circuit: no branch inside the lane loop.
+                const bool nearer = onSegment & ((e < best[j]) | (best[j] < 0.0f));
+                const float px = qx - s.startX;
+                const float py = qy - s.startY;
+                best[j] = nearer ? e : best[j];
+                partial[j] = nearer ? px * px + py * py : partial[j];
+                segment[j] = nearer ? number : segment[j];
+            }
+        }
+        for (int l = 1; l < lastChosen; ++l) {
+            const float length = segments[l - 1].lengthSquared;
+            for (int j = 0; j < groupLanes; ++j)
+                partial[j] = l < segment[j] ? partial[j] + length : partial[j];
+        }
+        std::copy(best, best + groupLanes, block.best + start);
+        std::copy(segment, segment + groupLanes, block.segment + start);
+        std::copy(partial, partial + groupLanes, block.position + start);
     }
 }
 

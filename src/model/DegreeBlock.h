@@ -26,8 +26,7 @@ struct PathSegment {
 
 // Per-pass state of the projection of one block of pixels onto the path, laid out so that
 // the loop over a block runs the same arithmetic on every lane without branches.
-struct DegreeBlock {
-    int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
+struct alignas(64) DegreeBlock {
     int index[degreeBlockSize];
     float lightness[degreeBlockSize];  // the pixel's L*, a* and b*
     float a[degreeBlockSize];
@@ -35,7 +34,6 @@ struct DegreeBlock {
     float gx[degreeBlockSize];
     float gy[degreeBlockSize];
     float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
-    float partial[degreeBlockSize];  // squared length from that segment's start to the foot
     int segment[degreeBlockSize];
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
@@ -44,6 +42,7 @@ struct DegreeBlock {
     std::uint32_t near[degreeBlockSize];    // the lane's degree lay too near a float boundary
     std::uint8_t bucket[degreeBlockSize];   // its coarse bucket, coarseBinCount outside the table
     std::uint8_t mayTake[degreeBlockSize];  // the lane may change its fine bin's sample
+    int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
 };
 
 // The smallest and largest G of a block's lanes; NaN coordinates are left out (such a
@@ -67,12 +66,14 @@ void splitColours(const MyAlgebra::vec3* __restrict colours, int count, float* _
                   float* __restrict a, float* __restrict b);
 int maskedCount(const float* __restrict masks, int count);
 
-// G of every lane, the box of the lanes' G, and every lane beside no segment yet.
+// G of every lane and the box of the lanes' G.
 ChromaBox prepareLanes(DegreeBlock& block);
 // Whether the foot point of some lane of the box may lie on the segment (exact; see there).
 bool footMayLieOn(const PathSegment& s, const ChromaBox& box);
-void projectBlockOntoSegment(DegreeBlock& block, const PathSegment& s, int segmentNumber);
-void pathPositions(DegreeBlock& block, const std::vector<PathSegment>& segments);
+// Every lane's nearest segment among the chosen ones (numbers in path order) and T, the
+// squared path length up to its foot point.
+void projectBlockOntoPath(DegreeBlock& block, const std::vector<PathSegment>& segments, const int* chosen,
+                          int chosenCount);
 void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const float* __restrict prefixLength,
                     double pathSize);
 // The lanes' fine bins and buckets, the largest degree of a lane beside a segment (kept

@@ -111,6 +111,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     if (!sumsHere)
         std::fill(buckets + first, buckets + last, static_cast<std::uint8_t>(coarseBinCount));
     DegreeBlock block;
+    const int segmentCount = static_cast<int>(pass.segments.size());
+    std::vector<int> chosen(segmentCount);  // the segments a block's pixels may lie beside
     float largestOfLanes[largestLanes] = {};
     // Polled a block: with a long path a share of a large photograph takes minutes.
     for (int i = first; i < last && !parallel::stopRequested(); i += degreeBlockSize) {
@@ -146,13 +148,14 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         std::fill(block.b + filled, block.b + block.lanes, block.b[0]);
         if (takesSamples) {
             const ChromaBox box = prepareLanes(block);
-            for (int l = 1; l <= static_cast<int>(pass.segments.size()); ++l) {
+            int chosenCount = 0;
+            for (int l = 1; l <= segmentCount; ++l) {
                 const PathSegment& s = pass.segments[l - 1];
                 // A segment of length zero has no foot point and never qualifies.
                 if (s.lengthSquared != 0.0f && footMayLieOn(s, box))
-                    projectBlockOntoSegment(block, s, l);
+                    chosen[chosenCount++] = l;
             }
-            pathPositions(block, pass.segments);
+            projectBlockOntoPath(block, pass.segments, chosen.data(), chosenCount);
             degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
         } else {
             std::fill(block.best, block.best + block.lanes, -1.0f);
