@@ -314,7 +314,7 @@ void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count
 // fine bin, tested against the bins as they were before the block. A bin's distance,
 // once a pixel beside the path set it, only falls; so a lane that cannot beat the bin's
 // sample before the block cannot beat it after the earlier lanes either.
-WEATHERING_VECTOR_CLONES void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict samples,
+WEATHERING_VECTOR_CLONES void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict held,
                                              float* __restrict largest)
 {
     for (int k = 0; k < block.lanes; ++k) {
@@ -326,25 +326,27 @@ WEATHERING_VECTOR_CLONES void indicesOfLanes(DegreeBlock& block, int filled, con
         block.bucket[k] =
             static_cast<std::uint8_t>(static_cast<int>(inside ? d * 150.0f : static_cast<float>(coarseBinCount)));
     }
+    // The spare lanes past `filled` repeat the first pixel's colour, so their degree and
+    // distance are its: they change no largest.
     for (int start = 0; start < block.lanes; start += largestLanes) {
         for (int j = 0; j < largestLanes; ++j) {
             const int k = start + j;
             const float d = block.degree[k];
             // Bitwise, not short-circuit: the loop vectorises.
-            largest[j] = (k < filled) & (block.best[k] >= 0.0f) & (d > largest[j]) ? d : largest[j];
+            largest[j] = (block.best[k] >= 0.0f) & (d > largest[j]) ? d : largest[j];
         }
     }
     for (int k = 0; k < block.lanes; ++k) {
         const int fine = block.fine[k];
-        const float held = samples[4 * (fine < 0 ? 0 : fine)];
+        const float distance = held[fine < 0 ? 0 : fine];
         const float best = block.best[k];
-        const bool takes = (held < 0.0f) | ((best >= 0.0f) & (best < held));
+        const bool takes = (distance < 0.0f) | ((best >= 0.0f) & (best < distance));
         block.mayTake[k] = (k < filled) & (fine >= 0) & takes ? 1 : 0;
     }
 }
 
 // The exact rule of the fine bins for the lanes that may take a sample, in lane order.
-void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples, float* held)
 {
     // Lanes come in multiples of 16, so a word of eight flags never reads past them.
     for (int first = 0; first < filled; first += 8) {
@@ -355,9 +357,11 @@ void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples)
             const int k = first + __builtin_ctzll(eight) / 8;
             eight &= eight - 1;
             const float best = block.best[k];
-            FineSample& sample = samples[block.fine[k]];
-            if (sample.distance < 0.0f || (best >= 0.0f && best < sample.distance))
-                sample = {best, block.a[k], block.b[k], 1};
+            const int fine = block.fine[k];
+            if (held[fine] < 0.0f || (best >= 0.0f && best < held[fine])) {
+                samples[fine] = {best, block.a[k], block.b[k], 1};
+                held[fine] = best;
+            }
         }
     }
 }

@@ -78,12 +78,13 @@ void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const 
                     double pathSize);
 // The lanes' fine bins and buckets, the largest degree of a lane beside a segment (kept
 // per lane position so that the loop vectorises: the largest of the lanes is the largest
-// of all), and the lanes that may take the sample of their fine bin in `samples`, one
-// share's samples as floats.
+// of all), and the lanes that may take the sample of their fine bin, whose distance
+// `held` gives.
 constexpr int largestLanes = 16;
-void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict samples, float* __restrict largest);
-// The rule of the fine bins for the lanes that may take a sample, in lane order.
-void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples);
+void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict held, float* __restrict largest);
+// The rule of the fine bins for the lanes that may take a sample, in lane order; `held`
+// follows the samples' distances.
+void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples, float* held);
 // A coarse bucket's lightness sum and pixel count. A count adds 1.0f a pixel, which stops
 // growing at 2^24 (2^24 + 1 rounds back to it), as a table's count does.
 struct BucketTotal {

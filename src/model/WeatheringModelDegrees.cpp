@@ -32,6 +32,7 @@ struct WeatheringModel::PathPass {
     int shares = 1;
     bool clearUnmasked = false;
     std::vector<FineSample> samples;  // shares x fineBinCount
+    std::vector<float> held;          // the samples' distances alone, for the lanes' tests
     std::vector<float> largest;       // shares
     BucketTotal totals[coarseBinCount + 1] = {};
     // With several shares: which have been placed, their ranges, and the first share whose
@@ -80,6 +81,7 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
     pass.shares = parallel::shareCount(n, 1);
     pass.clearUnmasked = clearUnmasked;
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
+    pass.held.assign(static_cast<size_t>(pass.shares) * fineBinCount, -1.0f);
     pass.largest.assign(pass.shares, 0.0f);
     for (int j = 0; j < coarseBinCount; ++j)
         pass.totals[j].sum = degreeBins[j].lightnessSum;
@@ -101,6 +103,7 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
 void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share)
 {
     FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
+    float* held = pass.held.data() + static_cast<size_t>(share) * fineBinCount;
     // A path without length says nothing about colours: every degree is 0 and no fine
     // bin takes a sample; the lightness statistics are gathered as usual.
     const bool takesSamples = pass.pathSize != 0.0;
@@ -161,7 +164,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             std::fill(block.best, block.best + block.lanes, -1.0f);
             std::fill(block.degree, block.degree + block.lanes, 0.0f);
         }
-        indicesOfLanes(block, filled, reinterpret_cast<const float*>(samples), largestOfLanes);
+        indicesOfLanes(block, filled, held, largestOfLanes);
 
         if (filled == count) {
             // A run of masked pixels: its results are contiguous.
@@ -187,7 +190,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         if (sumsHere)
             addToBuckets(block.bucket, block.lightness, filled, pass.totals);
         if (takesSamples)
-            takeFineSamples(block, filled, samples);
+            takeFineSamples(block, filled, samples, held);
     }
     finishStreaming();
     float largest = 0.0f;
