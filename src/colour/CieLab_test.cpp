@@ -176,6 +176,19 @@ TEST(Conversions, AgreeBitForBitWithPlainPowers)
             << back[i].y << ", " << back[i].z << "), expected (" << expected.x << ", " << expected.y << ", "
             << expected.z << ")";
     }
+
+    // Photograph-like colours, where whole blocks take only the cubes, with a dark or
+    // undefined one now and then that needs the linear arms of its block.
+    std::uniform_real_distribution<float> bright(20.0f, 95.0f), muted(-30.0f, 30.0f), dark(-2.0f, 9.0f);
+    for (size_t i = 0; i < labs.size(); ++i) {
+        const bool odd = i % 997 == 0;
+        labs[i] = {odd ? dark(rng) : bright(rng), muted(rng), muted(rng)};
+        if (i % 104729 == 0)
+            labs[i].y = NAN;
+    }
+    labToRgb(labs.data(), back.data(), static_cast<int>(labs.size()));
+    for (size_t i = 0; i < labs.size(); ++i)
+        ASSERT_TRUE(sameBits(back[i], referenceLabToRgb(labs[i]))) << "photograph-like colour " << i;
 }
 
 TEST(Conversions, NonPositiveCountTouchesNeitherArray)

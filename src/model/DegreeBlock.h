@@ -33,7 +33,7 @@ struct alignas(64) DegreeBlock {
     float b[degreeBlockSize];
     float gx[degreeBlockSize];
     float gy[degreeBlockSize];
-    float best[degreeBlockSize];     // squared distance to the nearest segment, -1: beside none
+    float best[degreeBlockSize];  // squared distance to the nearest segment, -1: beside none
     int segment[degreeBlockSize];
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
@@ -42,7 +42,7 @@ struct alignas(64) DegreeBlock {
     std::uint32_t near[degreeBlockSize];    // the lane's degree lay too near a float boundary
     std::uint8_t bucket[degreeBlockSize];   // its coarse bucket, coarseBinCount outside the table
     std::uint8_t mayTake[degreeBlockSize];  // the lane may change its fine bin's sample
-    int lanes;  // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
+    int lanes;                              // lanes in use, a multiple of 16 (those past the pixels hold leftovers)
 };
 
 // The smallest and largest G of a block's lanes; NaN coordinates are left out (such a
