@@ -155,12 +155,57 @@ constexpr int groupLanes = 16;  // lanes whose projection stays in registers ove
 
 }  // namespace
 
+namespace {
+
+// The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
+// in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
+// none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
+// each in its entry, the sum and the count side by side so that one load and one store
+// serve both.
+// Inlined where it runs: a call inside the projection's loop over its groups would spill
+// the vector registers that loop keeps its lanes in.
+inline __attribute__((always_inline)) void addRunToBuckets(const std::uint8_t* buckets, const float* lightness,
+                                                           int count, BucketTotal* totals)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, buckets + i, sizeof eight);
+        const int j = buckets[i];
+        if (eight == static_cast<std::uint64_t>(j) * 0x0101010101010101u) {
+            float sum = totals[j].sum;
+            for (int k = 0; k < 8; ++k)
+                sum += lightness[i + k];
+            totals[j].sum = sum;
+            totals[j].count = std::min(totals[j].count + 8.0f, largestCount);
+        } else {
+            for (int k = 0; k < 8; ++k) {
+                BucketTotal& total = totals[buckets[i + k]];
+                total.sum += lightness[i + k];
+                total.count += 1.0f;
+            }
+        }
+    }
+    for (; i < count; ++i) {
+        BucketTotal& total = totals[buckets[i]];
+        total.sum += lightness[i];
+        total.count += 1.0f;
+    }
+}
+
+}  // namespace
+
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals)
+{
+    addRunToBuckets(buckets, lightness, count, totals);
+}
+
 // Keeps, lane by lane, the segment whose foot point lies on it and is nearest to G (on
 // equal distance the earlier segment stays); then T: the partial length from that
 // segment's start to the foot, then the squared lengths of the segments before it, added
 // one by one in path order. A lane beside no segment keeps segment 1 and T 0.
 WEATHERING_VECTOR_CLONES void projectBlockOntoPath(DegreeBlock& block, const std::vector<PathSegment>& segments,
-                                                   const int* chosen, int chosenCount)
+                                                   const int* chosen, int chosenCount, PendingSums* pending)
 {
     // Segments after the last chosen one add nothing to any lane's T.
     const int lastChosen = chosenCount > 0 ? chosen[chosenCount - 1] : 1;
@@ -202,6 +247,15 @@ WEATHERING_VECTOR_CLONES void projectBlockOntoPath(DegreeBlock& block, const std
         std::copy(best, best + groupLanes, block.best + start);
         std::copy(segment, segment + groupLanes, block.segment + start);
         std::copy(partial, partial + groupLanes, block.position + start);
+        if (pending != nullptr && start < pending->count)
+            addRunToBuckets(pending->bucket + start, pending->lightness + start,
+                            std::min(groupLanes, pending->count - start), pending->totals);
+    }
+    if (pending != nullptr) {
+        if (pending->count > block.lanes)
+            addToBuckets(pending->bucket + block.lanes, pending->lightness + block.lanes, pending->count - block.lanes,
+                         pending->totals);
+        pending->count = 0;
     }
 }
 
@@ -273,39 +327,6 @@ WEATHERING_VECTOR_CLONES void lightnessDetail(const float* __restrict degrees, c
         const float mean = inside ? bucketMean : 0.0f;
         const float value = mean == 0.0f ? 0.0f : details[i] / mean;
         details[i] = isMasked(masks[i]) ? value : details[i];
-    }
-}
-
-// The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
-// in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
-// none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
-// each in its entry, the sum and the count side by side so that one load and one store
-// serve both.
-void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals)
-{
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        std::uint64_t eight;
-        std::memcpy(&eight, buckets + i, sizeof eight);
-        const int j = buckets[i];
-        if (eight == static_cast<std::uint64_t>(j) * 0x0101010101010101u) {
-            float sum = totals[j].sum;
-            for (int k = 0; k < 8; ++k)
-                sum += lightness[i + k];
-            totals[j].sum = sum;
-            totals[j].count = std::min(totals[j].count + 8.0f, largestCount);
-        } else {
-            for (int k = 0; k < 8; ++k) {
-                BucketTotal& total = totals[buckets[i + k]];
-                total.sum += lightness[i + k];
-                total.count += 1.0f;
-            }
-        }
-    }
-    for (; i < count; ++i) {
-        BucketTotal& total = totals[buckets[i]];
-        total.sum += lightness[i];
-        total.count += 1.0f;
     }
 }
 

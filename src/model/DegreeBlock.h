@@ -70,10 +70,30 @@ int maskedCount(const float* __restrict masks, int count);
 ChromaBox prepareLanes(DegreeBlock& block);
 // Whether the foot point of some lane of the box may lie on the segment (exact; see there).
 bool footMayLieOn(const PathSegment& s, const ChromaBox& box);
+// A coarse bucket's lightness sum and pixel count. A count adds 1.0f a pixel, which stops
+// growing at 2^24 (2^24 + 1 rounds back to it), as a table's count does.
+struct BucketTotal {
+    float sum;
+    float count;
+};
+constexpr float largestCount = 16777216.0f;
+void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals);
+
+// A block's lightness, still to be added to the buckets' sums in pixel order. Each
+// addition to a sum waits for the one before; made a few at a time while the next block
+// is projected, they wait alongside that block's arithmetic instead of holding it up.
+struct PendingSums {
+    std::uint8_t bucket[degreeBlockSize];
+    float lightness[degreeBlockSize];
+    int count = 0;
+    BucketTotal* totals = nullptr;
+};
+
 // Every lane's nearest segment among the chosen ones (numbers in path order) and T, the
-// squared path length up to its foot point.
+// squared path length up to its foot point. Meanwhile all the pending sums are added, if
+// there are any.
 void projectBlockOntoPath(DegreeBlock& block, const std::vector<PathSegment>& segments, const int* chosen,
-                          int chosenCount);
+                          int chosenCount, PendingSums* pending);
 void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const float* __restrict prefixLength,
                     double pathSize);
 // The lanes' fine bins and buckets, the largest degree of a lane beside a segment (kept
@@ -85,14 +105,6 @@ void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict held
 // The rule of the fine bins for the lanes that may take a sample, in lane order; `held`
 // follows the samples' distances.
 void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples, float* held);
-// A coarse bucket's lightness sum and pixel count. A count adds 1.0f a pixel, which stops
-// growing at 2^24 (2^24 + 1 rounds back to it), as a table's count does.
-struct BucketTotal {
-    float sum;
-    float count;
-};
-constexpr float largestCount = 16777216.0f;
-void addToBuckets(const std::uint8_t* buckets, const float* lightness, int count, BucketTotal* totals);
 void lightnessDetail(const float* __restrict degrees, const float* __restrict masks, const float* __restrict means,
                      float* __restrict details, int count);
 

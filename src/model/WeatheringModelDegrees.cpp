@@ -114,6 +114,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
     if (!sumsHere)
         std::fill(buckets + first, buckets + last, static_cast<std::uint8_t>(coarseBinCount));
     DegreeBlock block;
+    PendingSums pending;
+    pending.totals = pass.totals;
     const int segmentCount = static_cast<int>(pass.segments.size());
     std::vector<int> chosen(segmentCount);  // the segments a block's pixels may lie beside
     float largestOfLanes[largestLanes] = {};
@@ -158,7 +160,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
                 if (s.lengthSquared != 0.0f && footMayLieOn(s, box))
                     chosen[chosenCount++] = l;
             }
-            projectBlockOntoPath(block, pass.segments, chosen.data(), chosenCount);
+            projectBlockOntoPath(block, pass.segments, chosen.data(), chosenCount, sumsHere ? &pending : nullptr);
             degreesOfBlock(block, chromaPoints, pass.prefixLength.data(), pass.pathSize);
         } else {
             std::fill(block.best, block.best + block.lanes, -1.0f);
@@ -187,11 +189,17 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
                     buckets[p] = block.bucket[k];
             }
         }
-        if (sumsHere)
-            addToBuckets(block.bucket, block.lightness, filled, pass.totals);
+        if (sumsHere) {
+            // The sums of blocks before this one are all in before its own join them.
+            addToBuckets(pending.bucket, pending.lightness, pending.count, pass.totals);
+            std::copy(block.bucket, block.bucket + filled, pending.bucket);
+            std::copy(block.lightness, block.lightness + filled, pending.lightness);
+            pending.count = filled;
+        }
         if (takesSamples)
             takeFineSamples(block, filled, samples, held);
     }
+    addToBuckets(pending.bucket, pending.lightness, pending.count, pass.totals);
     finishStreaming();
     float largest = 0.0f;
     for (const float lane : largestOfLanes)
