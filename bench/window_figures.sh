@@ -52,7 +52,9 @@ measure() {  # measure <width>x<height>
   mark=$(line_count)
   click_at "$x" $((MAIN_Y + MAIN_H / 8))
   click_at "$x" $((MAIN_Y + MAIN_H * 7 / 8))
-  sleep 1.5
+  # The statistics line that reports the click comes a second after it is shown, later
+  # on a large photograph.
+  sleep "$(awk -v p=$((w * h)) 'BEGIN { print 1.5 + p / 8e6 }')"
   local click
   click=$(stat_lines_since "$mark" | figure "click shown" | maximum)
 
