@@ -153,15 +153,12 @@ namespace {
 
 constexpr int groupLanes = 16;  // lanes whose projection stays in registers over the segments
 
-}  // namespace
-
-namespace {
-
 // The lightness sum and the pixel count of each coarse bucket: the L* of its pixels added
 // in pixel order. buckets[i] is pixel i's bucket (coarseBinCount, a spare entry, for
 // none), lightness[i] its L*. Eight pixels of one bucket add up in a register; mixed ones
 // each in its entry, the sum and the count side by side so that one load and one store
 // serve both.
+//
 // Inlined where it runs: a call inside the projection's loop over its groups would spill
 // the vector registers that loop keeps its lanes in.
 inline __attribute__((always_inline)) void addRunToBuckets(const std::uint8_t* buckets, const float* lightness,

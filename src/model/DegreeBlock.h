@@ -25,7 +25,8 @@ struct PathSegment {
 };
 
 // Per-pass state of the projection of one block of pixels onto the path, laid out so that
-// the loop over a block runs the same arithmetic on every lane without branches.
+// the loop over a block runs the same arithmetic on every lane without branches. Every
+// lane array starts on a cache line.
 struct alignas(64) DegreeBlock {
     int index[degreeBlockSize];
     float lightness[degreeBlockSize];  // the pixel's L*, a* and b*
