@@ -193,15 +193,6 @@ void cubesInDouble(const float* in, float* out)
         out[k] = cubeInDouble(in[k]);
 }
 
-// Whether every value of a block exceeds the bound (false for a NaN).
-bool allAbove(const float* values, float bound)
-{
-    std::uint32_t below = 0;
-    for (int k = 0; k < labBlockSize; ++k)
-        below |= values[k] > bound ? 0u : 1u;
-    return below == 0;
-}
-
 WEATHERING_VECTOR_CLONES void labBlockToRgb(const vec3* in, vec3* out, RgbFromLabBlock& b)
 {
     for (int k = 0; k < labBlockSize; ++k) {
@@ -211,49 +202,28 @@ WEATHERING_VECTOR_CLONES void labBlockToRgb(const vec3* in, vec3* out, RgbFromLa
         b.bTerm[k] = in[k].z / 200.0f;
     }
     cubesInDouble(b.lightnessF, b.cube);
-    // The linear arms divide, and a photograph rarely needs them: a block whose every
-    // lane takes the cubes skips them. Any other block, NaNs included, computes both arms.
-    if (allAbove(b.lightness, kappaEpsilon) && allAbove(b.cube, epsilon)) {
-        for (int k = 0; k < labBlockSize; ++k) {
-            b.yr[k] = b.cube[k];
-            b.fx[k] = b.lightnessF[k] + b.aTerm[k];
-            b.fz[k] = b.lightnessF[k] - b.bTerm[k];
-        }
-    } else {
-        for (int k = 0; k < labBlockSize; ++k) {
-            const float lightness = b.lightness[k];
-            const float cube = b.cube[k];
-            const float lightnessF = b.lightnessF[k];
-            const float linearY = lightness / kappa;
-            const float yr = lightness > kappaEpsilon ? cube : linearY;
-            const float linearF = (kappa * yr + 16.0f) / 116.0f;
-            const float fy = yr > epsilon ? lightnessF : linearF;
-            b.yr[k] = yr;
-            b.fx[k] = fy + b.aTerm[k];
-            b.fz[k] = fy - b.bTerm[k];
-        }
+    for (int k = 0; k < labBlockSize; ++k) {
+        const float lightness = b.lightness[k];
+        const float cube = b.cube[k];
+        const float lightnessF = b.lightnessF[k];
+        const float linearY = lightness / kappa;
+        const float yr = lightness > kappaEpsilon ? cube : linearY;
+        const float linearF = (kappa * yr + 16.0f) / 116.0f;
+        const float fy = yr > epsilon ? lightnessF : linearF;
+        b.yr[k] = yr;
+        b.fx[k] = fy + b.aTerm[k];
+        b.fz[k] = fy - b.bTerm[k];
     }
     cubesInDouble(b.fx, b.cubeX);
     cubesInDouble(b.fz, b.cubeZ);
-    if (allAbove(b.cubeX, epsilon) && allAbove(b.cubeZ, epsilon)) {
-        for (int k = 0; k < labBlockSize; ++k) {
-            b.cubeX[k] = whiteX * b.cubeX[k];
-            b.cubeZ[k] = whiteZ * b.cubeZ[k];
-        }
-    } else {
-        for (int k = 0; k < labBlockSize; ++k) {
-            const float cubeX = b.cubeX[k];
-            const float cubeZ = b.cubeZ[k];
-            const float linearX = (116.0f * b.fx[k] - 16.0f) / kappa;
-            const float linearZ = (116.0f * b.fz[k] - 16.0f) / kappa;
-            b.cubeX[k] = whiteX * (cubeX > epsilon ? cubeX : linearX);
-            b.cubeZ[k] = whiteZ * (cubeZ > epsilon ? cubeZ : linearZ);
-        }
-    }
     for (int k = 0; k < labBlockSize; ++k) {
-        const float x = b.cubeX[k];
+        const float cubeX = b.cubeX[k];
+        const float cubeZ = b.cubeZ[k];
+        const float linearX = (116.0f * b.fx[k] - 16.0f) / kappa;
+        const float linearZ = (116.0f * b.fz[k] - 16.0f) / kappa;
+        const float x = whiteX * (cubeX > epsilon ? cubeX : linearX);
         const float y = b.yr[k];
-        const float z = b.cubeZ[k];
+        const float z = whiteZ * (cubeZ > epsilon ? cubeZ : linearZ);
         b.red[k] = 3.240479f * x - 1.537150f * y - 0.498535f * z;
         b.green[k] = -0.969256f * x + 1.875991f * y + 0.041556f * z;
         b.blue[k] = 0.055648f * x - 0.204043f * y + 1.057311f * z;
