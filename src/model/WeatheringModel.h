@@ -183,7 +183,9 @@ private:
     class RateWindow;  // three rows of values prepared for the rates of the middle one
     void rowRates(int y, bool backwards, RateWindow& window);
     void stepRow(int y, bool backwards, RateWindow& window);
-    struct PathPass;  // the per-pass state of computeDegrees
+    void countEmptyFineBins();
+    std::vector<int> emptyFineBinsBelow;  // the step's count of fine bins without a sample
+    struct PathPass;                      // the per-pass state of computeDegrees
     // computeDegrees; clearUnmasked also sets the degree, rate and detail of unmasked
     // pixels to 0, as a restart does before it.
     void computeDegrees(bool clearUnmasked);

@@ -6,6 +6,7 @@
 #include "parallel/ParallelShares.h"
 #include "parallel/StopRequest.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -61,24 +62,58 @@ WEATHERING_VECTOR_CLONES void addColumns(const float* __restrict below, const fl
         sum[x] = below[x] + here[x] + above[x];
 }
 
-// The step's update of a row of pixels: each degree with a colour becomes the pending
-// colour (painted later, from the tables as they are now), and the advanced and clamped
-// degree goes to `next`; unmasked pixels keep theirs.
-template <bool backwards>
-WEATHERING_VECTOR_CLONES void advanceRow(const float* __restrict now, const float* __restrict masks,
-                                         const float* __restrict rates, float* __restrict next,
-                                         float* __restrict pending, const float* __restrict bins, int count,
-                                         float stepFactor, float maxDegree)
+// The step's update of some pixels: each degree with a colour becomes the pending colour
+// (painted later, from the tables as they are now), and the advanced and clamped degree
+// goes to `next`; unmasked pixels keep theirs. When every fine bin the pixels' degrees
+// fall in has a sample (`allSampled`), a degree has a colour exactly when it falls in
+// the table, and the bins need not be read.
+template <bool backwards, bool allSampled>
+inline __attribute__((always_inline)) void advancePixels(const float* __restrict now, const float* __restrict masks,
+                                                         const float* __restrict rates, float* __restrict next,
+                                                         float* __restrict pending, const float* __restrict bins,
+                                                         int count, float stepFactor, float maxDegree)
 {
     for (int k = 0; k < count; ++k) {
         const float d = now[k];
         const float waiting = pending[k];
-        pending[k] = hasSampleIn(bins, d) ? d : waiting;
+        bool inside;
+        fineIndexOrZero(d, inside);
+        pending[k] = (allSampled ? inside : hasSampleIn(bins, d)) ? d : waiting;
         const float step = stepFactor * rates[k];
         float advanced = backwards ? d - step : d + step;
         advanced = advanced > maxDegree ? maxDegree : advanced;
         advanced = advanced < 0.0f ? 0.0f : advanced;
         next[k] = isMasked(masks[k]) ? advanced : d;
+    }
+}
+
+constexpr int advanceChunk = 256;  // pixels whose fine bins are checked together
+
+// advancePixels over a row, a chunk at a time. `emptyBelow[k]` counts the fine bins
+// below k without a sample, so a chunk whose lowest and highest fine index count the
+// same has a sample in every bin between them.
+template <bool backwards>
+WEATHERING_VECTOR_CLONES void advanceRow(const float* __restrict now, const float* __restrict masks,
+                                         const float* __restrict rates, float* __restrict next,
+                                         float* __restrict pending, const float* __restrict bins,
+                                         const int* __restrict emptyBelow, int count, float stepFactor, float maxDegree)
+{
+    for (int first = 0; first < count; first += advanceChunk) {
+        const int n = std::min(advanceChunk, count - first);
+        int lowest = fineBinCount - 1;
+        int highest = 0;
+        for (int k = 0; k < n; ++k) {
+            bool inside;
+            const int fine = fineIndexOrZero(now[first + k], inside);
+            lowest = std::min(lowest, fine);
+            highest = std::max(highest, fine);
+        }
+        if (emptyBelow[highest + 1] == emptyBelow[lowest])
+            advancePixels<backwards, true>(now + first, masks + first, rates + first, next + first, pending + first,
+                                           bins, n, stepFactor, maxDegree);
+        else
+            advancePixels<backwards, false>(now + first, masks + first, rates + first, next + first, pending + first,
+                                            bins, n, stepFactor, maxDegree);
     }
 }
 
@@ -212,11 +247,26 @@ void WeatheringModel::stepRow(int y, bool backwards, RateWindow& window)
     float* next = window.nextRow.data();
     float* pending = pendingPaint.get() + start;
     const float* bins = binFloats(degreeBins);
+    const int* emptyBelow = emptyFineBinsBelow.data();
     if (backwards)
-        advanceRow<true>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
+        advanceRow<true>(now, masks, rates, next, pending, bins, emptyBelow, width, simulationStepFactor, maxDegree);
     else
-        advanceRow<false>(now, masks, rates, next, pending, bins, width, simulationStepFactor, maxDegree);
+        advanceRow<false>(now, masks, rates, next, pending, bins, emptyBelow, width, simulationStepFactor, maxDegree);
     streamFloats(next, width, nextDegree.get() + start);
+}
+
+// The fine bins without a sample below each index, for the step: the tables do not
+// change while it runs.
+void WeatheringModel::countEmptyFineBins()
+{
+    emptyFineBinsBelow.resize(fineBinCount + 1);
+    const float* bins = binFloats(degreeBins);
+    int empty = 0;
+    for (int k = 0; k < fineBinCount; ++k) {
+        emptyFineBinsBelow[k] = empty;
+        empty += bins[binStride * k + aInBin] > emptyChroma ? 0 : 1;
+    }
+    emptyFineBinsBelow[fineBinCount] = empty;
 }
 
 void WeatheringModel::simulationStep(const ModelSettings& s)
@@ -228,6 +278,7 @@ void WeatheringModel::simulationStep(const ModelSettings& s)
         return;
     }
     const bool backwards = runsBackwards(s);
+    countEmptyFineBins();
     parallel::forEachShare(height, width, [&](int, int first, int end) {
         RateWindow window(degree.get(), mask.get(), width);
         for (int y = first; y < end && !parallel::stopRequested(); ++y)
