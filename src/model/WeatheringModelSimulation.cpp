@@ -20,8 +20,9 @@ constexpr float simulationStepFactor = 0.01f;
 // unmasked pixels as 0 and its mask as 1 or 0, prepared once for the three rows of rates
 // that use it when rows come in order. The nine terms add up in the same column-major
 // order as one pixel's rule; the count of masked neighbours is a whole number, exact in
-// any order.
-template <bool backwards>
+// any order. Where the three rows lie wholly inside the mask (`allInside`), every count
+// is 9 and every pixel takes its rate.
+template <bool backwards, bool allInside>
 WEATHERING_VECTOR_CLONES void innerRatesOfRow(const float* __restrict below, const float* __restrict here,
                                               const float* __restrict above, const float* __restrict columnCount,
                                               const float* __restrict maskHere, float* __restrict rates, int width)
@@ -37,22 +38,30 @@ WEATHERING_VECTOR_CLONES void innerRatesOfRow(const float* __restrict below, con
         sum += below[x + 1];
         sum += here[x + 1];
         sum += above[x + 1];
-        const float count = columnCount[x - 1] + columnCount[x] + columnCount[x + 1];
+        const float count = allInside ? 9.0f : columnCount[x - 1] + columnCount[x] + columnCount[x + 1];
         const float mean = sum / count;
         const float value = backwards ? 1.0f - mean : mean;
-        const float previous = rates[x];
-        rates[x] = isMasked(maskHere[x]) ? value : previous;
+        if (allInside) {
+            rates[x] = value;
+        } else {
+            const float previous = rates[x];
+            rates[x] = isMasked(maskHere[x]) ? value : previous;
+        }
     }
 }
 
-WEATHERING_VECTOR_CLONES void prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
-                                             float* __restrict masked, float* __restrict inside, int width)
+// Returns how many of the row's pixels lie inside the mask.
+WEATHERING_VECTOR_CLONES int prepareRateRow(const float* __restrict degrees, const float* __restrict masks,
+                                            float* __restrict masked, float* __restrict inside, int width)
 {
+    int insideCount = 0;
     for (int x = 0; x < width; ++x) {
         const bool in = isMasked(masks[x]);
         masked[x] = in ? degrees[x] : 0.0f;
         inside[x] = in ? 1.0f : 0.0f;
+        insideCount += in ? 1 : 0;
     }
+    return insideCount;
 }
 
 WEATHERING_VECTOR_CLONES void addColumns(const float* __restrict below, const float* __restrict here,
@@ -134,14 +143,18 @@ public:
     void innerRates(int y, bool backwards, float* rates)
     {
         const int below = prepare(y - 1), here = prepare(y), above = prepare(y + 1);
-        addColumns(inside[below].data(), inside[here].data(), inside[above].data(), columnCount.data(), width);
+        const bool allInside = wholeRow[below] && wholeRow[here] && wholeRow[above];
+        if (!allInside)
+            addColumns(inside[below].data(), inside[here].data(), inside[above].data(), columnCount.data(), width);
         const float* maskHere = mask + static_cast<size_t>(y) * width;
+        const float *b = masked[below].data(), *h = masked[here].data(), *a = masked[above].data();
+        const float* counts = columnCount.data();
         if (backwards)
-            innerRatesOfRow<true>(masked[below].data(), masked[here].data(), masked[above].data(), columnCount.data(),
-                                  maskHere, rates, width);
+            allInside ? innerRatesOfRow<true, true>(b, h, a, counts, maskHere, rates, width)
+                      : innerRatesOfRow<true, false>(b, h, a, counts, maskHere, rates, width);
         else
-            innerRatesOfRow<false>(masked[below].data(), masked[here].data(), masked[above].data(), columnCount.data(),
-                                   maskHere, rates, width);
+            allInside ? innerRatesOfRow<false, true>(b, h, a, counts, maskHere, rates, width)
+                      : innerRatesOfRow<false, false>(b, h, a, counts, maskHere, rates, width);
     }
 
     // A row of next degrees, streamed out whole: the next step reads them, long after
@@ -154,7 +167,8 @@ private:
         const int slot = row % 3;
         if (preparedRow[slot] != row) {
             const size_t start = static_cast<size_t>(row) * width;
-            prepareRateRow(degree + start, mask + start, masked[slot].data(), inside[slot].data(), width);
+            wholeRow[slot] =
+                prepareRateRow(degree + start, mask + start, masked[slot].data(), inside[slot].data(), width) == width;
             preparedRow[slot] = row;
         }
         return slot;
@@ -167,6 +181,7 @@ private:
     std::vector<float> inside[3];
     std::vector<float> columnCount;
     int preparedRow[3] = {-1, -1, -1};
+    bool wholeRow[3] = {false, false, false};  // the row lies wholly inside the mask
 };
 
 float WeatheringModel::rateOf(int i, bool backwards) const
