@@ -242,7 +242,6 @@ WEATHERING_VECTOR_CLONES void projectBlockOntoPath(DegreeBlock& block, const std
                 partial[j] = l < segment[j] ? partial[j] + length : partial[j];
         }
         std::copy(best, best + groupLanes, block.best + start);
-        std::copy(segment, segment + groupLanes, block.segment + start);
         std::copy(partial, partial + groupLanes, block.position + start);
         if (pending != nullptr && start < pending->count)
             addRunToBuckets(pending->bucket + start, pending->lightness + start,
@@ -377,7 +376,7 @@ void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples, float*
             const float best = block.best[k];
             const int fine = block.fine[k];
             if (held[fine] < 0.0f || (best >= 0.0f && best < held[fine])) {
-                samples[fine] = {best, block.a[k], block.b[k], 1};
+                samples[fine] = {block.a[k], block.b[k], 1};
                 held[fine] = best;
             }
         }

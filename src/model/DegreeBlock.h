@@ -34,8 +34,7 @@ struct alignas(64) DegreeBlock {
     float b[degreeBlockSize];
     float gx[degreeBlockSize];
     float gy[degreeBlockSize];
-    float best[degreeBlockSize];  // squared distance to the nearest segment, -1: beside none
-    int segment[degreeBlockSize];
+    float best[degreeBlockSize];      // squared distance to the nearest segment, -1: beside none
     int nearest[degreeBlockSize];     // the vertex nearest to G
     float position[degreeBlockSize];  // T, the squared path length up to the foot point
     float degree[degreeBlockSize];
@@ -53,14 +52,14 @@ struct ChromaBox {
 };
 
 // The chroma sample one share of pixels leaves in a fine bin: the result of the bin rule
-// applied to that share's pixels in index order, from an empty bin.
+// applied to that share's pixels in index order, from an empty bin. Its distance is kept
+// apart, in an array of its own (`held`, -1 while the bin is empty), which the lanes'
+// test reads.
 struct FineSample {
-    float distance;
     float a;
     float b;
     int taken;
 };
-static_assert(sizeof(FineSample) == 4 * sizeof(float), "FineSample is four packed values");
 
 // The packed colours of a run as three plain arrays.
 void splitColours(const MyAlgebra::vec3* __restrict colours, int count, float* __restrict lightness,
@@ -90,21 +89,21 @@ struct PendingSums {
     BucketTotal* totals = nullptr;
 };
 
-// Every lane's nearest segment among the chosen ones (numbers in path order) and T, the
-// squared path length up to its foot point. Meanwhile all the pending sums are added, if
-// there are any.
+// Every lane's distance to its nearest segment among the chosen ones (numbers in path
+// order) and T, the squared path length up to its foot point. Meanwhile all the pending
+// sums are added, if there are any.
 void projectBlockOntoPath(DegreeBlock& block, const std::vector<PathSegment>& segments, const int* chosen,
                           int chosenCount, PendingSums* pending);
 void degreesOfBlock(DegreeBlock& block, const std::vector<Point2f>& path, const float* __restrict prefixLength,
                     double pathSize);
 // The lanes' fine bins and buckets, the largest degree of a lane beside a segment (kept
 // per lane position so that the loop vectorises: the largest of the lanes is the largest
-// of all), and the lanes that may take the sample of their fine bin, whose distance
-// `held` gives.
+// of all), and the lanes that may take the sample of their fine bin, tested against its
+// distance in `held`.
 constexpr int largestLanes = 16;
 void indicesOfLanes(DegreeBlock& block, int filled, const float* __restrict held, float* __restrict largest);
-// The rule of the fine bins for the lanes that may take a sample, in lane order; `held`
-// follows the samples' distances.
+// The rule of the fine bins for the lanes that may take a sample, in lane order, keeping
+// each taken sample's distance in `held`.
 void takeFineSamples(DegreeBlock& block, int filled, FineSample* samples, float* held);
 void lightnessDetail(const float* __restrict degrees, const float* __restrict masks, const float* __restrict means,
                      float* __restrict details, int count);

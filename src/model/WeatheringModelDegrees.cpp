@@ -32,7 +32,7 @@ struct WeatheringModel::PathPass {
     int shares = 1;
     bool clearUnmasked = false;
     std::vector<FineSample> samples;  // shares x fineBinCount
-    std::vector<float> held;          // the samples' distances alone, for the lanes' tests
+    std::vector<float> held;          // their distances, shares x fineBinCount
     std::vector<float> largest;       // shares
     BucketTotal totals[coarseBinCount + 1] = {};
     // With several shares: which have been placed, their ranges, and the first share whose
@@ -80,7 +80,7 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
     pass.clearUnmasked = clearUnmasked;
-    pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{-1.0f, 0.0f, 0.0f, 0});
+    pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{0.0f, 0.0f, 0});
     pass.held.assign(static_cast<size_t>(pass.shares) * fineBinCount, -1.0f);
     pass.largest.assign(pass.shares, 0.0f);
     for (int j = 0; j < coarseBinCount; ++j)
@@ -241,12 +241,13 @@ void WeatheringModel::gatherDegreeTables(PathPass& pass)
     // none; so applying the shares' samples in share order gives the pass's result.
     for (int share = 0; share < pass.shares; ++share) {
         const FineSample* samples = pass.samples.data() + static_cast<size_t>(share) * fineBinCount;
+        const float* held = pass.held.data() + static_cast<size_t>(share) * fineBinCount;
         for (int k = 0; k < fineBinCount; ++k) {
             const FineSample& s = samples[k];
-            if (s.taken != 0 && (binDistance[k] < 0.0f || (s.distance >= 0.0f && s.distance < binDistance[k]))) {
+            if (s.taken != 0 && (binDistance[k] < 0.0f || (held[k] >= 0.0f && held[k] < binDistance[k]))) {
                 degreeBins[k].a = s.a;
                 degreeBins[k].b = s.b;
-                binDistance[k] = s.distance;
+                binDistance[k] = held[k];
             }
         }
     }
