@@ -83,9 +83,9 @@ bool WeatheringModel::initFromImage(const vec3* pixels, int newWidth, int newHei
 
 // lab from the pixels, nothing pending, and unless the caller sets them itself degrees,
 // rates and detail 0. A new photograph also gets rgb (the pixels themselves), its mask
-// reset, its labReference and its 8-bit copy. A restart either converts lab for display
-// here, while it is still in the cache (`shows`), or leaves rgb to the refresh that ends
-// it.
+// reset, its labReference and its 8-bit copy. A restart either converts its colours for
+// display here, while they are still in the cache (`shows`), or leaves rgb to the refresh
+// that ends it.
 void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph, bool clearDegrees, bool shows)
 {
     parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
@@ -97,14 +97,15 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
                 std::fill(detail.get() + first, detail.get() + last, 0.0f);
             }
             std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
+            // Kept colours are shown from labReference, so that lab, far larger than the
+            // caches, can be written past them.
+            const vec3* colours = pixels != nullptr ? lab.get() : labReference.get();
             if (pixels != nullptr)
                 rgbToLab(pixels + first, lab.get() + first, last - first);
-            else if (shows)
-                std::copy(labReference.get() + first, labReference.get() + last, lab.get() + first);
             else
                 streamFloats(&labReference[first].x, 3 * (last - first), &lab[first].x);
             if (shows)
-                showColours(lab.get() + first, first, last - first);
+                showColours(colours + first, first, last - first);
             if (newPhotograph) {
                 std::copy(pixels + first, pixels + last, rgb.get() + first);
                 std::fill(mask.get() + first, mask.get() + last, 1.0f);

@@ -186,9 +186,10 @@ private:
     void countEmptyFineBins();
     std::vector<int> emptyFineBinsBelow;  // the step's count of fine bins without a sample
     struct PathPass;                      // the per-pass state of computeDegrees
-    // computeDegrees; clearUnmasked also sets the degree, rate and detail of unmasked
-    // pixels to 0, as a restart does before it.
-    void computeDegrees(bool clearUnmasked);
+    // computeDegrees; for a restart it also sets the degree, rate and detail of unmasked
+    // pixels to 0, as a restart does before it, and leaves the rates of masked pixels to
+    // the computeRates that follows it.
+    void computeDegrees(bool restart);
     void placeOnPath(int first, int last, PathPass& pass, int share);
     void sumPlacedShares(PathPass& pass, int share, int begin, int end);
     void gatherDegreeTables(PathPass& pass);

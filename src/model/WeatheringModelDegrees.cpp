@@ -30,7 +30,7 @@ struct WeatheringModel::PathPass {
     std::vector<float> prefixLength;    // squared lengths of segments 1 ... v, summed in order
     double pathSize = 0.0;
     int shares = 1;
-    bool clearUnmasked = false;
+    bool restart = false;
     std::vector<FineSample> samples;  // shares x fineBinCount
     std::vector<float> held;          // their distances, shares x fineBinCount
     std::vector<float> largest;       // shares
@@ -49,7 +49,7 @@ void WeatheringModel::computeDegrees()
     computeDegrees(false);
 }
 
-void WeatheringModel::computeDegrees(bool clearUnmasked)
+void WeatheringModel::computeDegrees(bool restart)
 {
     if (!hasImage() || chromaPoints.size() < 2)
         return;
@@ -79,7 +79,7 @@ void WeatheringModel::computeDegrees(bool clearUnmasked)
 
     const int n = pixelCount();
     pass.shares = parallel::shareCount(n, 1);
-    pass.clearUnmasked = clearUnmasked;
+    pass.restart = restart;
     pass.samples.assign(static_cast<size_t>(pass.shares) * fineBinCount, FineSample{0.0f, 0.0f, 0});
     pass.held.assign(static_cast<size_t>(pass.shares) * fineBinCount, -1.0f);
     pass.largest.assign(pass.shares, 0.0f);
@@ -139,7 +139,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
                 filled += isMasked(mask[i + k]) ? 1 : 0;
             }
         }
-        if (pass.clearUnmasked && filled != count) {
+        if (pass.restart && filled != count) {
             std::fill(degree.get() + i, degree.get() + i + count, 0.0f);
             std::fill(rate.get() + i, rate.get() + i + count, 0.0f);
             std::fill(detail.get() + i, detail.get() + i + count, 0.0f);
@@ -171,7 +171,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
         if (filled == count) {
             // A run of masked pixels: its results are contiguous.
             streamFloats(block.degree, count, degree.get() + i);
-            streamZeros(count, rate.get() + i);
+            if (!pass.restart)
+                streamZeros(count, rate.get() + i);
             // With several shares the sums read the detail back straight after the share.
             if (sumsHere)
                 streamFloats(block.lightness, count, detail.get() + i);
@@ -183,7 +184,8 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             for (int k = 0; k < filled; ++k) {
                 const int p = block.index[k];
                 degree[p] = block.degree[k];
-                rate[p] = 0.0f;
+                if (!pass.restart)
+                    rate[p] = 0.0f;
                 detail[p] = block.lightness[k];
                 if (!sumsHere)
                     buckets[p] = block.bucket[k];
