@@ -46,18 +46,18 @@ void streamFloats(const float* from, int count, float* to)
 #endif
 }
 
-void streamZeros(int count, float* to)
+void streamFill(float value, int count, float* to)
 {
 #if defined(__SSE2__)
     const int head = floatsBeforeLine(to, count);
     const int body = endOfWholeLines(head, count);
-    std::fill(to, to + head, 0.0f);
-    const __m128 zeros = _mm_setzero_ps();
+    std::fill(to, to + head, value);
+    const __m128 values = _mm_set1_ps(value);
     for (int k = head; k < body; k += 4)
-        _mm_stream_ps(to + k, zeros);
-    std::fill(to + body, to + count, 0.0f);
+        _mm_stream_ps(to + k, values);
+    std::fill(to + body, to + count, value);
 #else
-    std::fill(to, to + count, 0.0f);
+    std::fill(to, to + count, value);
 #endif
 }
 

@@ -7,5 +7,5 @@
 // before what the thread does next (and before other threads see the pass as done).
 
 void streamFloats(const float* from, int count, float* to);
-void streamZeros(int count, float* to);
+void streamFill(float value, int count, float* to);
 void finishStreaming();

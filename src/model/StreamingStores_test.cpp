@@ -15,16 +15,16 @@ TEST(StreamingStores, WriteExactlyTheFloatsAskedForAtAnyAlignment)
             for (int k = 0; k < count; ++k)
                 from[k] = 1.5f * k + 0.25f;
             alignas(64) float copied[40];
-            alignas(64) float zeroed[40];
+            alignas(64) float filled[40];
             std::fill(std::begin(copied), std::end(copied), guard);
-            std::fill(std::begin(zeroed), std::end(zeroed), guard);
+            std::fill(std::begin(filled), std::end(filled), guard);
             streamFloats(from.data(), count, copied + offset);
-            streamZeros(count, zeroed + offset);
+            streamFill(3.0f, count, filled + offset);
             finishStreaming();
             for (int k = 0; k < 40; ++k) {
                 const bool written = k >= offset && k < offset + count;
                 EXPECT_EQ(copied[k], written ? from[k - offset] : guard) << offset << " " << count << " " << k;
-                EXPECT_EQ(zeroed[k], written ? 0.0f : guard) << offset << " " << count << " " << k;
+                EXPECT_EQ(filled[k], written ? 3.0f : guard) << offset << " " << count << " " << k;
             }
         }
     }

@@ -92,11 +92,11 @@ void WeatheringModel::startFromPhotograph(const vec3* pixels, bool newPhotograph
         for (int first = begin; first < end; first += chunkSize) {
             const int last = std::min(end, first + chunkSize);
             if (clearDegrees) {
-                std::fill(degree.get() + first, degree.get() + last, 0.0f);
-                std::fill(rate.get() + first, rate.get() + last, 0.0f);
-                std::fill(detail.get() + first, detail.get() + last, 0.0f);
+                streamFill(0.0f, last - first, degree.get() + first);
+                streamFill(0.0f, last - first, rate.get() + first);
+                streamFill(0.0f, last - first, detail.get() + first);
             }
-            std::fill(pendingPaint.get() + first, pendingPaint.get() + last, nothingPending);
+            streamFill(nothingPending, last - first, pendingPaint.get() + first);
             // Kept colours are shown from labReference, so that lab, far larger than the
             // caches, can be written past them.
             const vec3* colours = pixels != nullptr ? lab.get() : labReference.get();
@@ -183,8 +183,13 @@ void WeatheringModel::reinitialise(const vec3* pixels, const ModelSettings& s)
     const bool labStays = look == Look::sampled;
     startFromPhotograph(pixels, false, !degreesFollow, labStays);
     resetDegreeTables();
-    computeDegrees(degreesFollow);
-    computeRates(s);
+    if (degreesFollow) {
+        placeAllOnPath(true);
+        detailAndRates(s);
+    } else {
+        computeDegrees();
+        computeRates(s);
+    }
     if (labStays)
         uploadRect({0, 0, width, height});
     else

@@ -186,10 +186,14 @@ private:
     void countEmptyFineBins();
     std::vector<int> emptyFineBinsBelow;  // the step's count of fine bins without a sample
     struct PathPass;                      // the per-pass state of computeDegrees
-    // computeDegrees; for a restart it also sets the degree, rate and detail of unmasked
-    // pixels to 0, as a restart does before it, and leaves the rates of masked pixels to
-    // the computeRates that follows it.
-    void computeDegrees(bool restart);
+    // The degree pass of computeDegrees up to the lightness detail, which needs the means
+    // of the whole pass; true when it ran. For a restart it also sets the degree, rate and
+    // detail of unmasked pixels to 0, as a restart does before it, and leaves the rates of
+    // masked pixels to the pass that follows it (detailAndRates).
+    bool placeAllOnPath(bool restart);
+    // A restart's last pass: each row's lightness detail, then its rates, while the row's
+    // degrees and mask are still in the cache.
+    void detailAndRates(const ModelSettings& s);
     void placeOnPath(int first, int last, PathPass& pass, int share);
     void sumPlacedShares(PathPass& pass, int share, int begin, int end);
     void gatherDegreeTables(PathPass& pass);

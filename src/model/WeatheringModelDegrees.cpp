@@ -46,18 +46,22 @@ struct WeatheringModel::PathPass {
 
 void WeatheringModel::computeDegrees()
 {
-    computeDegrees(false);
+    if (!placeAllOnPath(false))
+        return;
+    parallel::forEachShare(pixelCount(), 1, [&](int, int begin, int end) {
+        lightnessDetail(degree.get() + begin, mask.get() + begin, meanLightness, detail.get() + begin, end - begin);
+    });
 }
 
-void WeatheringModel::computeDegrees(bool restart)
+bool WeatheringModel::placeAllOnPath(bool restart)
 {
     if (!hasImage() || chromaPoints.size() < 2)
-        return;
+        return false;
     // The tables and detail are about to change: colours still pending need the old ones.
     bringColoursUpToDate();
     if (look == Look::natural) {
         natural.computeDegrees(*this);
-        return;
+        return false;
     }
     resetDegreeTables();
 
@@ -93,10 +97,7 @@ void WeatheringModel::computeDegrees(bool restart)
             sumPlacedShares(pass, share, begin, end);
     });
     gatherDegreeTables(pass);
-
-    parallel::forEachShare(n, 1, [&](int, int begin, int end) {
-        lightnessDetail(degree.get() + begin, mask.get() + begin, meanLightness, detail.get() + begin, end - begin);
-    });
+    return true;
 }
 
 // Degrees of the masked pixels first ... last - 1, with this share's fine-bin samples.
@@ -172,7 +173,7 @@ void WeatheringModel::placeOnPath(int first, int last, PathPass& pass, int share
             // A run of masked pixels: its results are contiguous.
             streamFloats(block.degree, count, degree.get() + i);
             if (!pass.restart)
-                streamZeros(count, rate.get() + i);
+                streamFill(0.0f, count, rate.get() + i);
             // With several shares the sums read the detail back straight after the share.
             if (sumsHere)
                 streamFloats(block.lightness, count, detail.get() + i);

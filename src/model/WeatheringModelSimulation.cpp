@@ -1,6 +1,7 @@
 #include "model/WeatheringModel.h"
 
 #include "colour/VectorClones.h"
+#include "model/DegreeBlock.h"
 #include "model/ModelIndexing.h"
 #include "model/StreamingStores.h"
 #include "parallel/ParallelShares.h"
@@ -217,6 +218,20 @@ void WeatheringModel::computeRates(const ModelSettings& s)
         RateWindow window(degree.get(), mask.get(), width);
         for (int y = first; y < end; ++y)
             rowRates(y, backwards, window);
+    });
+}
+
+void WeatheringModel::detailAndRates(const ModelSettings& s)
+{
+    const bool backwards = runsBackwards(s);
+    parallel::forEachShare(height, width, [&](int, int first, int end) {
+        RateWindow window(degree.get(), mask.get(), width);
+        for (int y = first; y < end; ++y) {
+            const int start = y * width;
+            pathProjection::lightnessDetail(degree.get() + start, mask.get() + start, meanLightness,
+                                            detail.get() + start, width);
+            rowRates(y, backwards, window);
+        }
     });
 }
 
